@@ -1,0 +1,180 @@
+// The conversation model: one telephone conversation, its call metadata and
+// the text both parties exchanged, as an ordered list of lines.
+//
+// Threading: every operation runs on the user-interface thread. The modem
+// thread never touches the model; its characters arrive through the receive
+// pump, which calls addReceived.
+//
+// Text: every byte string here (line text and metadata alike) is
+// Windows-1252. Convert at the widget boundary with conversation/
+// text_encoding.h, never inside the model.
+//
+// Activity log: the model writes its entries itself (characters, backspaces,
+// save, RTF export, load, clear, destruction) through logEvent of
+// conversation/activity_log.h; the log is off until startActivityLog.
+//
+// Profiles: addReceived/addSent fold letter case from currentProfile;
+// loadFromFile looks up owners' passwords in the program's profile list;
+// exportRtf reads fonts and names from currentProfile (settings/).
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quelto {
+
+class Prompt;
+
+// Direction byte values (byte 0 of a line's text). Tests use bit 0.
+constexpr unsigned char kSentDirection = 0;
+constexpr unsigned char kReceivedDirection = 1;
+
+// One line of text of a single direction. Owned by its conversation.
+class KLV_ConversationLine {
+ public:
+  // A new empty line: text is the direction byte alone.
+  explicit KLV_ConversationLine(unsigned char direction = kSentDirection);
+  virtual ~KLV_ConversationLine();
+
+  // Carried through the conversation file; nothing else reads it.
+  uint8_t reserved = 0;
+  // Byte 0: direction (1 received, 0 sent). Bytes 1..: the characters in
+  // arrival order, line feeds (10) included. Never empty.
+  std::string text;
+  // Layout cache filled by the view, in pixels; -1 = must be measured again
+  // (width, height) or not on screen (top, left). Every change of `text`
+  // made by the model resets width and height.
+  int32_t width = -1;
+  int32_t height = -1;
+  int32_t top = -1;
+  int32_t left = -1;
+
+  // Length of `text`, direction byte included: 1 means an empty line.
+  int length() const { return static_cast<int>(text.size()); }
+  bool hasCharacters() const { return text.size() > 1; }
+  unsigned char direction() const { return static_cast<unsigned char>(text[0]); }
+  bool isReceived() const { return (text[0] & 1) != 0; }
+  void markUnmeasured() { width = -1; height = -1; }
+};
+
+class KLV_Conversation {
+ public:
+  // Default metadata, one empty sent line, no selection.
+  KLV_Conversation();
+  // Writes the activity log's QUIT entry, then frees every line.
+  virtual ~KLV_Conversation();
+
+  KLV_Conversation(const KLV_Conversation&) = delete;
+  KLV_Conversation& operator=(const KLV_Conversation&) = delete;
+
+  // --- Metadata (Windows-1252) --------------------------------------------
+  std::string fileName;        // path last loaded or saved; "" = none yet
+  std::string password;        // written into the file on saving (<= 8 bytes
+                               // are kept; longer is cut)
+  uint32_t ownerId = 0;        // id of the owning profile; the UI sets it to
+                               // currentProfile's id before New and Open
+  std::string ownerName;
+  std::string ownerFirstName;
+  std::string ownerLastName;
+  std::string date;
+  std::string notes;
+  std::string caller;
+  uint8_t incoming = 1;        // 1 received call, 0 placed call
+
+  // The line structure changed since the last character was appended.
+  uint32_t layoutChanged = 0;
+  // Never empty; the last line is the current line (text in progress).
+  std::vector<std::unique_ptr<KLV_ConversationLine>> lines;
+  // Changes not yet saved. Set by every change of text or lines and by a
+  // successful load; cleared by a successful save and by File New.
+  uint8_t modified = 0;
+
+  // Selection: line index and character index into `text` (1 = first
+  // character); -1 = none.
+  int32_t anchorLine = -1, anchorChar = -1;
+  int32_t endLine = -1, endChar = -1;
+
+  KLV_ConversationLine& currentLine() { return *lines.back(); }
+  const KLV_ConversationLine& currentLine() const { return *lines.back(); }
+  int lineCount() const { return static_cast<int>(lines.size()); }
+
+  // --- Text ----------------------------------------------------------------
+  // Append one received character (case folded by the profile's received
+  // capitals setting) or one sent character (raised to capitals when the
+  // profile's sent capitals setting is on). A line feed at a change of
+  // direction is dropped. Received lines ended by line feeds merge into one
+  // line object per stretch of received text. Returns true when the line
+  // structure changed, which asks the view for a full redraw; false asks
+  // for a redraw of the current line only.
+  bool addReceived(unsigned char ch);
+  bool addSent(unsigned char ch);
+
+  // Remove the last character whoever wrote it, a line feed included,
+  // dropping empty trailing lines on the way (never the only line). Logs a
+  // backspace of the given direction. Returns true when a line was removed.
+  bool backspace(bool received);
+
+  // Append a new empty line of the current line's direction.
+  void startNewLine();
+  // Append a line; the conversation takes it over.
+  void appendLine(std::unique_ptr<KLV_ConversationLine> line);
+  // Logs NEW, frees every line, leaves one empty sent line, clears
+  // layoutChanged and the selection. Metadata is left alone.
+  void clear();
+
+  // Word-wrap support for the view, called right after startNewLine when
+  // the line above the new one grew wider than the bottom band: moves the
+  // text after that line's last space down into the new current line.
+  void splitCurrentLine();
+  // Called after splitCurrentLine: when the two lines above the current one
+  // have the same direction, the upper does not end with a line feed and the
+  // lower has characters, the lower is joined onto the upper. Returns true
+  // when it joined (every line is then unmeasured: redraw in full).
+  bool joinAfterSplit();
+
+  // --- Selection ------------------------------------------------------------
+  // A line index outside the conversation clears the whole selection.
+  // Setting one end when the other is unset sets both to the same point.
+  void setSelectionAnchor(int line, int ch);
+  void setSelectionEnd(int line, int ch);
+  void clearSelection();
+  // Normalises the selection (anchor before end), then gives the selected
+  // character range (first, last), inclusive, in `text` indices of line i,
+  // or (-1, -1) when line i holds no selected character.
+  std::pair<int, int> selectedRange(int i);
+
+  // --- Files -----------------------------------------------------------------
+  // Writes the conversation file to fileName. The file is written beside the
+  // target under a temporary name, flushed to disk and renamed over the
+  // target, so the previous file survives any failure, a full disk or a
+  // crash. Returns false on any failure: the old file stays untouched and
+  // `modified` stays set; when the target's folder cannot be written to,
+  // fileName is emptied (Save then falls back to Save As). Logs SAVING.
+  bool saveToFile();
+  // Empty name: false. Otherwise fileName := name, then saveToFile.
+  bool saveAs(const std::string& name);
+  // Reads and checks the whole file first; the conversation is replaced only
+  // when the file is sound and, for a password-protected file of another
+  // owner, the right password was typed (asked through `prompt`; a wrong or
+  // cancelled one shows "Wrong password!"). On any failure the conversation
+  // (lines, metadata, fileName, modified) is exactly as it was. On success
+  // fileName is the name when the file's owner is ownerId and "" otherwise,
+  // password is "", `modified` and `layoutChanged` are set. Set ownerId to
+  // currentProfile's id before calling. Logs LOADING_FILE, then NEW.
+  bool loadFromFile(const std::string& name, Prompt& prompt);
+
+  // --- RTF ---------------------------------------------------------------------
+  // Writes the conversation as an RTF document (fonts and "Printed by" from
+  // currentProfile). Backslashes and braces are escaped; bytes above 127
+  // stay Windows-1252. Logs SAVING_RTF.
+  void exportRtf(std::ostream& out);
+  // exportRtf into a file, written beside it and renamed over it like
+  // saveToFile. Returns false when the file could not be written.
+  bool exportRtfFile(const std::string& path);
+};
+
+}  // namespace quelto
