@@ -1,0 +1,80 @@
+#include "ui/widgets/klv_vumeter_led.h"
+
+#include <FL/Enumerations.H>
+#include <FL/fl_draw.H>
+
+namespace quelto {
+
+namespace {
+int gOffset = KLV_VuMeterLed::kDefaultOffset;
+double gFactor = KLV_VuMeterLed::kDefaultFactor;
+}  // namespace
+
+KLV_VuMeterLed::KLV_VuMeterLed(int x, int y, int w, int h, const char* label) : Fl_Box(x, y, w, h, label) {}
+
+KLV_VuMeterLed::~KLV_VuMeterLed() = default;
+
+void KLV_VuMeterLed::restoreMode(int stored) {
+    switch (stored) {
+    case LampMode:
+    case LampModeRepaint:
+        mode_ = LampMode;
+        break;
+    default:
+        mode_ = BarMode;
+        break;
+    }
+}
+
+void KLV_VuMeterLed::setThresholds(int offset, double factor) {
+    gOffset = offset;
+    gFactor = factor;
+}
+
+int KLV_VuMeterLed::thresholdOffset() { return gOffset; }
+
+double KLV_VuMeterLed::thresholdFactor() { return gFactor; }
+
+int KLV_VuMeterLed::litSegments() const {
+    int lit = 0;
+    while (lit < kSegments && value_ > gOffset + lit * gFactor) ++lit;
+    return lit;
+}
+
+void KLV_VuMeterLed::draw() {
+    if (mode_ != BarMode) {
+        if (mode_ == LampModeRepaint) {
+            // Coming from bar mode: the bar covered the label area.
+            fl_draw_box(FL_FLAT_BOX, x(), y(), w(), h(), selection_color());
+            mode_ = LampMode;
+        }
+        draw_label();
+        draw_box(box(), x() + w() - h() - 1, y(), h(), h(), color());
+        return;
+    }
+    if (color() != FL_RED) {
+        draw_box(FL_BORDER_BOX, x(), y(), w(), h(), color());
+        return;
+    }
+    draw_box(FL_BORDER_BOX, x(), y(), w(), h(), FL_BLACK);
+    fl_color(FL_RED);
+    const int lit = litSegments();
+    for (int i = 0; i < lit; ++i) fl_rectf(x() + 2 + 4 * i, y() + 2, 3, h() - 4);
+}
+
+int KLV_VuMeterLed::handle(int event) {
+    switch (event) {
+    case FL_PUSH:
+    case FL_ENTER:
+    case FL_LEAVE:
+        return 1;
+    case FL_RELEASE:
+        mode_ = (mode_ == BarMode) ? LampModeRepaint : BarMode;
+        redraw();
+        return 1;
+    default:
+        return Fl_Box::handle(event);
+    }
+}
+
+}  // namespace quelto
