@@ -102,7 +102,7 @@ class PhonebookEditor {
 
   // renameContact with the answer to "New name of contact?" (asked with the
   // selected entry's name as default): unless cancelled, the answer (empty
-  // too) becomes the name. Returns whether the name changed hands.
+  // too) becomes the name. Returns whether the name was set.
   bool renameContact(const std::optional<std::string>& newName);
   // The default text of that question: the selected entry's name.
   std::string selectedName() const;

@@ -52,6 +52,16 @@ const char* languageName(int index);
 // 2.
 int languageCount();
 
+// Keys in the table that the windows use beside their own labels: the two
+// arrow symbols of the toolkit (same in both languages) and the lines of the
+// About window, in the order they are shown.
+constexpr const char* kLeftArrowLabel = "@<-";
+constexpr const char* kRightArrowLabel = "@->";
+constexpr const char* kAboutLines[6] = {
+    "Quelto 0.1.0 for Linux",   "Copyright (C) 2026 Ostrevane",
+    "All rights reserved.",     "Written by the Quelto developers",
+    "Made by Ostrevane",        "Built with the FLTK toolkit"};
+
 // The local date of `when` in the current language: "%A %d %B %Y, %H:%M:%S"
 // with the time, "%A %d %B %Y" without. French uses the first locale that
 // exists of fr_FR.UTF-8, fr_FR and "French" (output converted to UTF-8),
@@ -61,8 +71,10 @@ std::string formatDate(std::time_t when, bool withTime);
 // formatDate for the current time.
 std::string formatCurrentDate(bool withTime);
 
-// The message texts shown later by the program, translated once during
-// static initialisation (which also fixes the language for the run).
+// The message texts shown later by the program, translated once at the
+// first call. The program calls it during its static initialisation, before
+// main, which also fixes the language for the run; nothing here does so by
+// itself, so that linking this library never reads the settings early.
 struct MessageTexts {
   const char* restartQuestion;     // "For the changes to take effect, ..."
   const char* yes;
