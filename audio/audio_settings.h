@@ -1,0 +1,25 @@
+// Start-up and preferences glue between the settings store and the sound
+// stream: which devices to open and the two stream switches.
+//
+// Threads: user-interface thread (start-up, preferences dialog, the
+// "&Diagnostic" command).
+#pragma once
+
+#include "audio/device_list.h"
+#include "audio/sound_stream.h"
+
+#include <string>
+
+namespace quelto {
+
+// Resolves "WaveInputDevice" and "WaveOutputDevice" (default "Default") to
+// device numbers and reads "CloseWaveAfterWrite" and "AddPadBits" (default
+// off) into `options`. Start-up calls it once; the preferences dialog calls
+// resolveConfiguredDevices again after the user has chosen.
+void loadAudioSettings(const DeviceLists& lists, StreamOptions& options = streamOptions());
+void resolveConfiguredDevices(const DeviceLists& lists, StreamOptions& options = streamOptions());
+
+// The diagnostic report for the stored device names (Windows-1252 text).
+std::string diagnosticReport(const DeviceLists& lists);
+
+}  // namespace quelto
