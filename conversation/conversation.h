@@ -142,9 +142,11 @@ class KLV_Conversation {
   void setSelectionAnchor(int line, int ch);
   void setSelectionEnd(int line, int ch);
   void clearSelection();
-  // Normalises the selection (anchor before end), then gives the selected
-  // character range (first, last), inclusive, in `text` indices of line i,
-  // or (-1, -1) when line i holds no selected character.
+  // Normalises the selection (anchor before end), then gives the part of
+  // line i it covers as (first, last) `text` indices: first is the first
+  // selected character (1 at the start of the line), last is the end point,
+  // the line's length when the selection runs on past line i. (-1, -1) when
+  // line i is outside the selection or there is none.
   std::pair<int, int> selectedRange(int i);
 
   // --- Files -----------------------------------------------------------------

@@ -1,0 +1,201 @@
+#include "conversation/conversation.h"
+
+#include <algorithm>
+
+#include "conversation/activity_log.h"
+#include "settings/profile.h"
+
+namespace quelto {
+
+namespace {
+
+constexpr unsigned char kLineFeed = 10;
+
+unsigned char toUpper(unsigned char ch) { return (ch >= 'a' && ch <= 'z') ? ch - 32 : ch; }
+unsigned char toLower(unsigned char ch) { return (ch >= 'A' && ch <= 'Z') ? ch + 32 : ch; }
+
+std::unique_ptr<KLV_ConversationLine> newLine(unsigned char direction) {
+  auto line = std::make_unique<KLV_ConversationLine>(direction);
+  // Typed and received lines grow one byte at a time.
+  line->text.reserve(256);
+  return line;
+}
+
+// Appends one character of direction d to the current line. Returns the new
+// line the caller must append, if any.
+std::unique_ptr<KLV_ConversationLine> appendChar(KLV_ConversationLine& line, unsigned char d,
+                                                 unsigned char ch) {
+  if (line.hasCharacters() && d != line.direction()) {
+    auto fresh = newLine(d);
+    // A line feed at a change of direction is dropped: the new line already
+    // starts the other party's text on its own row.
+    if (ch != kLineFeed) fresh->text.push_back(static_cast<char>(ch));
+    return fresh;
+  }
+  line.text[0] = static_cast<char>(d);
+  line.text.push_back(static_cast<char>(ch));
+  line.markUnmeasured();
+  if (ch == kLineFeed) return newLine(d);
+  return nullptr;
+}
+
+}  // namespace
+
+KLV_ConversationLine::KLV_ConversationLine(unsigned char direction)
+    : text(1, static_cast<char>(direction)) {}
+
+KLV_ConversationLine::~KLV_ConversationLine() = default;
+
+KLV_Conversation::KLV_Conversation() { lines.push_back(newLine(kSentDirection)); }
+
+KLV_Conversation::~KLV_Conversation() { logEvent(LogCode::Quit); }
+
+bool KLV_Conversation::addReceived(unsigned char ch) {
+  modified = 1;
+  ch = currentProfile().receivedTextCapitals ? toUpper(ch) : toLower(ch);
+  logEvent(LogCode::Received, ch);
+  auto fresh = appendChar(currentLine(), kReceivedDirection, ch);
+  if (fresh) {
+    // Received text ended by line feeds collects in one line object per
+    // stretch; the rule looks only at the two last lines.
+    if (lines.size() >= 2) {
+      KLV_ConversationLine& last = *lines[lines.size() - 1];
+      KLV_ConversationLine& before = *lines[lines.size() - 2];
+      if (last.direction() == before.direction()) {
+        before.text.append(last.text, 1, std::string::npos);
+        lines.pop_back();
+        currentLine().markUnmeasured();
+      }
+    }
+    appendLine(std::move(fresh));
+    return true;
+  }
+  if (layoutChanged) {
+    layoutChanged = 0;
+    return true;
+  }
+  return false;
+}
+
+bool KLV_Conversation::addSent(unsigned char ch) {
+  modified = 1;
+  if (currentProfile().sentTextCapitals) ch = toUpper(ch);
+  logEvent(LogCode::Sent, ch);
+  auto fresh = appendChar(currentLine(), kSentDirection, ch);
+  if (fresh) {
+    appendLine(std::move(fresh));
+    return true;
+  }
+  if (layoutChanged) {
+    layoutChanged = 0;
+    return true;
+  }
+  return false;
+}
+
+bool KLV_Conversation::backspace(bool received) {
+  modified = 1;
+  logEvent(received ? LogCode::Received : LogCode::Sent, 0);
+  bool removed = false;
+  for (;;) {
+    KLV_ConversationLine& line = currentLine();
+    if (line.hasCharacters()) {
+      line.text.pop_back();
+      line.markUnmeasured();
+      break;
+    }
+    if (lines.size() < 2) break;
+    lines.pop_back();
+    removed = true;
+  }
+  return removed;
+}
+
+void KLV_Conversation::startNewLine() {
+  modified = 1;
+  lines.push_back(newLine(currentLine().direction()));
+  layoutChanged = 1;
+}
+
+void KLV_Conversation::appendLine(std::unique_ptr<KLV_ConversationLine> line) {
+  modified = 1;
+  lines.push_back(std::move(line));
+}
+
+void KLV_Conversation::clear() {
+  modified = 1;
+  logEvent(LogCode::New);
+  lines.clear();
+  lines.push_back(newLine(kSentDirection));
+  layoutChanged = 0;
+  // The old indices would point into text that no longer exists.
+  clearSelection();
+}
+
+void KLV_Conversation::splitCurrentLine() {
+  if (lines.size() < 2) return;
+  KLV_ConversationLine& p = *lines[lines.size() - 2];
+  KLV_ConversationLine& q = *lines[lines.size() - 1];
+  const size_t space = p.text.rfind(' ');
+  if (space == std::string::npos || space < 1) return;
+  q.text.append(p.text, space + 1, std::string::npos);
+  p.text.resize(space + 1);
+  p.markUnmeasured();
+  q.markUnmeasured();
+}
+
+bool KLV_Conversation::joinAfterSplit() {
+  if (lines.size() <= 2) return false;
+  KLV_ConversationLine& a = *lines[lines.size() - 3];
+  KLV_ConversationLine& b = *lines[lines.size() - 2];
+  if (a.direction() != b.direction() || !b.hasCharacters() ||
+      static_cast<unsigned char>(a.text.back()) == kLineFeed)
+    return false;
+  a.text.append(b.text, 1, std::string::npos);
+  lines.erase(lines.end() - 2);
+  for (auto& line : lines) line->markUnmeasured();
+  return true;
+}
+
+void KLV_Conversation::setSelectionAnchor(int line, int ch) {
+  if (line < 0 || line >= lineCount()) {
+    clearSelection();
+    return;
+  }
+  anchorLine = line;
+  anchorChar = ch;
+  if (endChar < 0) {
+    endLine = line;
+    endChar = ch;
+  }
+}
+
+void KLV_Conversation::setSelectionEnd(int line, int ch) {
+  if (line < 0 || line >= lineCount()) {
+    clearSelection();
+    return;
+  }
+  endLine = line;
+  endChar = ch;
+  if (anchorLine < 0) {
+    anchorLine = line;
+    anchorChar = ch;
+  }
+}
+
+void KLV_Conversation::clearSelection() { anchorLine = anchorChar = endLine = endChar = -1; }
+
+std::pair<int, int> KLV_Conversation::selectedRange(int i) {
+  if (anchorLine > endLine || (anchorLine == endLine && anchorChar > endChar)) {
+    std::swap(anchorLine, endLine);
+    std::swap(anchorChar, endChar);
+  }
+  if (i < 0 || i >= lineCount() || anchorLine < 0) return {-1, -1};
+  const int length = lines[static_cast<size_t>(i)]->length();
+  if (anchorLine < i && i < endLine) return {1, length};
+  if (i == anchorLine) return {anchorChar, endLine > anchorLine ? length : endChar};
+  if (i == endLine) return {1, endChar};
+  return {-1, -1};
+}
+
+}  // namespace quelto
