@@ -75,6 +75,32 @@ int dialKeyIndex(char ch) {
 
 }  // namespace
 
+TonePowers measureSubWindow(const uint8_t* samples, int length) {
+    const ReferenceTables& r = referenceTables();
+    length = std::min(length, 22);
+    TonePowers out;
+    if (samples == nullptr || length <= 0) return out;
+    double ss = 0.0, cs = 0.0, sm = 0.0, cm = 0.0, energy = 0.0;
+    int peak = 0;
+    for (int i = 0; i < length; ++i) {
+        const int centred = static_cast<int>(samples[i]) - 128;
+        const double v = centred;
+        ss += v * r.sinSpace[i];
+        cs += v * r.cosSpace[i];
+        sm += v * r.sinMark[i];
+        cm += v * r.cosMark[i];
+        energy += v * v;
+        peak = std::max(peak, centred < 0 ? -centred : centred);
+    }
+    out.peak = peak;
+    if (energy == 0.0) return out;
+    out.silent = false;
+    const double p = energy / length;
+    out.space = (ss * ss + cs * cs) / (p * r.ks);
+    out.mark = (sm * sm + cm * cm) / (p * r.km);
+    return out;
+}
+
 SampleSpan CharacterWaveforms::of(int baud, int code) const {
     if (code < 0 || code > 31) return {};
     if (baud == kBaud45) return {baud45[code].data(), static_cast<int>(baud45[code].size())};
@@ -138,27 +164,9 @@ std::optional<unsigned char> FskModem::takePending() {
     return c;
 }
 
-int FskModem::decide(const uint8_t* x, int length) {
-    const ReferenceTables& r = referenceTables();
-    double ss = 0.0, cs = 0.0, sm = 0.0, cm = 0.0, energy = 0.0;
-    int peak = 0;
-    for (int i = 0; i < length; ++i) {
-        const int centred = static_cast<int>(x[i]) - 128;
-        const double v = centred;
-        ss += v * r.sinSpace[i];
-        cs += v * r.cosSpace[i];
-        sm += v * r.sinMark[i];
-        cm += v * r.cosMark[i];
-        energy += v * v;
-        peak = std::max(peak, centred < 0 ? -centred : centred);
-    }
-    peak_ = peak;
-    // A sub-window of pure 128 has no power to normalise by: no tone.
-    if (energy == 0.0) return 0;
-    const double p = energy / length;
-    const double qs = (ss * ss + cs * cs) / (p * r.ks);
-    const double qm = (sm * sm + cm * cm) / (p * r.km);
-    if (qs > threshold_ || qm > threshold_) return qm >= qs ? 1 : -1;
+int FskModem::decisionFor(const TonePowers& powers) const {
+    if (powers.silent) return 0;
+    if (powers.space > threshold_ || powers.mark > threshold_) return powers.mark >= powers.space ? 1 : -1;
     return 0;
 }
 
@@ -196,7 +204,9 @@ std::optional<unsigned char> FskModem::demodulateBlock(const uint8_t* block, int
     const int windows = n / length;
     std::optional<unsigned char> first;
     for (int w = 0; w < windows; ++w) {
-        std::optional<unsigned char> c = pushDecision(decide(block + w * length, length));
+        const TonePowers powers = measureSubWindow(block + w * length, length);
+        peak_ = powers.peak;
+        std::optional<unsigned char> c = pushDecision(decisionFor(powers));
         if (!c || *c == kCarriageReturn) continue;
         const unsigned char ch = *c == kLineFeed ? ' ' : *c;
         if (!first) {

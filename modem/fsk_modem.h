@@ -91,6 +91,21 @@ struct FramingConfig {
     int restartCount = 6;
 };
 
+// The normalised tone powers of one receive sub-window of `length` samples
+// (1..22; longer windows are cut to 22). Each power is the squared
+// correlation with the tone divided by the sub-window's own mean energy, so
+// it does not depend on the input level: a clean tone of the tested
+// frequency gives about length^2 (484 over 22 samples), whatever its
+// amplitude and phase. A sub-window of pure 128 has no energy: both powers
+// are 0 and `silent` is true.
+struct TonePowers {
+    double space = 0.0;  // 1800 Hz
+    double mark = 0.0;   // 1400 Hz
+    int peak = 0;        // largest |sample - 128|, 0..128
+    bool silent = true;
+};
+TonePowers measureSubWindow(const uint8_t* samples, int length);
+
 // The 32 character waveforms of each baud rate at 22050 samples/s, every one
 // starting at phase 0: sample = trunc(125 sin phi) + 128, phase continuous
 // across the bits of one character.
@@ -145,6 +160,10 @@ public:
     // 0..100 maps to T = 50 - (S * 0.4 - 20); S = 30 gives 58.
     double threshold() const { return threshold_; }
     void setThreshold(double t) { threshold_ = t; }
+    // The decision for one sub-window: +1 (mark) or -1 (space) when either
+    // power exceeds the threshold, the stronger tone winning and ties going
+    // to mark; 0 (no tone) otherwise.
+    int decisionFor(const TonePowers& powers) const;
     static double thresholdForSensitivity(double sensitivity) { return 50.0 - (sensitivity * 0.4 - 20.0); }
     const FramingConfig& framing() const { return framing_; }
 
@@ -200,7 +219,6 @@ public:
     std::vector<DialStep> dialPlan(const std::string& number) const;
 
 private:
-    int decide(const uint8_t* x, int length);
 
     FramingConfig framing_;
     ShiftState shift_ = LTRS;

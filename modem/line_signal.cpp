@@ -1,7 +1,6 @@
 #include "modem/line_signal.h"
 
 #include <algorithm>
-#include <array>
 
 namespace quelto {
 
@@ -31,40 +30,54 @@ std::vector<uint8_t> renderDialSignal(const FskModem& modem, const std::string& 
     return signal;
 }
 
-std::string receiveText(FskModem& modem, const uint8_t* samples, std::size_t count) {
-    std::string text;
-    if (samples == nullptr) count = 0;
-    auto deliver = [&text](unsigned char ch) {
-        if (ch == kBackspace) {
-            if (!text.empty()) text.pop_back();
-            return;
-        }
-        text.push_back(static_cast<char>(ch));
-    };
-    auto feed = [&](const uint8_t* block, int n) {
-        const std::optional<unsigned char> first = modem.demodulateBlock(block, n);
-        if (!first) return;
-        deliver(*first);
-        if (const std::optional<unsigned char> second = modem.takePending()) deliver(*second);
-    };
-
-    const std::size_t blockLength = static_cast<std::size_t>(modem.receiveBlockLength());
-    std::size_t done = 0;
-    for (; done + blockLength <= count; done += blockLength)
-        feed(samples + done, static_cast<int>(blockLength));
-
-    // The tail, padded with silence, then one block of silence: the live
-    // receiver keeps listening after a transmission, so a frame whose last
-    // decisions fall after the end of the input still completes.
-    std::array<uint8_t, kMaxReceiveBlockLength> block;
-    block.fill(128);
-    if (done < count) std::copy(samples + done, samples + count, block.begin());
-    feed(block.data(), static_cast<int>(blockLength));
-    if (done < count) {
-        block.fill(128);
-        feed(block.data(), static_cast<int>(blockLength));
+void TextReceiver::deliver(unsigned char ch) {
+    if (ch == kBackspace) {
+        if (!text_.empty()) text_.pop_back();
+        return;
     }
-    return text;
+    text_.push_back(static_cast<char>(ch));
+}
+
+void TextReceiver::runBlock(const uint8_t* block) {
+    const std::optional<unsigned char> first = modem_.demodulateBlock(block, modem_.receiveBlockLength());
+    if (!first) return;
+    deliver(*first);
+    if (const std::optional<unsigned char> second = modem_.takePending()) deliver(*second);
+}
+
+void TextReceiver::feed(const uint8_t* samples, std::size_t count) {
+    if (samples == nullptr) return;
+    const std::size_t blockLength = static_cast<std::size_t>(modem_.receiveBlockLength());
+    if (!partial_.empty()) {
+        const std::size_t take = std::min(count, blockLength - partial_.size());
+        partial_.insert(partial_.end(), samples, samples + take);
+        samples += take;
+        count -= take;
+        if (partial_.size() < blockLength) return;
+        runBlock(partial_.data());
+        partial_.clear();
+    }
+    for (; count >= blockLength; samples += blockLength, count -= blockLength) runBlock(samples);
+    partial_.assign(samples, samples + count);
+}
+
+std::string TextReceiver::finish() {
+    const std::size_t blockLength = static_cast<std::size_t>(modem_.receiveBlockLength());
+    const bool hadTail = !partial_.empty();
+    partial_.resize(blockLength, 128);
+    runBlock(partial_.data());
+    if (hadTail) {
+        std::fill(partial_.begin(), partial_.end(), 128);
+        runBlock(partial_.data());
+    }
+    partial_.clear();
+    return text_;
+}
+
+std::string receiveText(FskModem& modem, const uint8_t* samples, std::size_t count) {
+    TextReceiver receiver(modem);
+    receiver.feed(samples, count);
+    return receiver.finish();
 }
 
 }  // namespace quelto

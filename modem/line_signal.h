@@ -26,11 +26,31 @@ std::vector<uint8_t> renderTextSignal(FskModem& modem, const std::string& text);
 // silence.
 std::vector<uint8_t> renderDialSignal(const FskModem& modem, const std::string& number);
 
-// Feeds 8000 samples/s input through the modem in receive blocks, followed
-// by one block of silence so that a frame ending with the input completes,
-// and returns the text as the conversation would show it: carriage return
-// dropped, line feed as a space, a received backspace erasing the previous
-// character (nothing when there is none).
+// The receive path over a stream of 8000 samples/s input that arrives in
+// pieces of any size: whole receive blocks go through the modem as the modem
+// thread reads them, and the characters are kept as the conversation would
+// show them: carriage return dropped, line feed as a space, a received
+// backspace erasing the previous character (nothing when there is none).
+class TextReceiver {
+public:
+    explicit TextReceiver(FskModem& modem) : modem_(modem) {}
+    void feed(const uint8_t* samples, std::size_t count);
+    // Demodulates what is left (padded with silence) and one more block of
+    // silence, since the live receiver keeps listening after a transmission
+    // and a frame whose last decisions fall after the input still completes;
+    // returns the whole text.
+    std::string finish();
+
+private:
+    void runBlock(const uint8_t* block);
+    void deliver(unsigned char ch);
+
+    FskModem& modem_;
+    std::vector<uint8_t> partial_;
+    std::string text_;
+};
+
+// The whole receive path over one buffer: TextReceiver feed, then finish.
 std::string receiveText(FskModem& modem, const uint8_t* samples, std::size_t count);
 
 }  // namespace quelto
