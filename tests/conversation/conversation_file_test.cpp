@@ -1,0 +1,469 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "conversation/conversation.h"
+#include "conversation/conversation_file.h"
+#include "conversation/file_scrambler.h"
+#include "conversation/safe_file.h"
+#include "conversation/scripted_prompt.h"
+#include "scratch_env.h"
+#include "settings/translation.h"
+
+namespace quelto {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(readWholeFile(path, bytes)) << path;
+  return bytes;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string golden(const char* name) {
+  return readFile(std::string(QUELTO_SOURCE_DIR) + "/tests/conversation/data/" + name);
+}
+
+// The conversation the golden files hold (see data/make_golden_files.py).
+void fillGoldenConversation(KLV_Conversation& c, const std::string& password) {
+  c.password = password;
+  c.ownerId = 1234567;
+  c.ownerName = "Marie";
+  c.ownerFirstName = "Marie";
+  c.ownerLastName = "Dupr\xe9";
+  c.date = "2026-12-09";
+  c.notes = "Banque {compte} \\ 42";
+  c.caller = "Conseill\xe8re";
+  c.incoming = 0;
+  c.lines.clear();
+  for (const char* text : {"\x01HELLO\nHOW ARE YOU\n", "\x00" "fine, {thanks} \\o/", "\x00"}) {
+    auto line = std::make_unique<KLV_ConversationLine>();
+    line->text.assign(text, text[0] == 1 ? std::strlen(text) : std::strlen(text + 1) + 1);
+    c.lines.push_back(std::move(line));
+  }
+}
+
+std::vector<std::string> lineTexts(const KLV_Conversation& c) {
+  std::vector<std::string> out;
+  for (const auto& line : c.lines) out.push_back(line->text);
+  return out;
+}
+
+// Everything a failed load must leave as it was.
+struct Snapshot {
+  std::vector<std::string> lines;
+  std::string fileName, password, ownerName, ownerFirstName, ownerLastName, date, notes, caller;
+  uint32_t ownerId;
+  uint8_t incoming, modified;
+  uint32_t layoutChanged;
+
+  explicit Snapshot(const KLV_Conversation& c)
+      : lines(lineTexts(c)), fileName(c.fileName), password(c.password), ownerName(c.ownerName),
+        ownerFirstName(c.ownerFirstName), ownerLastName(c.ownerLastName), date(c.date),
+        notes(c.notes), caller(c.caller), ownerId(c.ownerId), incoming(c.incoming),
+        modified(c.modified), layoutChanged(c.layoutChanged) {}
+
+  bool operator==(const Snapshot& o) const {
+    return lines == o.lines && fileName == o.fileName && password == o.password &&
+           ownerName == o.ownerName && ownerFirstName == o.ownerFirstName &&
+           ownerLastName == o.ownerLastName && date == o.date && notes == o.notes &&
+           caller == o.caller && ownerId == o.ownerId && incoming == o.incoming &&
+           modified == o.modified && layoutChanged == o.layoutChanged;
+  }
+};
+
+// An unsaved conversation the user would hate to lose.
+void fillUnsaved(KLV_Conversation& c, const std::string& fileName) {
+  c.fileName = fileName;
+  c.ownerId = 77;
+  c.caller = "Dr Martin";
+  c.notes = "rendez-vous";
+  for (const char ch : std::string("BONJOUR\n")) c.addReceived(static_cast<unsigned char>(ch));
+  for (const char ch : std::string("bonjour docteur")) c.addSent(static_cast<unsigned char>(ch));
+  c.modified = 0;  // so a change of the flag shows too
+}
+
+using ConversationFile = testing::ScratchTest;
+
+TEST(FileScrambler, KnownBytesBothWays) {
+  const FileScrambler s;
+  struct Case {
+    std::string clear, scrambled;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"ABC", "\x76\x1a\x6d"},
+      {std::string(9, '\0'), "\x37\x19\x2d\x1d\x2e\x1b\x29\x10\x21"},
+  };
+  for (const Case& tc : cases) {
+    EXPECT_EQ(s.scrambled(tc.clear), tc.scrambled);
+    EXPECT_EQ(s.unscrambled(tc.scrambled), tc.clear);
+  }
+  // Past the key's 22 bytes the key wraps round and the chain goes on.
+  std::string all;
+  for (int i = 0; i < 300; ++i) all.push_back(static_cast<char>(i));
+  EXPECT_EQ(s.unscrambled(s.scrambled(all)), all);
+  EXPECT_EQ(FileScrambler("").scrambled(all), s.scrambled(all));
+  EXPECT_NE(FileScrambler("other").scrambled(all), s.scrambled(all));
+}
+
+TEST_F(ConversationFile, GoldenFilesFieldByField) {
+  // Walk the golden bytes by hand against the layout, so the layout itself
+  // (not only a round trip through our own code) is checked.
+  for (const bool withPassword : {false, true}) {
+    SCOPED_TRACE(withPassword ? "with password" : "without password");
+    const std::string bytes = golden(withPassword ? "golden_password.tdd" : "golden_plain.tdd");
+    const FileScrambler s;
+    size_t at = 0;
+    auto u32 = [&] {
+      uint32_t v = 0;
+      for (int i = 0; i < 4; ++i) v |= uint32_t(uint8_t(bytes.at(at + i))) << (8 * i);
+      at += 4;
+      return v;
+    };
+    auto str = [&](bool scrambled) {
+      const uint32_t n = u32();
+      std::string v = bytes.substr(at, n);
+      at += n;
+      return scrambled ? s.unscrambled(v) : v;
+    };
+    EXPECT_EQ(bytes.substr(0, 4), "\x11\x55\x33\x22");
+    at = 4;
+    const std::string pw = s.unscrambled(bytes.substr(at, 9));
+    at += 9;
+    EXPECT_EQ(pw, withPassword ? std::string("secret\0\0\0", 9) : std::string(9, '\0'));
+    EXPECT_EQ(u32(), 1234567u);
+    EXPECT_EQ(str(false), "Marie");
+    EXPECT_EQ(str(false), "Marie");
+    EXPECT_EQ(str(false), "Dupr\xe9");
+    EXPECT_EQ(str(false), "2026-12-09");
+    EXPECT_EQ(str(withPassword), "Banque {compte} \\ 42");
+    EXPECT_EQ(str(withPassword), "Conseill\xe8re");
+    EXPECT_EQ(u32(), 3u);
+    for (const std::string& text : {std::string("\x01HELLO\nHOW ARE YOU\n"),
+                                    std::string("\x00" "fine, {thanks} \\o/", 19),
+                                    std::string(1, '\0')}) {
+      EXPECT_EQ(bytes.at(at++), '\0');  // reserved
+      EXPECT_EQ(str(withPassword), text);
+    }
+    EXPECT_EQ(bytes.at(at++), '\0');  // incoming: placed call
+    EXPECT_EQ(at, bytes.size());
+  }
+}
+
+TEST_F(ConversationFile, SavingWritesTheGoldenBytesAndLoadingReadsThemBack) {
+  for (const bool withPassword : {false, true}) {
+    SCOPED_TRACE(withPassword ? "with password" : "without password");
+    const char* name = withPassword ? "golden_password.tdd" : "golden_plain.tdd";
+    KLV_Conversation c;
+    fillGoldenConversation(c, withPassword ? "secret" : "");
+    c.modified = 1;
+    ASSERT_TRUE(c.saveAs(path(name)));
+    EXPECT_EQ(c.modified, 0);
+    EXPECT_EQ(readFile(path(name)), golden(name));
+
+    KLV_Conversation back;
+    back.ownerId = 1234567;  // the owner opens it: no question
+    ScriptedPrompt prompt;
+    ASSERT_TRUE(back.loadFromFile(path(name), prompt));
+    EXPECT_TRUE(prompt.calls.empty());
+    EXPECT_EQ(lineTexts(back), lineTexts(c));
+    EXPECT_EQ(back.caller, c.caller);
+    EXPECT_EQ(back.notes, c.notes);
+    EXPECT_EQ(back.date, c.date);
+    EXPECT_EQ(back.ownerName, "Marie");
+    EXPECT_EQ(back.ownerLastName, "Dupr\xe9");
+    EXPECT_EQ(back.incoming, 0);
+    EXPECT_EQ(back.fileName, path(name));
+    EXPECT_EQ(back.password, "");   // Save fills in the profile's password
+    EXPECT_EQ(back.modified, 1);    // a freshly opened file counts as unsaved
+    EXPECT_EQ(back.layoutChanged, 1u);
+  }
+}
+
+TEST_F(ConversationFile, OwnerAndPasswordRules) {
+  const std::string plain = path("plain.tdd"), locked = path("locked.tdd");
+  writeFile(plain, golden("golden_plain.tdd"));
+  writeFile(locked, golden("golden_password.tdd"));
+  const std::string question =
+      "This file belongs to 'Marie'. To open it, supply this person's password: ";
+
+  struct Case {
+    const char* name;
+    std::string file;
+    bool ownerProfileExists;
+    std::string ownerProfilePassword;
+    std::vector<std::optional<std::string>> answers;
+    bool loads;
+    bool asked;
+  };
+  const Case cases[] = {
+      {"no password: any profile opens it without a question", plain, false, "", {}, true, false},
+      {"other owner, right stored password", locked, false, "", {std::string("secret")}, true, true},
+      {"other owner, wrong password", locked, false, "", {std::string("Secret")}, false, true},
+      {"other owner, cancelled", locked, false, "", {std::nullopt}, false, true},
+      {"the owner's current password wins over the stored one", locked, true, "n3w",
+       {std::string("n3w")}, true, true},
+      {"the stored password no longer opens it once changed", locked, true, "n3w",
+       {std::string("secret")}, false, true},
+      {"an owner whose password is now empty: no question", locked, true, "", {}, true, false},
+      {"an accented password typed as UTF-8 matches", locked, true, "d\xc3\xa9j\xc3\xa0",
+       {std::string("d\xc3\xa9j\xc3\xa0")}, true, true},
+  };
+  for (const Case& tc : cases) {
+    SCOPED_TRACE(tc.name);
+    setLanguage(kLanguageEnglish);
+    profileList().assign(1, Profile{});
+    if (tc.ownerProfileExists) {
+      Profile owner;
+      owner.id = 1234567;
+      owner.password = tc.ownerProfilePassword;
+      profileList().push_back(owner);
+    }
+    KLV_Conversation c;
+    fillUnsaved(c, path("mine.tdd"));
+    const Snapshot before(c);
+    ScriptedPrompt prompt;
+    for (const auto& a : tc.answers) prompt.answerPassword(a);
+
+    EXPECT_EQ(c.loadFromFile(tc.file, prompt), tc.loads);
+    EXPECT_EQ(prompt.pending(), 0u);
+    EXPECT_EQ(prompt.unanswered(), 0);
+    if (tc.asked) {
+      ASSERT_FALSE(prompt.calls.empty());
+      EXPECT_EQ(prompt.calls[0].kind, ScriptedPrompt::Kind::Password);
+      EXPECT_EQ(prompt.calls[0].text, question);
+    }
+    if (tc.loads) {
+      EXPECT_TRUE(prompt.alerts().empty());
+      EXPECT_EQ(c.fileName, "");  // someone else's file: Save asks for a name
+      EXPECT_EQ(c.caller, "Conseill\xe8re");
+      EXPECT_EQ(c.ownerId, 77u);  // not taken from the file
+      EXPECT_EQ(c.lineCount(), 3);
+    } else {
+      EXPECT_EQ(prompt.alerts(), std::vector<std::string>{"Wrong password!"});
+      EXPECT_TRUE(Snapshot(c) == before);
+    }
+  }
+}
+
+// Every way a file can be bad; each leaves the conversation as it was.
+TEST_F(ConversationFile, BadFilesLeaveTheConversationAsItWas) {
+  const std::string good = golden("golden_plain.tdd");
+  // Offset of the line count: magic, password, owner id, four plain strings
+  // and the two others.
+  const size_t countAt = 4 + 9 + 4 + (4 + 5) + (4 + 5) + (4 + 5) + (4 + 10) + (4 + 20) + (4 + 11);
+  ASSERT_EQ(good.substr(countAt, 4), std::string("\x03\0\0\0", 4));
+  auto withCount = [&](uint32_t n) {
+    std::string b = good;
+    for (int i = 0; i < 4; ++i) b[countAt + i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+    return b;
+  };
+  std::string stringPastEnd = good;
+  stringPastEnd[4 + 9 + 4] = '\x7f';  // ownerName claims 127 bytes... and more
+  stringPastEnd[4 + 9 + 4 + 3] = '\x7f';
+
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"empty file", ""},
+      {"wrong magic", "\x11\x55\x33\x23" + good.substr(4)},
+      {"a foreign file", "%PDF-1.4\n" + std::string(200, 'x')},
+      {"cut inside the password", good.substr(0, 10)},
+      {"a string count past the end", stringPastEnd},
+      {"a negative line count", withCount(0xFFFFFFFF)},
+      {"a line count the file cannot hold", withCount(0x7FFFFFFF)},
+      {"one line more than the file holds", withCount(4)},
+  };
+  for (const Case& tc : cases) {
+    SCOPED_TRACE(tc.name);
+    writeFile(path("bad.tdd"), tc.bytes);
+    KLV_Conversation c;
+    fillUnsaved(c, path("mine.tdd"));
+    const Snapshot before(c);
+    ScriptedPrompt prompt;
+    EXPECT_FALSE(c.loadFromFile(path("bad.tdd"), prompt));
+    EXPECT_TRUE(prompt.calls.empty());
+    EXPECT_TRUE(Snapshot(c) == before);
+  }
+  {
+    SCOPED_TRACE("a missing file");
+    KLV_Conversation c;
+    fillUnsaved(c, path("mine.tdd"));
+    const Snapshot before(c);
+    ScriptedPrompt prompt;
+    EXPECT_FALSE(c.loadFromFile(path("nothing-here.tdd"), prompt));
+    EXPECT_FALSE(c.loadFromFile("", prompt));
+    EXPECT_TRUE(Snapshot(c) == before);
+  }
+}
+
+TEST_F(ConversationFile, EveryTruncationFailsExceptTheOptionalIncomingByte) {
+  const std::string good = golden("golden_password.tdd");
+  for (size_t n = 0; n <= good.size(); ++n) {
+    SCOPED_TRACE(n);
+    const auto decoded = decodeConversationFile(good.substr(0, n));
+    if (n + 1 < good.size()) {
+      EXPECT_FALSE(decoded.has_value());
+    } else {
+      ASSERT_TRUE(decoded.has_value());
+      // A file that ends right after the last line reads as an incoming call.
+      EXPECT_EQ(decoded->incoming, n == good.size() ? 0 : 1);
+      EXPECT_EQ(decoded->lines.size(), 3u);
+    }
+  }
+}
+
+TEST_F(ConversationFile, OddButValidContent) {
+  {
+    SCOPED_TRACE("a line of length 0 is an empty sent line");
+    KLV_Conversation src;
+    src.lines.back()->text = std::string("\x01" "abc", 4);
+    std::string bytes = encodeConversationFile(src);
+    // Replace the one record's count and text with a count of 0.
+    const size_t recordAt = bytes.size() - 1 - 4 - 4;
+    bytes = bytes.substr(0, recordAt) + std::string(4, '\0') + bytes.substr(bytes.size() - 1);
+    const auto decoded = decodeConversationFile(bytes);
+    ASSERT_TRUE(decoded.has_value());
+    ASSERT_EQ(decoded->lines.size(), 1u);
+    EXPECT_EQ(decoded->lines[0]->text, std::string(1, '\0'));
+  }
+  {
+    SCOPED_TRACE("a line count of 0 keeps one empty line");
+    KLV_Conversation src;
+    src.lines.clear();
+    writeFile(path("zero.tdd"), encodeConversationFile(src));
+    KLV_Conversation c;
+    fillUnsaved(c, "");
+    ScriptedPrompt prompt;
+    ASSERT_TRUE(c.loadFromFile(path("zero.tdd"), prompt));
+    EXPECT_EQ(lineTexts(c), std::vector<std::string>{std::string(1, '\0')});
+  }
+  {
+    SCOPED_TRACE("a password longer than 8 bytes keeps its first 8");
+    KLV_Conversation src;
+    src.password = "123456789abc";
+    const auto decoded = decodeConversationFile(encodeConversationFile(src));
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->password, "12345678");
+  }
+}
+
+// --- Saving faults: the old file is always intact ------------------------
+
+TEST_F(ConversationFile, SaveIntoAMissingFolderFailsAndEmptiesFileName) {
+  KLV_Conversation c;
+  fillUnsaved(c, path("no-such-folder/call.tdd"));
+  c.modified = 1;
+  EXPECT_FALSE(c.saveToFile());
+  EXPECT_EQ(c.fileName, "");
+  EXPECT_EQ(c.modified, 1);
+  EXPECT_FALSE(c.saveToFile());  // no name: false at once
+  EXPECT_FALSE(c.saveAs(""));
+}
+
+TEST_F(ConversationFile, SaveThatCannotReplaceTheTargetLeavesItAndNoLitter) {
+  // A folder where the file should be: the rename over it fails.
+  fs::create_directory(path("call.tdd"));
+  KLV_Conversation c;
+  fillUnsaved(c, path("call.tdd"));
+  c.modified = 1;
+  EXPECT_FALSE(c.saveToFile());
+  EXPECT_EQ(c.modified, 1);
+  EXPECT_EQ(c.fileName, path("call.tdd"));
+  EXPECT_TRUE(fs::is_directory(path("call.tdd")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);  // config/, call.tdd/
+}
+
+TEST_F(ConversationFile, SaveOnAFullDiskKeepsTheOldFile) {
+  // The file-size limit makes writes fail past a few bytes, as a full disk
+  // does; it is set in a child so the test process keeps its own limits.
+  const std::string target = path("call.tdd");
+  writeFile(target, golden("golden_plain.tdd"));
+  ::chmod(target.c_str(), 0640);
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {64, 64};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    KLV_Conversation c;
+    fillGoldenConversation(c, "");
+    for (int i = 0; i < 200; ++i) c.addSent('x');
+    c.fileName = target;
+    const bool saved = c.saveToFile();
+    ::_exit(!saved && c.modified == 1 && c.fileName == target ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "save reported success or lost its state";
+  EXPECT_EQ(readFile(target), golden("golden_plain.tdd"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+
+  {
+    SCOPED_TRACE("a save that works keeps the file's mode");
+    KLV_Conversation c;
+    fillGoldenConversation(c, "secret");
+    ASSERT_TRUE(c.saveAs(target));
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(readFile(target), golden("golden_password.tdd"));
+  }
+}
+
+TEST_F(ConversationFile, KilledDuringSaveLeavesAWholeFile) {
+  // A child saves two large versions in turn as fast as it can and is killed
+  // at random moments; the file must always be one whole version.
+  const std::string target = path("call.tdd");
+  KLV_Conversation a, b;
+  for (int i = 0; i < 40000; ++i) a.addSent(static_cast<unsigned char>('a' + i % 26));
+  for (int i = 0; i < 60000; ++i) b.addReceived(static_cast<unsigned char>('A' + i % 26));
+  const std::string bytesA = encodeConversationFile(a), bytesB = encodeConversationFile(b);
+  writeFile(target, bytesA);
+
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0;; ++i) {
+        KLV_Conversation& c = (i % 2) ? a : b;
+        c.fileName = target;
+        c.saveToFile();
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(2000 + rng() % 30000));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const std::string now = readFile(target);
+    EXPECT_TRUE(now == bytesA || now == bytesB) << "file of " << now.size() << " bytes";
+  }
+}
+
+}  // namespace
+}  // namespace quelto
