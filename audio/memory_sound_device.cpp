@@ -94,8 +94,12 @@ void MemorySoundDevice::clearRecord()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     events_.clear();
-    playbacks_.clear();
     readSamples_.clear();
+    // An output still open keeps its session, emptied.
+    if (outputOpen_)
+        playbacks_.erase(playbacks_.begin(), playbacks_.end() - 1), playbacks_.back().samples.clear();
+    else
+        playbacks_.clear();
 }
 
 std::size_t MemorySoundDevice::count(EventKind kind) const

@@ -23,7 +23,8 @@ SoundStream::SoundStream(SoundDevice& device, StreamOptions& options, SignalCapt
       options_(options),
       capture_(capture),
       sleep_(std::move(sleep)),
-      inputInUse_(options.configuredInputDevice.load()),
+      inputChoice_(options.configuredInputDevice.load()),
+      inputInUse_(inputChoice_),
       outputInUse_(options.configuredOutputDevice.load()),
       silence_(kTrailerLength, 128)
 {
@@ -69,12 +70,13 @@ std::size_t SoundStream::readInput(std::uint8_t* dest, std::size_t length)
 
     const int configured = options_.configuredInputDevice.load();
     if (mode_ == StreamMode::InputOpen &&
-        (length != openInputLength_ || configured != inputInUse_))
+        (length != openInputLength_ || configured != inputChoice_))
         closeInput();
 
     if (mode_ != StreamMode::InputOpen) {
         // A device number that has vanished since it was chosen means the
         // default device; the choice itself is kept for when it comes back.
+        inputChoice_ = configured;
         inputInUse_ = inRange(configured, device_.inputDeviceCount()) ? configured : -1;
         if (!device_.openInput(inputInUse_, kInputRate, length)) {
             status_ = StreamStatus::OpenFailed;

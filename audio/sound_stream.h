@@ -104,6 +104,7 @@ private:
     int outputRate_ = kTextRate;
     int openOutputRate_ = 0;
     std::size_t openInputLength_ = 0;
+    int inputChoice_;  // the configured number the device in use came from
     int inputInUse_;
     int outputInUse_;
     std::vector<std::uint8_t> silence_;
