@@ -1,0 +1,125 @@
+// The quelto program: one instance per user, the main window, the event
+// loop, the final save, and restarting itself.
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "app/restart.h"
+#include "app/single_instance.h"
+#include "audio/device_list.h"
+#include "audio/mixer.h"
+#include "audio/portaudio_device.h"
+#include "audio/signal_capture.h"
+#include "audio/sound_stream.h"
+#include "conversation/activity_log.h"
+#include "modem/modem_control.h"
+#include "settings/settings_store.h"
+#include "settings/translation.h"
+#include "ui/fltk_prompt.h"
+#include "ui/quelto_user_interface_impl.h"
+
+using namespace quelto;
+
+namespace {
+
+QueltoUserInterfaceImpl* application = nullptr;
+
+// A second start connected to the wake-up socket: raise the main window,
+// also when it was minimised.
+void wakeUpHandler(int fd, void* data) {
+  auto* instance = static_cast<SingleInstance*>(data);
+  if (!instance->acceptWakeUp() || !application) return;
+  (void)fd;
+  showWindow(application->mainWindow);
+}
+
+// "DefaultBackground", "DefaultBackground2", "DefaultForeground": "r,g,b".
+void applyStoredColours() {
+  const char* names[] = {"DefaultBackground", "DefaultBackground2", "DefaultForeground"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string text = getSettingString(names[i], "");
+    int r = 0, g = 0, b = 0;
+    if (text.empty() || std::sscanf(text.c_str(), "%d,%d,%d", &r, &g, &b) != 3) continue;
+    const auto R = static_cast<uchar>(r), G = static_cast<uchar>(g), B = static_cast<uchar>(b);
+    if (i == 0) Fl::background(R, G, B);
+    if (i == 1) Fl::background2(R, G, B);
+    if (i == 2) Fl::foreground(R, G, B);
+  }
+}
+
+// The toolkit parses its own switches; the program's two are skipped here.
+int programSwitch(int argc, char** argv, int& i) {
+  if (std::strcmp(argv[i], "-capture") == 0) {
+    i += 1;
+    return 1;
+  }
+  if (std::strcmp(argv[i], "-dsp") == 0) {
+    const int used = i + 1 < argc ? 2 : 1;
+    i += used;
+    return used;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SingleInstance instance;
+  if (!instance.acquire()) {
+    instance.wakeRunning();
+    return 0;
+  }
+  adjustMixer();
+
+  const ProgramSwitches switches = readProgramSwitches(argc, argv);
+  signalCapture().setCaptureMode(switches.capture);
+  if (switches.dumpPath) signalCapture().openRawDump(*switches.dumpPath);
+  if (!switches.capture) startActivityLog(getSettingString("LogFilePrefix", ""));
+
+  applyStoredColours();
+  RestartCommand restart(argc, argv);
+  int next = 0;
+  Fl::args(argc, argv, next, programSwitch);
+
+  PortAudioDevice device;
+  const DeviceLists lists(device);
+  streamOptions().configuredInputDevice =
+      deviceNumber(lists.inputList(), getSettingString("WaveInputDevice", kDefaultDeviceName));
+  streamOptions().configuredOutputDevice =
+      deviceNumber(lists.outputList(), getSettingString("WaveOutputDevice", kDefaultDeviceName));
+
+  FltkPrompt prompt;
+  auto app = std::make_unique<QueltoUserInterfaceImpl>(startModem(device), prompt);
+  application = app.get();
+  app->setRestarter([&instance, &restart] {
+    instance.release();
+    restart.exec();
+  });
+  if (instance.listenFd() >= 0) Fl::add_fd(instance.listenFd(), FL_READ, wakeUpHandler, &instance);
+
+  Fl_Window* main = app->mainWindow;
+  main->size(515, 400);
+  main->size_range(515, 125, 0, 0, 0, 0, 0);
+  app->restoreState();
+  streamOptions().closeWaveAfterWrite = getSettingBool("CloseWaveAfterWrite", false);
+  streamOptions().addPadBits = getSettingBool("AddPadBits", false);
+
+  for (;;) {
+    showWindow(main);
+    adjustMixer();
+    while (main->shown()) Fl::wait();
+    showWindow(main);
+    if (!getSettingBool("ConfirmFileQuit", false)) break;
+    if (app->askToSaveChanges()) break;
+  }
+
+  application = nullptr;
+  app->saveState();
+  if (getSettingBool("MuteWaveOnQuit", false)) turnDownWaveOutput();
+  signalCapture().closeRawDump();
+  app.reset();
+  return 0;
+}

@@ -1,0 +1,24 @@
+// The prompt seam over the toolkit's message boxes and file chooser: what
+// the program shows the user. Tests use ScriptedPrompt instead.
+//
+// Every box is modal and returns once answered; user-interface thread only.
+#pragma once
+
+#include "conversation/prompt.h"
+
+namespace quelto {
+
+class FltkPrompt : public Prompt {
+ public:
+  void alert(const std::string& text) override;
+  int choice(const std::string& question, const std::string& b0, const std::string& b1,
+             const std::string& b2) override;
+  std::optional<std::string> input(const std::string& label,
+                                   const std::string& defaultText) override;
+  std::optional<std::string> password(const std::string& label) override;
+  // The toolkit's own chooser (not the desktop's), with one filter
+  // "<filterName> (*.<extension>)" and the name pre-filled.
+  std::optional<std::string> chooseFile(const FileRequest& request) override;
+};
+
+}  // namespace quelto

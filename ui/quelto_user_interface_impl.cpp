@@ -1,0 +1,584 @@
+#include "ui/quelto_user_interface_impl.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Menu_.H>
+#include <FL/Fl_Scrollbar.H>
+#include <FL/Fl_Window.H>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "conversation/prompt.h"
+#include "conversation/text_encoding.h"
+#include "modem/baudot.h"
+#include "modem/modem_control.h"
+#include "audio/signal_capture.h"
+#include "settings/profile.h"
+#include "settings/settings_store.h"
+#include "settings/translation.h"
+#include "settings/window_geometry.h"
+
+namespace quelto {
+
+namespace {
+
+QueltoUserInterfaceImpl* theInstance = nullptr;
+
+// Interface texts are written in English and shown in the current language:
+// every label of every window, and every menu item, goes through translate()
+// once when the windows are built.
+void translateLabels(Fl_Widget* widget) {
+  if (widget->label()) widget->label(translate(widget->label()));
+  if (auto* menu = dynamic_cast<Fl_Menu_*>(widget)) {
+    for (int i = 0; i < menu->size(); ++i) {
+      auto* item = const_cast<Fl_Menu_Item*>(&menu->menu()[i]);
+      if (item->label()) item->label(translate(item->label()));
+    }
+  }
+  if (auto* group = widget->as_group())
+    for (int i = 0; i < group->children(); ++i) translateLabels(group->child(i));
+}
+
+class FltkWindowGeometry : public WindowGeometry {
+ public:
+  explicit FltkWindowGeometry(Fl_Window* window) : window_(window) {}
+  int x() const override { return window_->x(); }
+  int y() const override { return window_->y(); }
+  int w() const override { return window_->w(); }
+  int h() const override { return window_->h(); }
+  void resize(int x, int y, int w, int h) override { window_->resize(x, y, w, h); }
+
+ private:
+  Fl_Window* window_;
+};
+
+WorkArea workArea() {
+  int x = 0, y = 0, w = 0, h = 0;
+  Fl::screen_work_area(x, y, w, h);
+  return WorkArea{w, h};
+}
+
+// The shift the window manager applies to a bordered window shown for the
+// first time; (0, 0) until measured.
+int frameDx = 0;
+int frameDy = 0;
+
+}  // namespace
+
+void showWindow(Fl_Window* window) {
+  if (!window) return;
+  if (!window->shown()) {
+    if (!window->border()) {
+      window->show();
+    } else if (frameDx != 0 || frameDy != 0) {
+      window->position(window->x() + frameDx, window->y() + frameDy);
+      window->show();
+    } else {
+      int x0 = window->x(), y0 = window->y();
+      window->show();
+      bool moved = false;
+      for (int i = 0; i < 10 && !moved; ++i) {
+        Fl::wait(0.005);
+        moved = window->x() != x0 || window->y() != y0;
+      }
+      if (!moved) return;
+      frameDx = x0 - window->x();
+      frameDy = y0 - window->y();
+      if (x0 < 10) x0 = 10;
+      if (y0 < 20) y0 = 20;
+      window->position(x0, y0);
+    }
+    return;
+  }
+  window->show();  // raises a shown window and restores a minimised one
+}
+
+QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> modem,
+                                                 Prompt& prompt)
+    : modem_(std::move(modem)),
+      prompt_(prompt),
+      lastState_(static_cast<std::uint8_t>(ModemState::Listening)),
+      lastShift_(FIGS) {
+  if (theInstance) std::exit(1);
+  theInstance = this;
+  for (Fl_Window* w : {mainWindow, profileChooserWindow, createProfileWindow, fileInfoWindow})
+    translateLabels(w);
+  mainWindow->callback([](Fl_Widget*, void* data) {
+    // Escape must not end a call; the window's close box does.
+    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+    static_cast<QueltoUserInterfaceImpl*>(data)->quit();
+  }, this);
+  profileChooserWindow->callback([](Fl_Widget*, void* data) {
+    static_cast<QueltoUserInterfaceImpl*>(data)->quitFromChooser();
+  }, this);
+
+  Fl::add_timeout(kRefreshSeconds, statusTimer, this);
+  conversationView->setModem(modem_.get());
+  conversationView->setPrompt(&prompt_);
+  conversationView->setFunctionKeyAction([this](int i) { sendProgrammedMessage(i); });
+  conversationView->setCopyAction([this] { editCopy(); });
+  conversationView->setPasteAction([this] { editPaste(); });
+
+  showHorizontalScrollbar();
+  showVerticalScrollbar();
+  setDefaultColours(1);
+  char minor[16];
+  std::snprintf(minor, sizeof minor, ".%d", 0);
+  baseTitle_ = std::string(translate("Quelto")) + " Version 4" + minor;
+  setTitle("Conversation1");
+  statusText->label(identificationLine());
+  applyProfileToInterface();
+}
+
+QueltoUserInterfaceImpl::~QueltoUserInterfaceImpl() {
+  Fl::remove_timeout(statusTimer, this);
+  conversationView->setModem(nullptr);
+  theInstance = nullptr;
+}
+
+QueltoUserInterfaceImpl* QueltoUserInterfaceImpl::instance() { return theInstance; }
+
+const char* QueltoUserInterfaceImpl::identificationLine() { return "Quelto TDD"; }
+
+void QueltoUserInterfaceImpl::setTitle(const std::string& bracketed) {
+  title_ = baseTitle_ + "  -  [" + bracketed + "]";
+  mainWindow->copy_label(title_.c_str());
+}
+
+std::string QueltoUserInterfaceImpl::fileNameOnly(const std::string& path) const {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The previously chosen path is offered again without its extension.
+std::string QueltoUserInterfaceImpl::chooserPrefill() const {
+  const size_t dot = lastChosenPath_.find_last_of('.');
+  return dot == std::string::npos ? lastChosenPath_ : lastChosenPath_.substr(0, dot);
+}
+
+void QueltoUserInterfaceImpl::runModal(Fl_Window* window) {
+  showWindow(window);
+  while (window->shown()) Fl::wait();
+}
+
+void QueltoUserInterfaceImpl::hideDialog(Fl_Window* window) {
+  window->hide();
+  if (mainWindow->shown()) Fl::focus(conversationView);
+}
+
+// --- Status refresh ----------------------------------------------------------------
+
+void QueltoUserInterfaceImpl::statusTimer(void* data) {
+  auto* self = static_cast<QueltoUserInterfaceImpl*>(data);
+  if (self->mainWindow->shown()) self->refreshStatus();
+  Fl::repeat_timeout(kRefreshSeconds, statusTimer, data);
+}
+
+void QueltoUserInterfaceImpl::refreshStatus() {
+  conversationView->pumpReceived();
+  const std::uint8_t state = modem_->state.load();
+  const std::uint8_t shift = modem_->shift.load();
+  if (state == lastState_ && shift == lastShift_) return;
+  if (shift != lastShift_) {
+    lastShift_ = shift;
+    bottomGroup->redraw();
+  }
+  if (vuMeter->barMode() && modem_->inputLevel.load() != vuMeter->value()) {
+    vuMeter->value(modem_->inputLevel.load());
+    vuMeter->redraw();
+  }
+  if (state == lastState_) return;
+  lastState_ = state;
+  const MessageTexts& t = messageTexts();
+  switch (static_cast<ModemState>(state)) {
+    case ModemState::Unavailable:
+      statusText->label(t.couldNotOpenSoundcard);
+      break;
+    case ModemState::Fault:
+      statusText->label(t.soundcardProblem);
+      break;
+    case ModemState::Dialling:
+      vuMeter->color(FL_YELLOW);
+      break;
+    case ModemState::Sending:
+    case ModemState::Announcing:
+      vuMeter->color(FL_GREEN);
+      break;
+    case ModemState::SignalPresent:
+      vuMeter->color(FL_RED);
+      break;
+    case ModemState::Listening:
+    default:
+      statusText->label(identificationLine());
+      vuMeter->color(FL_BLACK);
+      break;
+  }
+  bottomGroup->redraw();
+  vuMeter->redraw();
+}
+
+// --- Profile onto the interface ---------------------------------------------------
+
+void QueltoUserInterfaceImpl::applyProfileToInterface() {
+  const Profile& p = currentProfile();
+  ConversationDisplay d;
+  d.receivedFace = p.receivedTextFace;
+  d.receivedSize = p.receivedTextSize;
+  d.receivedColor = p.receivedTextColor;
+  d.sentFace = p.sentTextFace;
+  d.sentSize = p.sentTextSize;
+  d.sentColor = p.sentTextColor;
+  d.currentSize = p.currentTextSize;
+  d.currentColor = p.currentTextColor;
+  d.background = p.backgroundColor;
+  d.bottomBackground = p.bottomBackgroundColor;
+  conversationView->setDisplay(d);
+  baudButton->label(p.defaultBaudRate == kBaud50 ? "50 &bauds" : "45 &bauds");
+  bottomGroup->redraw();
+  modem_->setLineParameters(p.sensitivity, p.defaultBaudRate);
+}
+
+// --- Start and end ------------------------------------------------------------------
+
+std::vector<std::pair<const char*, Fl_Window*>> QueltoUserInterfaceImpl::keptWindows() {
+  Fl_Window* byName[12] = {mainWindow, nullptr, createProfileWindow, nullptr, nullptr, nullptr,
+                           nullptr,    nullptr, profileChooserWindow, nullptr, fileInfoWindow,
+                           nullptr};
+  std::vector<std::pair<const char*, Fl_Window*>> out;
+  for (size_t i = 0; i < kWindowSettingNames.size(); ++i)
+    if (byName[i]) out.emplace_back(kWindowSettingNames[i], byName[i]);
+  return out;
+}
+
+void QueltoUserInterfaceImpl::restoreState() {
+  std::vector<FltkWindowGeometry> adapters;
+  const auto kept = keptWindows();
+  adapters.reserve(kept.size());
+  std::vector<NamedWindow> named;
+  for (const auto& k : kept) {
+    adapters.emplace_back(k.second);
+    named.push_back({k.first, &adapters.back()});
+  }
+  restoreWindowLayout(named, workArea());
+
+  loadProfilesFromSettings();
+  showSplash();
+  if (profileList().size() >= 2) {
+    fillProfileChooser();
+    runModal(profileChooserWindow);
+  } else {
+    currentProfile() = profileList().front();
+  }
+  applyProfileToInterface();
+}
+
+void QueltoUserInterfaceImpl::showSplash() {}
+
+void QueltoUserInterfaceImpl::saveState() {
+  std::vector<FltkWindowGeometry> adapters;
+  const auto kept = keptWindows();
+  adapters.reserve(kept.size());
+  std::vector<NamedWindow> named;
+  for (const auto& k : kept) {
+    adapters.emplace_back(k.second);
+    named.push_back({k.first, &adapters.back()});
+  }
+  saveWindowLayout(named);
+  setSettingInt("VuMeterLed", vuMeter->savedMode());
+  setSettingInt("VuMeterOffset", KLV_VuMeterLed::thresholdOffset());
+  setSettingDouble("VuMeterFactor", KLV_VuMeterLed::thresholdFactor());
+  saveAllProfiles();
+}
+
+void QueltoUserInterfaceImpl::quit() { mainWindow->hide(); }
+
+bool QueltoUserInterfaceImpl::askToSaveChanges() {
+  const MessageTexts& t = messageTexts();
+  while (conversationView->conversation.modified) {
+    const int answer = prompt_.choice(t.notSavedSaveChanges, t.no, t.yes, t.cancel);
+    if (answer == 2) return false;
+    if (answer == 0) return true;
+    fileSave();
+  }
+  return true;
+}
+
+void QueltoUserInterfaceImpl::restartApplication() {
+  if (getSettingBool("ConfirmOptionsRestart", false) && !askToSaveChanges()) return;
+  saveState();
+  if (restarter_) restarter_();
+  prompt_.alert(messageTexts().restartFailed);
+}
+
+// --- Profiles -------------------------------------------------------------------------
+
+void QueltoUserInterfaceImpl::fillProfileChooser() {
+  profileChooserList->clear();
+  for (const std::string& name : profileDisplayNames()) profileChooserList->add(name.c_str());
+}
+
+void QueltoUserInterfaceImpl::chooseProfile(int line, bool askPassword) {
+  auto ask = [this]() { return prompt_.password(messageTexts().enterPassword); };
+  if (quelto::chooseProfile(line, askPassword, ask).done) profileChooserWindow->hide();
+}
+
+void QueltoUserInterfaceImpl::createProfileFromChooser() {
+  showCreateProfile();
+  if (!profileCreated_) return;
+  fillProfileChooser();
+  chooseProfile(profileChooserList->size(), false);
+}
+
+void QueltoUserInterfaceImpl::quitFromChooser() {
+  profileChooserWindow->hide();
+  std::exit(0);
+}
+
+void QueltoUserInterfaceImpl::showCreateProfile() {
+  for (Fl_Input* input : {createProfileName, createProfileFirstName, createProfileLastName,
+                          createProfilePassword, createProfilePasswordConfirm})
+    input->value("");
+  profileCreated_ = false;
+  runModal(createProfileWindow);
+}
+
+void QueltoUserInterfaceImpl::applyCreateProfile() {
+  CreateProfileFields f;
+  f.name = createProfileName->value();
+  f.firstName = createProfileFirstName->value();
+  f.lastName = createProfileLastName->value();
+  f.password = createProfilePassword->value();
+  f.confirmation = createProfilePasswordConfirm->value();
+  const ProfileDialogOutcome outcome = quelto::applyCreateProfile(f);
+  if (outcome.alert) prompt_.alert(translate(outcome.alert));
+  if (outcome.done) {
+    profileCreated_ = true;
+    hideDialog(createProfileWindow);
+  }
+}
+
+// --- Edit -------------------------------------------------------------------------------
+
+void QueltoUserInterfaceImpl::editCopy() {
+  const std::string text =
+      cp1252ToUtf8(KLV_MultiLineConversationView::clipboardText(conversationView->conversation));
+  Fl::copy(text.c_str(), static_cast<int>(text.size()), 1);
+}
+
+void QueltoUserInterfaceImpl::editCut() {
+  editCopy();
+  conversationView->clearConversation();
+}
+
+void QueltoUserInterfaceImpl::editPaste() { Fl::paste(*conversationView, 1); }
+
+// --- Files ------------------------------------------------------------------------------
+
+void QueltoUserInterfaceImpl::fileNew() {
+  signalCapture().clearCapture();
+  if (getSettingBool("ConfirmFileNew", false) && !askToSaveChanges()) return;
+  KLV_Conversation& c = conversationView->conversation;
+  c.fileName.clear();
+  conversationView->clearing = true;
+  conversationView->clearConversation();
+  conversationView->clearing = false;
+  c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
+  c.caller.clear();
+  c.date.clear();
+  c.notes.clear();
+  c.incoming = 1;
+  c.modified = 0;
+  setTitle("Conversation1");
+}
+
+void QueltoUserInterfaceImpl::fileOpen() {
+  const MessageTexts& t = messageTexts();
+  FileRequest request;
+  request.save = false;
+  request.title = t.load;
+  request.extension = "tdd";
+  request.filterName = t.queltoFiles;
+  request.prefill = chooserPrefill();
+  const auto name = prompt_.chooseFile(request);
+  if (!name) return;
+  lastChosenPath_ = *name;
+  KLV_Conversation& c = conversationView->conversation;
+  c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
+  if (!c.loadFromFile(*name, prompt_)) return;
+  setTitle(fileNameOnly(*name));
+  conversationView->relayout();
+  conversationView->resetScroll();
+  conversationView->redrawAll();
+}
+
+void QueltoUserInterfaceImpl::fileSave() {
+  KLV_Conversation& c = conversationView->conversation;
+  if (!c.fileName.empty()) {
+    c.password = currentProfile().password;
+    if (!signalCapture().captureMode() && c.saveToFile()) return;
+  }
+  fileSaveAs();
+}
+
+void QueltoUserInterfaceImpl::fileSaveAs() {
+  if (!showFileInfo()) return;
+  const MessageTexts& t = messageTexts();
+  FileRequest request;
+  request.save = true;
+  request.title = t.saveAs;
+  request.extension = "tdd";
+  request.filterName = t.queltoFiles;
+  request.prefill = chooserPrefill();
+  const auto name = prompt_.chooseFile(request);
+  if (name) lastChosenPath_ = *name;
+  if (name && conversationView->conversation.saveAs(*name))
+    setTitle(fileNameOnly(*name));
+  else
+    setTitle("Conversation1");
+  if (signalCapture().captureMode()) {
+    FileRequest wav;
+    wav.save = true;
+    wav.title = "Sauvegarder les sons dans un fichier";
+    wav.extension = "wav";
+    wav.filterName = "Wave File";
+    const auto wavName = prompt_.chooseFile(wav);
+    if (wavName) signalCapture().saveCapture(*wavName);
+  }
+}
+
+// --- File information -----------------------------------------------------------------
+
+bool QueltoUserInterfaceImpl::showFileInfo() {
+  fileInfoCancelled_ = true;
+  KLV_Conversation& c = conversationView->conversation;
+  const Profile& p = currentProfile();
+  c.ownerId = static_cast<std::uint32_t>(p.id);
+  c.ownerName = utf8ToCp1252(p.name);
+  c.ownerFirstName = utf8ToCp1252(p.firstName);
+  c.ownerLastName = utf8ToCp1252(p.lastName);
+  c.password = utf8ToCp1252(p.password);
+  callerInput->value(cp1252ToUtf8(c.caller).c_str());
+  dateInput->value(cp1252ToUtf8(c.date).c_str());
+  notesInput->value(cp1252ToUtf8(c.notes).c_str());
+  incomingCallBox->value(c.incoming ? 1 : 0);
+  outgoingCallBox->value(c.incoming ? 0 : 1);
+  runModal(fileInfoWindow);
+  return !fileInfoCancelled_;
+}
+
+void QueltoUserInterfaceImpl::applyFileInfo() {
+  fileInfoCancelled_ = false;
+  KLV_Conversation& c = conversationView->conversation;
+  c.caller = utf8ToCp1252(callerInput->value());
+  c.date = utf8ToCp1252(dateInput->value());
+  c.notes = utf8ToCp1252(notesInput->value());
+  c.incoming = incomingCallBox->value() ? 1 : 0;
+  c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
+  hideDialog(fileInfoWindow);
+}
+
+void QueltoUserInterfaceImpl::putCurrentDate(bool withTime) {
+  dateInput->value(formatCurrentDate(withTime).c_str());
+}
+
+// --- Scroll bars ------------------------------------------------------------------------
+
+void QueltoUserInterfaceImpl::showHorizontalScrollbar() {
+  if (hScroll_) return;
+  if (mainWindow->w() < 80 || mainWindow->h() < 80)
+    mainWindow->size(std::max(80, mainWindow->w()), std::max(80, mainWindow->h()));
+  Fl_Group* g = conversationGroup;
+  g->size(g->w(), g->h() - 16);
+  hScroll_ = new Fl_Scrollbar(1, g->y() + g->h() + 1, g->w() - 2, 14);
+  hScroll_->type(FL_HORIZONTAL);
+  hScroll_->box(FL_FLAT_BOX);
+  hScroll_->callback([](Fl_Widget*, void* view) {
+    static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
+  }, conversationView);
+  mainWindow->add(hScroll_);
+  if (vScroll_) vScroll_->size(vScroll_->w(), vScroll_->h() - 16);
+  mainWindow->init_sizes();
+  conversationView->setScrollbars(hScroll_, vScroll_);
+  mainWindow->redraw();
+}
+
+void QueltoUserInterfaceImpl::hideHorizontalScrollbar() {
+  if (!hScroll_) return;
+  mainWindow->remove(hScroll_);
+  delete hScroll_;
+  hScroll_ = nullptr;
+  conversationGroup->size(conversationGroup->w(), conversationGroup->h() + 16);
+  if (vScroll_) vScroll_->size(vScroll_->w(), vScroll_->h() + 16);
+  mainWindow->init_sizes();
+  conversationView->setScrollbars(hScroll_, vScroll_);
+  mainWindow->redraw();
+}
+
+void QueltoUserInterfaceImpl::showVerticalScrollbar() {
+  if (vScroll_) return;
+  if (mainWindow->w() < 80 || mainWindow->h() < 80)
+    mainWindow->size(std::max(80, mainWindow->w()), std::max(80, mainWindow->h()));
+  Fl_Group* g = conversationGroup;
+  g->size(g->w() - 16, g->h());
+  vScroll_ = new Fl_Scrollbar(g->x() + g->w() + 1, g->y() + 1, 14, g->h() - 2);
+  vScroll_->type(FL_VERTICAL);
+  vScroll_->box(FL_FLAT_BOX);
+  vScroll_->callback([](Fl_Widget*, void* view) {
+    static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
+  }, conversationView);
+  mainWindow->add(vScroll_);
+  if (hScroll_) hScroll_->size(hScroll_->w() - 16, hScroll_->h());
+  mainWindow->init_sizes();
+  conversationView->setScrollbars(hScroll_, vScroll_);
+  mainWindow->redraw();
+}
+
+void QueltoUserInterfaceImpl::hideVerticalScrollbar() {
+  if (!vScroll_) return;
+  mainWindow->remove(vScroll_);
+  delete vScroll_;
+  vScroll_ = nullptr;
+  conversationGroup->size(conversationGroup->w() + 16, conversationGroup->h());
+  if (hScroll_) hScroll_->size(hScroll_->w() + 16, hScroll_->h());
+  mainWindow->init_sizes();
+  conversationView->setScrollbars(hScroll_, vScroll_);
+  mainWindow->redraw();
+}
+
+// --- Line controls -----------------------------------------------------------------------
+
+void QueltoUserInterfaceImpl::toggleBaud() {
+  baudButton->label(modem_->toggleBaudRate());
+  bottomGroup->redraw();
+}
+
+void QueltoUserInterfaceImpl::switchToLetters() { modem_->forceLetters(); }
+
+void QueltoUserInterfaceImpl::switchToFigures() { modem_->forceFigures(); }
+
+void QueltoUserInterfaceImpl::letterButton() {
+  if (modem_->shift.load() == FIGS) switchToLetters();
+}
+
+void QueltoUserInterfaceImpl::stopSending() { conversationView->stopSending(); }
+
+void QueltoUserInterfaceImpl::sendProgrammedMessage(int index) {
+  if (index < 0 || index >= kProgrammedMessageCount) return;
+  const std::string message = utf8ToCp1252(currentProfile().messages[index]);
+  if (message.empty()) return;
+  bool structure = false;
+  modem_->mutex().lock();
+  for (unsigned char ch : message) conversationView->sendCharacterLocked(ch, structure);
+  conversationView->relayout();
+  conversationView->redrawAll();
+  mainWindow->redraw();
+  modem_->mutex().unlock();
+}
+
+void QueltoUserInterfaceImpl::refreshScreen() {
+  conversationView->relayout();
+  conversationView->redrawAll();
+  mainWindow->redraw();
+}
+
+}  // namespace quelto
