@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,7 +26,11 @@ std::string configHome() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg) return xdg;
   const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.config";
+  if (home && *home) return std::string(home) + "/.config";
+  // No HOME (started from a service or with a cleared environment): the
+  // account's home folder.
+  const struct passwd* account = getpwuid(getuid());
+  return std::string(account && account->pw_dir ? account->pw_dir : ".") + "/.config";
 }
 
 // mkdir -p for the parents; the last component (our own folder) gets 0700.
