@@ -210,7 +210,7 @@ void QueltoUserInterfaceImpl::refreshStatus() {
     case ModemState::Listening:
     default:
       statusText->label(identificationLine());
-      vuMeter->color(FL_BLACK);
+      vuMeter->color(0);  // index 0, black unless the user changed the foreground
       break;
   }
   bottomGroup->redraw();

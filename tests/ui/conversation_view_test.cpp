@@ -1,0 +1,215 @@
+// What can go wrong in the conversation view: words moving from the band
+// into the history, Enter, the clearing step, the resize reflow and the
+// mouse selection. Real widgets under Xvfb, synthetic events.
+#include <gtest/gtest.h>
+
+#include "conversation/view/multi_line_conversation_view.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+// After gtest: it pulls in Xlib, whose macros clash with gtest names.
+#include <FL/fl_draw.H>
+
+#include <memory>
+#include <string>
+
+#include "conversation/scripted_prompt.h"
+#include "modem/modem_control.h"
+#include "settings/settings_store.h"
+#include "synthetic_events.h"
+
+namespace quelto {
+namespace {
+
+using test::settle;
+using test::typeText;
+
+class ConversationViewTest : public ::testing::Test {
+ protected:
+  void build(int width, int height) {
+    window = std::make_unique<Fl_Double_Window>(width + 20, height + 20, "view test");
+    view = new KLV_MultiLineConversationView(10, 10, width, height);
+    window->end();
+    window->resizable(view);
+    view->setModem(&modem);
+    view->setPrompt(&prompt);
+    window->show();
+    window->wait_for_expose();
+    settle();
+  }
+  void TearDown() override {
+    window.reset();
+    settle();
+  }
+
+  std::string history(int fromEnd) const {
+    const auto& lines = view->conversation.lines;
+    return lines[lines.size() - 1 - fromEnd]->text.substr(1);
+  }
+  std::string current() const { return view->conversation.currentLine().text.substr(1); }
+  std::string queued() const {
+    std::string s;
+    for (const QueuedChar& q : modem.sendQueue) s += static_cast<char>(q.character);
+    return s;
+  }
+  // Width of the band available before the current line overflows.
+  int overflowWidth() const {
+    fl_font(view->display().sentFace, view->display().currentSize);
+    return view->w() - 6 - fl_height() - 1;
+  }
+
+  ModemControl modem;
+  ScriptedPrompt prompt;
+  std::unique_ptr<Fl_Double_Window> window;
+  KLV_MultiLineConversationView* view = nullptr;
+};
+
+TEST_F(ConversationViewTest, ALongWordStaysInTheBandUntilItOverflowsThenMovesIntoTheHistory) {
+  build(200, 150);
+  std::string typed;
+  bool moved = false;
+  for (int i = 0; i < 60 && !moved; ++i) {
+    const char c = static_cast<char>('A' + i % 26);
+    typeText(*view, std::string(1, c));
+    typed += c;
+    if (view->conversation.lineCount() == 1) {
+      EXPECT_EQ(current(), typed);
+      fl_font(view->display().sentFace, view->display().currentSize);
+      EXPECT_LT(fl_width(typed.c_str()), overflowWidth());
+    } else {
+      moved = true;
+    }
+  }
+  ASSERT_TRUE(moved) << "the word never left the band";
+  EXPECT_EQ(history(1), typed) << "the whole word went up, unsplit";
+  EXPECT_EQ(current(), "") << "the band is empty";
+  EXPECT_EQ(queued(), typed) << "every character was sent once";
+  typeText(*view, "Z");
+  EXPECT_EQ(current(), "Z");
+}
+
+TEST_F(ConversationViewTest, TwoWordsSplitAtTheSpace) {
+  build(200, 150);
+  typeText(*view, "HELLO ");
+  std::string second;
+  for (int i = 0; i < 40 && view->conversation.lineCount() == 1; ++i) {
+    const char c = static_cast<char>('a' + i % 26);
+    second += c;
+    typeText(*view, std::string(1, c));
+  }
+  ASSERT_EQ(view->conversation.lineCount(), 2);
+  EXPECT_EQ(history(1), "HELLO ");
+  EXPECT_EQ(current(), second);
+}
+
+TEST_F(ConversationViewTest, EnterSendsCarriageReturnAndLeavesAnEmptyBand) {
+  build(300, 150);
+  typeText(*view, "HI\r");
+  EXPECT_EQ(queued(), "HI\r");
+  ASSERT_EQ(view->conversation.lineCount(), 2);
+  EXPECT_EQ(history(1), "HI\n");
+  EXPECT_EQ(current(), "");
+  typeText(*view, "GA");
+  EXPECT_EQ(current(), "GA");
+}
+
+TEST_F(ConversationViewTest, TheClearingStepAnsweredYesKeepsEverything) {
+  build(300, 150);
+  setSettingBool("ConfirmEditCut", true);
+  typeText(*view, "KEEP\rME");
+  const int lines = view->conversation.lineCount();
+  prompt.answerChoice(1);  // "Yes": save first, so do not clear
+  EXPECT_FALSE(view->clearConversation());
+  EXPECT_EQ(view->conversation.lineCount(), lines);
+  EXPECT_EQ(current(), "ME");
+  EXPECT_EQ(queued(), "KEEP\rME");
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].extra.size(), 3u);
+  EXPECT_EQ(prompt.calls[0].extra[2], "") << "only No and Yes are offered";
+
+  prompt.answerChoice(0);  // "No": clear
+  EXPECT_TRUE(view->clearConversation());
+  EXPECT_EQ(view->conversation.lineCount(), 1);
+  EXPECT_EQ(current(), "");
+  EXPECT_TRUE(modem.sendQueue.empty());
+
+  view->clearing = true;  // File New asks nothing
+  typeText(*view, "AGAIN");
+  EXPECT_TRUE(view->clearConversation());
+  EXPECT_EQ(prompt.calls.size(), 2u);
+  setSettingBool("ConfirmEditCut", false);
+}
+
+TEST_F(ConversationViewTest, ResizingNarrowerAndBackBringsTheLastRowBackToTheBand) {
+  build(320, 200);
+  // Enough words of one direction for several wraps.
+  typeText(*view, "ONE TWO THREE FOUR FIVE SIX SEVEN EIGHT NINE TEN ELEVEN TWELVE ");
+  ASSERT_GE(view->conversation.lineCount(), 2);
+  auto all = [&] {
+    std::string s;
+    for (auto& l : view->conversation.lines) s += l->text.substr(1);
+    return s;
+  };
+  const std::string before = all();
+  for (int width : {200, 340}) {
+    window->size(width, window->h());
+    settle();
+    EXPECT_EQ(all(), before) << "no character lost or doubled at width " << width;
+    const std::string band = current();
+    ASSERT_FALSE(band.empty()) << "the last row came back down at width " << width;
+    ASSERT_GE(view->conversation.lineCount(), 2);
+    const std::string above = history(1);
+    ASSERT_FALSE(above.empty());
+    EXPECT_EQ(above.back(), ' ') << "the band starts at a row start";
+    fl_font(view->display().sentFace, view->display().currentSize);
+    EXPECT_LT(fl_width(band.c_str()), overflowWidth());
+  }
+}
+
+TEST_F(ConversationViewTest, MouseSelectsFromPressToRelease) {
+  build(320, 200);
+  for (char c : std::string("HELLO THERE\n")) view->conversation.addReceived(c);
+  view->relayout();
+  view->redrawAll();
+  settle();
+  const KLV_ConversationLine& line = *view->conversation.lines[0];
+  ASSERT_GE(line.top, 0) << "the history line was drawn";
+  fl_font(view->display().receivedFace, view->display().receivedSize);
+  const int x3 = line.left + static_cast<int>(fl_width("HEL")) - 1;  // inside the 3rd char
+  const int x7 = line.left + static_cast<int>(fl_width("HELLO T")) - 1;
+  const int y = line.top + 4;
+
+  test::mouse(*view, FL_PUSH, x3, y);
+  test::mouse(*view, FL_RELEASE, x7, y);
+  EXPECT_EQ(view->conversation.anchorLine, 0);
+  EXPECT_EQ(view->conversation.anchorChar, 3);
+  EXPECT_EQ(view->conversation.endChar, 7);
+  EXPECT_EQ(view->conversation.selectedRange(0), std::make_pair(3, 7));
+
+  // Shift+press moves the end only; a press right of the text finds nothing.
+  test::mouse(*view, FL_PUSH, line.left + 1, y, FL_SHIFT);
+  EXPECT_EQ(view->conversation.anchorChar, 3);
+  EXPECT_EQ(view->conversation.endChar, 1);
+  test::mouse(*view, FL_RELEASE, line.left + 1, y);
+  test::mouse(*view, FL_PUSH, view->x() + view->w() - 5, y);
+  EXPECT_EQ(view->conversation.anchorChar, 3);
+  settle();
+}
+
+TEST_F(ConversationViewTest, ReceivedTextIsPumpedFromTheModemQueue) {
+  build(320, 200);
+  {
+    std::lock_guard<std::mutex> lock(modem.mutex());
+    for (char c : std::string("GA\nAB")) modem.receiveQueue.push_back({static_cast<unsigned char>(c), 1});
+    modem.receiveQueue.push_back({8, 1});
+  }
+  EXPECT_TRUE(view->pumpReceived());
+  EXPECT_FALSE(view->pumpReceived()) << "the queue was emptied";
+  settle();
+  ASSERT_EQ(view->conversation.lineCount(), 2);
+  EXPECT_EQ(history(1), "GA\n");
+  EXPECT_EQ(current(), "A") << "received backspace erased B";
+}
+
+}  // namespace
+}  // namespace quelto

@@ -1,0 +1,303 @@
+// The application object with its real windows: key handling, programmed
+// messages, Stop Sending, paste and copy, the status refresh rules and the
+// file commands through a scripted prompt.
+#include "ui/quelto_user_interface_impl.h"
+
+#include <FL/Fl.H>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+
+#include "conversation/scripted_prompt.h"
+#include "modem/baudot.h"
+#include "modem/modem_control.h"
+#include "settings/profile.h"
+#include "settings/settings_store.h"
+#include "settings/translation.h"
+#include "synthetic_events.h"
+
+namespace quelto {
+namespace {
+
+using test::pressKey;
+using test::settle;
+using test::typeText;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    prompt = new ScriptedPrompt;
+    app = new QueltoUserInterfaceImpl(std::make_unique<ModemControl>(), *prompt);
+    app->mainWindow->size(515, 400);
+    app->mainWindow->show();
+    app->mainWindow->wait_for_expose();
+    settle();
+  }
+  static void TearDownTestSuite() {
+    delete app;
+    delete prompt;
+    app = nullptr;
+  }
+  void SetUp() override {
+    view().clearing = true;
+    view().clearConversation();
+    view().clearing = false;
+    view().conversation.modified = 0;
+    view().conversation.fileName.clear();
+    *prompt = ScriptedPrompt();
+    modem().sendQueue.clear();
+    currentProfile() = Profile();
+  }
+
+  static KLV_MultiLineConversationView& view() { return *app->conversationView; }
+  static ModemControl& modem() { return app->modem(); }
+  static std::string queued() {
+    std::string s;
+    for (const QueuedChar& q : modem().sendQueue) s += static_cast<char>(q.character);
+    return s;
+  }
+  static std::string shown() {
+    std::string s;
+    for (auto& l : view().conversation.lines) s += l->text.substr(1);
+    return s;
+  }
+
+  static ScriptedPrompt* prompt;
+  static QueltoUserInterfaceImpl* app;
+};
+
+ScriptedPrompt* MainWindowTest::prompt = nullptr;
+QueltoUserInterfaceImpl* MainWindowTest::app = nullptr;
+
+TEST_F(MainWindowTest, TheAtSignIsSpelledOutInEachLanguage) {
+  struct Case {
+    int language;
+    const char* sent;
+  } cases[] = {{kLanguageEnglish, "(at)"}, {kLanguageFrench, "(a)"}};
+  for (const Case& c : cases) {
+    SetUp();
+    setLanguage(c.language);
+    pressKey(view(), '2', "@");
+    EXPECT_EQ(queued(), c.sent);
+    EXPECT_EQ(shown(), c.sent);
+  }
+  setLanguage(kLanguageEnglish);
+}
+
+TEST_F(MainWindowTest, KeysThatSendAndKeysThatDoNot) {
+  pressKey(view(), 'h', "\x08", FL_CTRL);  // Ctrl+H is no backspace
+  EXPECT_EQ(queued(), "");
+  pressKey(view(), FL_BackSpace, "\x08");  // nothing to erase, 8 still sent
+  EXPECT_EQ(queued(), std::string("\x08"));
+  EXPECT_EQ(shown(), "");
+  typeText(view(), "AB\r");
+  EXPECT_EQ(queued(), std::string("\x08" "AB\r"));
+  EXPECT_EQ(shown(), "AB\n");
+  pressKey(view(), FL_Delete, "");
+  EXPECT_EQ(shown(), "AB") << "Delete erased the line feed";
+  EXPECT_EQ(pressKey(view(), FL_Escape, "\x1b"), 1) << "Escape is swallowed";
+  EXPECT_EQ(pressKey(view(), 'b', "", FL_ALT), 0) << "Alt+B goes on to the menu bar";
+  EXPECT_EQ(pressKey(view(), 'n', "\x0e", FL_CTRL), 0) << "Ctrl+N goes on to the menu bar";
+  EXPECT_EQ(pressKey(view(), 'e', "\xc3\xa9"), 1) << "an accented letter is sendable";
+  EXPECT_EQ(queued().back(), '\xe9');
+}
+
+TEST_F(MainWindowTest, FunctionKeysSendTheirProgrammedMessage) {
+  currentProfile().messages[2] = "GA SK";
+  // The view asks the keyboard whether F5 is held, so hold it for real.
+  test::holdKey(FL_F + 5, true);
+  EXPECT_EQ(pressKey(view(), FL_F + 5, ""), 1);
+  test::holdKey(FL_F + 5, false);
+  settle();
+  EXPECT_EQ(queued(), "GA SK");
+  EXPECT_EQ(shown(), "GA SK");
+
+  currentProfile().messages[2].clear();
+  app->sendProgrammedMessage(2);
+  app->sendProgrammedMessage(10);
+  EXPECT_EQ(queued(), "GA SK") << "an empty or unknown message sends nothing";
+}
+
+TEST_F(MainWindowTest, StopSendingErasesWhatTheModemHasNotTaken) {
+  typeText(view(), "HI ");
+  typeText(view(), "GO");
+  ASSERT_EQ(queued(), "HI GO");
+  modem().sendQueue[0].flags |= QueuedChar::kTaken;
+  modem().sendQueue[1].flags |= QueuedChar::kTaken;
+  // Four entries left to judge: the first is taken, three are not.
+  modem().sendQueue.erase(modem().sendQueue.begin());
+  app->stopSending();
+  EXPECT_TRUE(modem().sendQueue.empty());
+  EXPECT_EQ(shown(), "HI") << "the three untaken characters disappear";
+  app->stopSending();
+  EXPECT_EQ(shown(), "HI") << "nothing queued, nothing erased";
+}
+
+TEST_F(MainWindowTest, PasteDropsCarriageReturns) {
+  test::pasteText(view(), "A\r\nB");
+  EXPECT_EQ(queued(), "A\nB");
+  EXPECT_EQ(shown(), "A\nB");
+}
+
+TEST_F(MainWindowTest, CopyGivesTheWholeConversationWithWindowsLineEnds) {
+  currentProfile().receivedTextCapitals = 1;
+  {
+    std::lock_guard<std::mutex> lock(modem().mutex());
+    for (char c : std::string("HELLO")) modem().receiveQueue.push_back({static_cast<unsigned char>(c), 1});
+  }
+  app->refreshStatus();
+  typeText(view(), "HI");
+  EXPECT_EQ(KLV_MultiLineConversationView::clipboardText(view().conversation), "HELLO\r\nHI");
+  // Through the real clipboard and back.
+  app->editCopy();
+  struct Receiver : Fl_Widget {
+    Receiver() : Fl_Widget(0, 0, 1, 1) {}
+    void draw() override {}
+    int handle(int e) override {
+      if (e == FL_PASTE) text.assign(Fl::event_text(), Fl::event_length());
+      return 1;
+    }
+    std::string text;
+  } receiver;
+  Fl::paste(receiver, 1);
+  for (int i = 0; i < 50 && receiver.text.empty(); ++i) Fl::wait(0.02);
+  EXPECT_EQ(receiver.text, "HELLO\r\nHI");
+}
+
+TEST_F(MainWindowTest, StatusRefreshFollowsTheStateAndHoldsTheSoundcardMessage) {
+  const char* ident = QueltoUserInterfaceImpl::identificationLine();
+  const MessageTexts& t = messageTexts();
+  auto status = [] { return std::string(app->statusText->label()); };
+  struct Step {
+    ModemState state;
+    std::string text;
+    Fl_Color meter;
+  } steps[] = {
+      {ModemState::Unavailable, t.couldNotOpenSoundcard, 0},
+      {ModemState::Sending, t.couldNotOpenSoundcard, FL_GREEN},
+      {ModemState::SignalPresent, t.couldNotOpenSoundcard, FL_RED},
+      {ModemState::Dialling, t.couldNotOpenSoundcard, FL_YELLOW},
+      {ModemState::Listening, ident, 0},
+      {ModemState::Fault, t.soundcardProblem, 0},
+      {ModemState::Announcing, t.soundcardProblem, FL_GREEN},
+      {ModemState::Listening, ident, 0},
+  };
+  for (const Step& s : steps) {
+    modem().state = static_cast<std::uint8_t>(s.state);
+    app->refreshStatus();
+    EXPECT_EQ(status(), s.text) << static_cast<int>(s.state);
+    EXPECT_EQ(app->vuMeter->color(), s.meter) << static_cast<int>(s.state);
+  }
+
+  // Unchanged state and shift: the meter keeps its value even though the
+  // input level moved; received characters still arrive.
+  app->vuMeter->value(0);
+  modem().inputLevel = 90;
+  {
+    std::lock_guard<std::mutex> lock(modem().mutex());
+    modem().receiveQueue.push_back({'x', 1});
+  }
+  app->refreshStatus();
+  EXPECT_EQ(app->vuMeter->value(), 0);
+  EXPECT_EQ(shown(), "X");
+  // A change of shift lets the new level in.
+  modem().shift = modem().shift == FIGS ? LTRS : FIGS;
+  app->refreshStatus();
+  EXPECT_EQ(app->vuMeter->value(), 90);
+}
+
+TEST_F(MainWindowTest, BaudButtonTogglesAndLetterButtonOnlyActsInFigures) {
+  const std::string first = app->baudButton->label();
+  app->toggleBaud();
+  EXPECT_NE(app->baudButton->label(), first);
+  app->toggleBaud();
+  EXPECT_EQ(app->baudButton->label(), first);
+
+  modem().shift = LTRS;
+  {
+    std::lock_guard<std::mutex> lock(modem().mutex());
+    modem().requestedShift = 0;
+  }
+  app->letterButton();
+  EXPECT_EQ(modem().requestedShift, 0) << "letters already: nothing asked";
+  modem().shift = FIGS;
+  app->letterButton();
+  EXPECT_EQ(modem().requestedShift, LTRS);
+}
+
+TEST_F(MainWindowTest, SaveAsThenOpenRestoresTheConversationAndTheTitle) {
+  char dir[] = "/tmp/quelto-ui-files-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/call.tdd";
+  typeText(view(), "HELLO GA\r");
+
+  // File Info answers with its OK button while it runs.
+  Fl::add_timeout(0.05, [](void*) { app->applyFileInfo(); });
+  prompt->answerFile(path);
+  app->fileSave();  // no name yet: Save As
+  EXPECT_EQ(prompt->unanswered(), 0);
+  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [call.tdd]");
+  EXPECT_EQ(view().conversation.modified, 0);
+  const std::string saved = shown();
+
+  app->fileNew();
+  EXPECT_EQ(shown(), "");
+  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [Conversation1]");
+
+  prompt->answerFile(path);
+  app->fileOpen();
+  EXPECT_EQ(shown(), saved);
+  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [call.tdd]");
+  ASSERT_GE(prompt->calls.size(), 2u);
+  EXPECT_EQ(prompt->calls.back().extra[2], std::string(dir) + "/call") << "offered without extension";
+
+  // A cancelled chooser leaves the file alone and names the conversation 1.
+  Fl::add_timeout(0.05, [](void*) { app->applyFileInfo(); });
+  app->fileSaveAs();
+  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [Conversation1]");
+  std::remove(path.c_str());
+  std::remove(dir);
+}
+
+TEST_F(MainWindowTest, FileInfoCancelChangesNothing) {
+  view().conversation.caller = "ALICE";
+  Fl::add_timeout(0.05, [](void*) {
+    app->callerInput->value("BOB");
+    app->hideDialog(app->fileInfoWindow);
+  });
+  EXPECT_FALSE(app->showFileInfo());
+  EXPECT_EQ(view().conversation.caller, "ALICE");
+
+  Fl::add_timeout(0.05, [](void*) {
+    app->callerInput->value("Zoë");
+    app->putCurrentDate(false);
+    app->outgoingCallBox->setonly();
+    app->applyFileInfo();
+  });
+  EXPECT_TRUE(app->showFileInfo());
+  EXPECT_EQ(view().conversation.caller, "Zo\xeb") << "stored as Windows-1252";
+  EXPECT_FALSE(view().conversation.date.empty());
+  EXPECT_EQ(view().conversation.incoming, 0);
+}
+
+TEST_F(MainWindowTest, TheSaveQuestionLoopsUntilSavedOrAnswered) {
+  typeText(view(), "X");
+  prompt->answerChoice(2);
+  EXPECT_FALSE(app->askToSaveChanges()) << "Cancel";
+  prompt->answerChoice(0);
+  EXPECT_TRUE(app->askToSaveChanges()) << "No";
+  // Yes, then the File Info window cancelled: still modified, asked again.
+  Fl::add_timeout(0.05, [](void*) { app->hideDialog(app->fileInfoWindow); });
+  prompt->answerChoice(1).answerChoice(0);
+  EXPECT_TRUE(app->askToSaveChanges());
+  EXPECT_EQ(prompt->calls.size(), 4u);
+  view().conversation.modified = 0;
+  EXPECT_TRUE(app->askToSaveChanges()) << "nothing to save: no question";
+}
+
+}  // namespace
+}  // namespace quelto
