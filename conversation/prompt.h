@@ -56,4 +56,17 @@ class Prompt {
   virtual std::optional<std::string> chooseFile(const FileRequest& request) = 0;
 };
 
+// The program's file chooser: asks `prompt` with one filter (filterName,
+// "*.<extension>") and offers the path chosen last time, in any chooser of
+// the run, again without its extension (the first time: nothing; a dot in a
+// folder name is not an extension). The
+// chosen path is remembered, cut to 1023 bytes. Texts are UTF-8.
+// User-interface thread only.
+std::optional<std::string> chooseFile(Prompt& prompt, bool save, const std::string& title,
+                                      const std::string& extension,
+                                      const std::string& filterName);
+
+// Forgets the remembered path (a new run starts with none).
+void forgetChosenFile();
+
 }  // namespace quelto
