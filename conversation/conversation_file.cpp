@@ -55,6 +55,13 @@ class Reader {
     return u32(n) && bytes(n, out);
   }
 
+  bool skipString() {
+    uint32_t n = 0;
+    if (!u32(n) || remaining() < n) return false;
+    pos_ += n;
+    return true;
+  }
+
  private:
   const std::string& data_;
   size_t pos_ = 0;
@@ -95,42 +102,68 @@ std::string encodeConversationFile(const KLV_Conversation& c) {
   return out;
 }
 
+namespace {
+
+// Walks the whole layout without keeping anything, so that a bad file is
+// refused before a single line is built.
+bool wellFormed(const std::string& bytes) {
+  Reader in(bytes);
+  uint32_t u = 0;
+  std::string skipped;
+  if (!in.u32(u) || u != kConversationFileMagic || !in.bytes(kFilePasswordBytes, skipped) ||
+      !in.u32(u))
+    return false;
+  for (int i = 0; i < 6; ++i)
+    if (!in.skipString()) return false;
+  uint32_t rawCount = 0;
+  if (!in.u32(rawCount)) return false;
+  const int32_t count = static_cast<int32_t>(rawCount);
+  // Every record takes at least 5 bytes (reserved byte and count).
+  if (count < 0 || static_cast<size_t>(count) > in.remaining() / 5) return false;
+  uint8_t reserved = 0;
+  for (int32_t i = 0; i < count; ++i)
+    if (!in.u8(reserved) || !in.skipString()) return false;
+  return true;
+}
+
+}  // namespace
+
 std::optional<ConversationFileContent> decodeConversationFile(const std::string& bytes) {
+  if (!wellFormed(bytes)) return std::nullopt;
+
   const FileScrambler fs;
   Reader in(bytes);
   ConversationFileContent f;
 
   uint32_t magic = 0;
-  if (!in.u32(magic) || magic != kConversationFileMagic) return std::nullopt;
-
   std::string pw;
-  if (!in.bytes(kFilePasswordBytes, pw)) return std::nullopt;
+  in.u32(magic);
+  in.bytes(kFilePasswordBytes, pw);
   pw = fs.unscrambled(pw);
   f.password = pw.substr(0, pw.find('\0'));
   const bool scrambled = !f.password.empty();
 
-  if (!in.u32(f.ownerId) || !in.string(f.ownerName) || !in.string(f.ownerFirstName) ||
-      !in.string(f.ownerLastName) || !in.string(f.date) || !in.string(f.notes) ||
-      !in.string(f.caller))
-    return std::nullopt;
+  in.u32(f.ownerId);
+  in.string(f.ownerName);
+  in.string(f.ownerFirstName);
+  in.string(f.ownerLastName);
+  in.string(f.date);
+  in.string(f.notes);
+  in.string(f.caller);
   if (scrambled) {
     f.notes = fs.unscrambled(std::move(f.notes));
     f.caller = fs.unscrambled(std::move(f.caller));
   }
 
-  uint32_t rawCount = 0;
-  if (!in.u32(rawCount)) return std::nullopt;
-  const int32_t count = static_cast<int32_t>(rawCount);
-  // Every record takes at least 5 bytes (reserved byte and count), so a count
-  // the remaining bytes cannot hold is refused before anything is built.
-  if (count < 0 || static_cast<size_t>(count) > in.remaining() / 5) return std::nullopt;
-
-  f.lines.reserve(static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) {
+  uint32_t count = 0;
+  in.u32(count);
+  for (uint32_t i = 0; i < count; ++i) {
     auto line = std::make_unique<KLV_ConversationLine>();
     std::string text;
-    if (!in.u8(line->reserved) || !in.string(text)) return std::nullopt;
+    in.u8(line->reserved);
+    in.string(text);
     if (text.empty()) {
+      // Not written by the program, but read as an empty sent line.
       line->text.assign(1, static_cast<char>(kSentDirection));
     } else {
       if (scrambled) fs.unscrambleBytes(reinterpret_cast<unsigned char*>(text.data()), text.size());

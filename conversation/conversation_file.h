@@ -42,9 +42,10 @@ struct ConversationFileContent {
 
 // Checks every field against the bytes that remain; nothing (std::nullopt)
 // for a wrong magic, a count past the end, a negative line count or a file
-// cut inside a field. A line of length 0 becomes an empty sent line. Never
-// allocates more line text than the input holds. Bytes after `incoming` are
-// ignored.
+// cut inside a field. The whole layout is checked before anything is built,
+// so a bad file allocates nothing; a good one takes its own size in text
+// plus one line object per record. A line of length 0 becomes an empty sent
+// line. Bytes after `incoming` are ignored.
 std::optional<ConversationFileContent> decodeConversationFile(const std::string& bytes);
 
 }  // namespace quelto

@@ -16,19 +16,16 @@ namespace quelto {
 
 bool KLV_Conversation::saveToFile() {
   if (fileName.empty()) return false;
-  logEvent(LogCode::Saving);
-  switch (writeFileSafely(fileName, encodeConversationFile(*this))) {
-    case SafeWriteResult::Ok:
-      modified = 0;
-      return true;
-    case SafeWriteResult::CannotCreate:
-      // Nothing can be written there: Save falls back to Save As.
-      fileName.clear();
-      return false;
-    case SafeWriteResult::WriteFailed:
-      return false;
+  const SafeWriteResult result = writeFileSafely(fileName, encodeConversationFile(*this));
+  if (result == SafeWriteResult::CannotCreate) {
+    // Nothing can be written there: Save falls back to Save As.
+    fileName.clear();
+    return false;
   }
-  return false;
+  logEvent(LogCode::Saving);
+  if (result != SafeWriteResult::Ok) return false;
+  modified = 0;
+  return true;
 }
 
 bool KLV_Conversation::saveAs(const std::string& name) {

@@ -70,7 +70,9 @@ SafeWriteResult writeFileSafely(const std::string& path, const std::string& byte
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking so that a named pipe given as a file cannot hang the
+  // program; it is refused below with every other file that is not regular.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -307,6 +307,16 @@ TEST_F(ConversationFile, BadFilesLeaveTheConversationAsItWas) {
     EXPECT_TRUE(Snapshot(c) == before);
   }
   {
+    SCOPED_TRACE("a named pipe with no writer is refused at once");
+    ASSERT_EQ(::mkfifo(path("pipe.tdd").c_str(), 0600), 0);
+    KLV_Conversation c;
+    fillUnsaved(c, path("mine.tdd"));
+    const Snapshot before(c);
+    ScriptedPrompt prompt;
+    EXPECT_FALSE(c.loadFromFile(path("pipe.tdd"), prompt));
+    EXPECT_TRUE(Snapshot(c) == before);
+  }
+  {
     SCOPED_TRACE("a missing file");
     KLV_Conversation c;
     fillUnsaved(c, path("mine.tdd"));
