@@ -9,6 +9,14 @@
 // Measuring text needs the toolkit's display connection (fl_open_display),
 // so this library needs an X display even when it only writes a file.
 // User-interface thread only.
+//
+// Printing on a printer, as the Print command does:
+//   Fl_Printer printer;
+//   if (printer.start_job(1) == 0) {      // the print dialog; 0 = go on
+//     FltkPageDevice device(printer);
+//     printConversation(&device, conversation, currentProfile());
+//     printer.end_job();
+//   }
 #pragma once
 
 #include <string>
