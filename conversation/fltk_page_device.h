@@ -12,7 +12,7 @@
 //
 // Printing on a printer, as the Print command does:
 //   Fl_Printer printer;
-//   if (printer.start_job(1) == 0) {      // the print dialog; 0 = go on
+//   if (printer.start_job(0) == 0) {  // print dialog; page count unknown
 //     FltkPageDevice device(printer);
 //     printConversation(&device, conversation, currentProfile());
 //     printer.end_job();
