@@ -1,6 +1,7 @@
 #include "app/single_instance.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -85,7 +86,7 @@ bool SingleInstance::wakeRunning() const {
   bool sent = false;
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
     const char byte = 1;
-    sent = write(fd, &byte, 1) == 1;
+    sent = send(fd, &byte, 1, MSG_NOSIGNAL) == 1;
   }
   close(fd);
   return sent;
@@ -95,10 +96,12 @@ bool SingleInstance::acceptWakeUp() {
   if (listenFd_ < 0) return false;
   int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (fd < 0) return false;
-  // Any connection is a wake-up; its byte is read without waiting, so a
-  // peer that sends nothing cannot stall the event loop.
+  // Any connection is a wake-up. Its byte is waited for briefly so that the
+  // sender's write finds the socket open; a peer that sends nothing cannot
+  // stall the event loop for longer than that.
+  pollfd p{fd, POLLIN, 0};
   char byte = 0;
-  (void)!read(fd, &byte, 1);
+  if (poll(&p, 1, 200) == 1) (void)!read(fd, &byte, 1);
   close(fd);
   return true;
 }

@@ -1,0 +1,463 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the real quelto program.
+
+Each scenario runs quelto under its own Xvfb display, with a fresh settings
+folder, its sound going through the ALSA file plugin (tests/e2e/asoundrc):
+what it plays lands in WAV files, what it records is read from a raw 8-bit
+unsigned 8000 Hz file. Keys are typed with xdotool; screenshots are kept in
+the output folder for a person to look at.
+
+Usage: quelto_e2e.py QUELTO QUELTO_MODEM OUTPUT_DIR [SCENARIO...]
+"""
+import math
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+import wave
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+QUELTO, QUELTO_MODEM, OUTPUT = (os.path.abspath(a) for a in sys.argv[1:4])
+os.makedirs(OUTPUT, exist_ok=True)
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(predicate, timeout, what):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise Failure("timed out waiting for " + what)
+
+
+class Session:
+    """A display, a scratch home and settings folder, and the audio line."""
+
+    def __init__(self, name, settings=None, line_in_samples=b""):
+        self.name = name
+        self.dir = tempfile.mkdtemp(prefix="quelto-e2e-%s-" % name)
+        for sub in ("config/quelto", "runtime", "home", "logs", "files"):
+            os.makedirs(os.path.join(self.dir, sub), mode=0o700, exist_ok=True)
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read_fd, 16)
+            check(chunk, "Xvfb did not start")
+            number += chunk
+        os.close(read_fd)
+        self.display = ":" + number.decode().strip()
+        self.line_in = os.path.join(self.dir, "line-in.raw")
+        # Silence around the signal: past the end the plugin repeats the last
+        # 2816 samples, so the file ends in a long silence.
+        with open(self.line_in, "wb") as f:
+            f.write(bytes([128]) * 8000 + line_in_samples + bytes([128]) * 8000 * 30)
+        self.line_out = os.path.join(self.dir, "line-out")
+        base = {"Language": "En", "ShowSlpashScreen": "0",
+                "LogFilePrefix": os.path.join(self.dir, "logs") + "/"}
+        base.update(settings or {})
+        db = sqlite3.connect(os.path.join(self.dir, "config/quelto/settings.sqlite"))
+        db.execute("CREATE TABLE settings(name TEXT PRIMARY KEY COLLATE NOCASE, value TEXT NOT NULL)")
+        db.executemany("INSERT INTO settings VALUES (?, ?)", list(base.items()))
+        db.commit()
+        db.close()
+        self.env = dict(os.environ)
+        self.env.update({
+            "DISPLAY": self.display,
+            "HOME": os.path.join(self.dir, "home"),
+            "XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
+            "XDG_RUNTIME_DIR": os.path.join(self.dir, "runtime"),
+            "ALSA_CONFIG_PATH": "/usr/share/alsa/alsa.conf:" + os.path.join(HERE, "asoundrc"),
+            "QUELTO_LINE_OUT": self.line_out,
+            "QUELTO_LINE_IN": self.line_in,
+        })
+        self.env.pop("QUELTOEXEC", None)
+        self.proc = None
+        self.shots = 0
+
+    def start(self, *args):
+        # Started in its files folder, where the chooser opens.
+        self.proc = subprocess.Popen([QUELTO] + list(args), env=self.env,
+                                     cwd=os.path.join(self.dir, "files"),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return self.main_window()
+
+    def xdo(self, *args, check_rc=True):
+        r = subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True, text=True)
+        if check_rc:
+            check(r.returncode == 0, "xdotool %s failed: %s" % (" ".join(args), r.stderr))
+        return r.stdout.strip()
+
+    def windows(self, name, visible=True):
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", name]
+        out = self.xdo(*args, check_rc=False)
+        return [w for w in out.split()] if out else []
+
+    def main_window(self, timeout=15):
+        return wait_for(lambda: (self.windows("Quelto Version") or [None])[0], timeout, "the main window")
+
+    def title(self, window):
+        return self.xdo("getwindowname", window)
+
+    def focus(self, window):
+        self.xdo("windowfocus", "--sync", window)
+
+    def type(self, window, text):
+        self.focus(window)
+        self.xdo("type", "--delay", "20", text)
+
+    def key(self, window, *keys):
+        self.focus(window)
+        self.xdo("key", *keys)
+
+    def screenshot(self, label):
+        self.shots += 1
+        path = os.path.join(OUTPUT, "%s-%d-%s.png" % (self.name, self.shots, label))
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=True)
+        return path
+
+    def played(self):
+        """Everything played at 22050 Hz, stream after stream, as samples."""
+        files = [f for f in os.listdir(self.dir) if f.startswith("line-out-22050.wav")]
+        files.sort(key=lambda f: int(f.rsplit(".", 1)[1]) if f[-1].isdigit() else 0)
+        data = b""
+        for f in files:
+            with wave.open(os.path.join(self.dir, f)) as w:
+                data += w.readframes(w.getnframes())
+        return data
+
+    def logs(self):
+        out = ""
+        folder = os.path.join(self.dir, "logs")
+        for f in sorted(os.listdir(folder)):
+            with open(os.path.join(folder, f), "rb") as fh:
+                out += fh.read().decode("cp1252", "replace")
+        return out
+
+    def wait_exit(self, timeout=15):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("quelto did not end")
+
+    def close(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.xvfb.kill()
+        self.xvfb.wait()
+        if not os.environ.get("QUELTO_E2E_KEEP"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def write_wav(path, samples, rate):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(1)
+        w.setframerate(rate)
+        w.writeframes(samples)
+
+
+def pixels(png, x, y, w, h):
+    """RGB triples of a region of a screenshot."""
+    raw = subprocess.run(["convert", png, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
+                          "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
+
+def window_box(session, window):
+    geo = session.xdo("getwindowgeometry", "--shell", window)
+    values = dict(line.split("=") for line in geo.splitlines())
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def bursts(samples):
+    """The played bursts, split at the silences between batches."""
+    out, start, quiet = [], None, 0
+    for i, s in enumerate(samples):
+        if s != 128:
+            if start is None:
+                start = i
+            quiet = 0
+        elif start is not None:
+            quiet += 1
+            if quiet > 2000:
+                out.append(samples[start:i - quiet + 1])
+                start, quiet = None, 0
+    if start is not None:
+        out.append(samples[start:])
+    return out
+
+
+def minimodem_decode(session, samples):
+    """minimodem's reading of the line signal. minimodem locks onto a carrier
+    before it frames characters, and a batch starts straight with its first
+    start bit, so a lone character per batch (typing at human speed) is
+    never framed. The bursts are therefore joined back to back, as one
+    continuous transmission, after 150 ms of mark tone (the idle line of a
+    receiver already listening); their samples are not changed."""
+    mark = bytes(int(128 + 100 * math.sin(2 * math.pi * 1400 * i / 22050)) for i in range(3308))
+    gap = bytes([128]) * 4096
+    signal = gap + mark + b"".join(bursts(samples)) + mark + gap
+    path = os.path.join(session.dir, "for-minimodem.wav")
+    write_wav(path, signal, 22050)
+    r = subprocess.run(["minimodem", "--rx", "tdd", "-q", "-f", path], capture_output=True)
+    return r.stdout.decode("latin-1")
+
+
+def quelto_decode(session, samples):
+    path = os.path.join(session.dir, "played.wav")
+    write_wav(path, samples, 22050)
+    r = subprocess.run([QUELTO_MODEM, "decode", path], capture_output=True)
+    return r.stdout.decode("latin-1")
+
+
+# --- Scenarios -------------------------------------------------------------------
+
+def scenario_send(s):
+    w = s.start()
+    s.type(w, "HELLO 123 GA")
+    s.key(w, "Return")
+    text = "HELLO 123 GA\n"
+    wait_for(lambda: quelto_decode(s, s.played()) == text, 30, "the text to be played")
+    played = s.played()
+    got = minimodem_decode(s, played)
+    check(got.replace("\r", "\n").rstrip("\n") == "HELLO 123 GA",
+          "minimodem decoded %r" % got)
+    shot = s.screenshot("sent")
+    x, y, ww, hh = window_box(s, w)
+    # Sent text is black (colour 0) on the history background.
+    history = pixels(shot, x + 10, y + 40, ww - 40, hh - 140)
+    dark = sum(1 for p in history if max(p) < 40)
+    check(dark > 50, "no sent text in the history (%d dark pixels)" % dark)
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+    log = s.logs()
+    check("HELLO 123 GA" in log.replace("\r", ""), "sent text missing from the log")
+
+
+def scenario_receive(s):
+    text = "GA HELLO FROM THE LINE"
+    w = s.start()
+    time.sleep(6)
+    shot = s.screenshot("received")
+    x, y, ww, hh = window_box(s, w)
+    # The first words went up into the history in the received colour
+    # (cyan); the last ones are still the current line (yellow band).
+    history = pixels(shot, x + 10, y + 40, ww - 40, hh - 140)
+    cyan = sum(1 for p in history if p[0] < 60 and p[1] > 180 and p[2] > 180)
+    check(cyan > 50, "no received (cyan) text in the history (%d pixels)" % cyan)
+    band = pixels(shot, x + 10, y + hh - 80, ww - 40, 40)
+    yellow = sum(1 for p in band if p[0] > 180 and p[1] > 180 and p[2] < 80)
+    check(yellow > 50, "no current text in the band (%d pixels)" % yellow)
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+    log = s.logs()
+    check("\\RECEIVING" in log, "no RECEIVING section in the log:\n" + log)
+    received = log.split("\\RECEIVING", 1)[1]
+    check(text + " SO LONG THAT IT WRAPS INTO THE HISTORY GA" in received,
+          "received text missing from the log:\n" + log)
+
+
+def scenario_single_instance(s):
+    w = s.start()
+    s.xdo("windowunmap", "--sync", w)
+    check(not s.windows("Quelto Version"), "the window did not go away")
+    t0 = time.time()
+    second = subprocess.run([QUELTO], env=s.env, timeout=10, capture_output=True)
+    check(second.returncode == 0, "second start ended with %d" % second.returncode)
+    check(time.time() - t0 < 3, "second start took %.1f s" % (time.time() - t0))
+    wait_for(lambda: s.windows("Quelto Version"), 5, "the first window to come back")
+    check(s.proc.poll() is None, "the first instance ended")
+    s.screenshot("raised")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def dialog(s, name):
+    return wait_for(lambda: (s.windows(name) or [None])[0], 10, "the %r window" % name)
+
+
+def choose_file(s, title, name):
+    """Answers the toolkit's chooser with a file name in the folder it shows.
+    Its file name field completes paths as they are typed (a typed "/"
+    changes folder), so only a bare name is typed, slowly, at the end."""
+    chooser = dialog(s, title)
+    s.focus(chooser)
+    s.xdo("key", "End")
+    s.xdo("type", "--delay", "150", name)
+    s.screenshot("chooser")
+    s.xdo("key", "Return")
+    wait_for(lambda: not s.windows(title), 10, "the chooser to close")
+
+
+def scenario_files(s):
+    path = os.path.join(s.dir, "files", "call.tdd")
+    w = s.start()
+    s.type(w, "SAVE THIS CALL GA")
+    s.key(w, "Return")
+    s.type(w, "SK")
+    s.key(w, "ctrl+s")  # no file name yet: Save As
+    info = dialog(s, "File Info")
+    s.screenshot("file-info")
+    s.focus(info)
+    s.xdo("key", "Return")
+    choose_file(s, "Save as", "call.tdd")
+    wait_for(lambda: s.title(w).endswith("[call.tdd]"), 5, "the saved title")
+    check(os.path.getsize(path) > 20, "nothing saved")
+    before = s.screenshot("saved")
+    s.key(w, "ctrl+n")
+    wait_for(lambda: s.title(w).endswith("[Conversation1]"), 5, "the new title")
+    s.screenshot("new")
+    s.key(w, "ctrl+o")
+    choose_file(s, "Load", ".tdd")  # offered: the saved path without extension
+    wait_for(lambda: s.title(w).endswith("[call.tdd]"), 5, "the opened title")
+    time.sleep(0.5)
+    after = s.screenshot("opened")
+    x, y, ww, hh = window_box(s, w)
+    region = (x + 5, y + 30, ww - 30, hh - 110)
+    check(pixels(before, *region) == pixels(after, *region),
+          "the opened conversation does not look like the saved one")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def scenario_restart(s):
+    w = s.start("-geometry", "+40+30")
+    pid = s.proc.pid
+    with open("/proc/%d/cmdline" % pid, "rb") as f:
+        cmdline = f.read()
+    s.key(w, "alt+o")
+    time.sleep(0.5)
+    s.screenshot("options-menu")
+    s.xdo("key", "r")
+    # The process replaces itself: same pid; its old window goes away with
+    # its display connection and a new one comes (the X server may give it
+    # the same id).
+    wait_for(lambda: not s.windows("Quelto Version") or
+             [x for x in s.windows("Quelto Version") if x != w], 15, "the old window to go")
+    check(s.proc.poll() is None, "the process ended instead of restarting")
+    with open("/proc/%d/cmdline" % pid, "rb") as f:
+        check(f.read() == cmdline, "the restarted program has other arguments")
+    with open("/proc/%d/environ" % pid, "rb") as f:
+        check(b"QUELTOEXEC=" + QUELTO.encode() in f.read().split(b"\0"), "QUELTOEXEC not set")
+    w2 = s.main_window()
+    # The profile is the same: its current-text colour (green) is used.
+    s.type(w2, "SAME")
+    time.sleep(0.3)
+    shot = s.screenshot("restarted")
+    x, y, ww, hh = window_box(s, w2)
+    band = pixels(shot, x + 5, y + hh - 80, ww - 30, 40)
+    green = sum(1 for p in band if p[1] > 150 and p[0] < 80 and p[2] < 80)
+    check(green > 20, "the profile's green current text is not shown (%d)" % green)
+    s.key(w2, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def click_button(s, window, label_x_from_right):
+    x, y, ww, hh = window_box(s, window)
+    s.xdo("mousemove", "--sync", str(x + ww - label_x_from_right), str(y + hh - 20))
+    s.xdo("click", "1")
+
+
+def question_window(s, main):
+    """The toolkit's question box: the visible window other than the main one,
+    one text line high."""
+    def find():
+        for w in s.windows(".*"):
+            if w == main:
+                continue
+            x, y, ww, hh = window_box(s, w)
+            if 100 < ww < 900 and 50 < hh < 200:
+                return w
+        return None
+    return wait_for(find, 10, "the save question")
+
+
+def scenario_confirm_quit(s):
+    w = s.start()
+    s.type(w, "NOT SAVED")
+    s.key(w, "ctrl+q")
+    q = question_window(s, w)
+    s.screenshot("question")
+    s.focus(q)
+    # Buttons, right to left: No, Yes, Cancel. Shift+Tab from the default
+    # (Yes) reaches Cancel.
+    s.xdo("key", "shift+Tab", "space")
+    time.sleep(1)
+    check(s.proc.poll() is None, "Cancel ended the program")
+    # Hiding destroyed the window; showing it again made a new one.
+    w = s.main_window(5)
+    s.screenshot("after-cancel")
+    s.key(w, "ctrl+q")
+    q = question_window(s, w)
+    s.focus(q)
+    s.xdo("key", "Escape")  # the rightmost button, No
+    check(s.wait_exit() == 0, "No did not end the program with 0")
+
+
+def profile_settings(current_colour):
+    # One named profile, stored as the program stores it.
+    return {"NProfiles": "1", "Profiles": "1700000000",
+            "profiles\\1700000000\\id": "1700000000",
+            "profiles\\1700000000\\name": "Alice",
+            "profiles\\1700000000\\currentTextColor": str(current_colour)}
+
+
+def receive_input():
+    text = "GA HELLO FROM THE LINE"
+    with tempfile.TemporaryDirectory() as d:
+        tx = os.path.join(d, "tx.wav")
+        subprocess.run(["minimodem", "--tx", "tdd", "-R", "8000", "-f", tx],
+                       input=(text + " SO LONG THAT IT WRAPS INTO THE HISTORY GA").encode(),
+                       check=True)
+        return subprocess.run(["sox", tx, "-t", "raw", "-e", "unsigned", "-b", "8", "-c", "1",
+                               "-r", "8000", "-"], capture_output=True, check=True).stdout
+
+
+SCENARIOS = {
+    "send": (scenario_send, lambda: {}, lambda: b""),
+    "receive": (scenario_receive, lambda: {}, receive_input),
+    "single_instance": (scenario_single_instance, lambda: {}, lambda: b""),
+    "files": (scenario_files, lambda: {}, lambda: b""),
+    "restart": (scenario_restart, lambda: profile_settings(2), lambda: b""),
+    "confirm_quit": (scenario_confirm_quit, lambda: {"ConfirmFileQuit": "1"}, lambda: b""),
+}
+
+
+def main():
+    names = sys.argv[4:] or list(SCENARIOS)
+    failed = []
+    for name in names:
+        run, settings, line_in = SCENARIOS[name]
+        s = Session(name, settings(), line_in())
+        try:
+            run(s)
+            print("PASS", name)
+        except Exception as e:  # any failure of one scenario; the others still run
+            failed.append(name)
+            print("FAIL", name, "-", e)
+        finally:
+            s.close()
+    print("screenshots in", OUTPUT)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
