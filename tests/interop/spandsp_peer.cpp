@@ -8,6 +8,9 @@
 // Input files must be 8000 Hz; the first channel is used.
 #include <sndfile.h>
 
+// The transmitter's queue fill is only visible through spandsp's internal
+// structures (see refill below).
+#define SPANDSP_EXPOSE_INTERNAL_STRUCTURES
 extern "C" {
 #include <spandsp.h>
 }
@@ -70,17 +73,28 @@ int main(int argc, char** argv) {
     if (cmd == "tx") {
         if (arg + 1 >= argc) return usage();
         v18_state_t* v18 = v18_init(nullptr, 1, mode, nullptr, nullptr);
-        v18_put(v18, argv[arg + 1], -1);
+        // The transmitter's queue holds 128 bytes. A character that does
+        // not fit is refused only after its shift has been recorded, so the
+        // text goes in one character at a time, only while there is room.
+        std::string pending = argv[arg + 1];
+        auto refill = [&]() {
+            while (!pending.empty() && queue_free_space(&v18->queue.queue) >= 8) {
+                if (v18_put(v18, pending.data(), 1) != 1) break;
+                pending.erase(0, 1);
+            }
+        };
+        refill();
         std::vector<int16_t> signal;
         int16_t buf[160];
         // Generate until the text has gone and a second of idle line follows.
         int idle = 0;
-        while (idle < 50 && signal.size() < 8000u * 600) {
+        while (idle < 50 && signal.size() < 8000u * 3600) {
             const int n = v18_tx(v18, buf, 160);
+            refill();
             bool quiet = true;
             for (int i = 0; i < n; ++i) quiet = quiet && buf[i] == 0;
-            idle = (n == 0 || quiet) ? idle + 1 : 0;
-            if (n == 0) std::memset(buf, 0, sizeof buf);
+            idle = (pending.empty() && (n == 0 || quiet)) ? idle + 1 : 0;
+            if (n < 160) std::memset(buf + n, 0, sizeof(int16_t) * (160 - n));
             signal.insert(signal.end(), buf, buf + 160);
         }
         v18_free(v18);
