@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build test test-asan test-fast clean
+.PHONY: deps build run test test-asan test-fast clean
 
 deps:
 	scripts/install-deps
@@ -13,6 +13,10 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
+
+# Builds, then starts the program.
+run: build
+	$(BUILD)/app/quelto
 
 # Everything: unit, widget, interoperability and end-to-end tests, then the
 # unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
