@@ -86,7 +86,6 @@ public:
     StreamMode mode() const { return mode_; }
     int inputDeviceInUse() const { return inputInUse_; }
     int outputDeviceInUse() const { return outputInUse_; }
-    bool hasInputDevice() const { return device_.hasInputDevice(); }
 
 private:
     void closeInput();

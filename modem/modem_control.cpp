@@ -347,7 +347,7 @@ bool ModemControl::stopSending()
 std::unique_ptr<ModemControl> startModem(SoundDevice& device)
 {
     if (modemStarted.exchange(true))
-        std::exit(-1);
+        std::_Exit(-1);  // no static destructors under the running modem thread
     auto control = std::make_unique<ModemControl>();
     control->holdsStartedFlag_ = true;
     ModemThreadOptions options;
