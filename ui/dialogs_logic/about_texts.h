@@ -1,0 +1,30 @@
+// The texts of the about box and the splash screen, and the name of the help
+// file. They are the program's own, given here in both interface languages
+// so that they need no entries in the translation table. UTF-8.
+#pragma once
+
+#include <string>
+
+namespace quelto {
+
+constexpr const char* kProductName = "Quelto";
+
+// The version the build was made from ("0.1.0").
+const char* productVersion();
+
+struct AboutTexts {
+    std::string nameAndVersion;  // "Quelto 0.1.0": Times bold 24 in the about box
+    const char* copyright;       // "Copyright © 2026 the Quelto developers"
+    const char* authors;         // "Written by the Quelto developers"
+    const char* toolkitCredit;   // "Built with FLTK"
+};
+
+// For kLanguageEnglish (0) or kLanguageFrench (1); any other index gives
+// the English texts.
+AboutTexts aboutTexts(int language);
+
+// The help file of a language: the first two bytes of its name followed by
+// ".fmt" ("English" -> "En.fmt", "Français" -> "Fr.fmt").
+std::string helpFileName(const std::string& languageName);
+
+}  // namespace quelto
