@@ -228,8 +228,16 @@ int encode(const Options& o) {
 }
 
 uint8_t toU8(float v) {
-    const long q = std::lrint(v * 128.0f);
+    // Round half away from zero, without a call into the maths library: this
+    // runs for every input sample.
+    const float scaled = v * 128.0f;
+    const long q = static_cast<long>(scaled + (scaled < 0.0f ? -0.5f : 0.5f));
     return static_cast<uint8_t>(std::clamp<long>(q, -128, 127) + 128);
+}
+
+uint8_t toU8(short v) {
+    // 16-bit to 8-bit, rounded; 8-bit files come in as exact multiples of 256.
+    return static_cast<uint8_t>(std::clamp((v + 128) >> 8, -128, 127) + 128);
 }
 
 int decode(const Options& o) {
@@ -261,38 +269,41 @@ int decode(const Options& o) {
     }
 
     constexpr sf_count_t kFrames = 8192;
-    std::vector<float> frames(static_cast<std::size_t>(kFrames) * info.channels);
-    std::vector<float> mono(kFrames);
-    std::vector<float> converted(static_cast<std::size_t>(kFrames * ratio) + 256);
-    std::vector<uint8_t> bytes(std::max(mono.size(), converted.size()));
-    auto feed = [&](const float* v, long n) {
-        for (long i = 0; i < n; ++i) bytes[i] = toU8(v[i]);
-        receiver.feed(bytes.data(), static_cast<std::size_t>(n));
-    };
-
-    for (bool end = false; !end;) {
-        const sf_count_t got = sf_readf_float(f, frames.data(), kFrames);
-        if (got < 0) fail("cannot read " + path);
-        end = got == 0;
-        for (sf_count_t i = 0; i < got; ++i) mono[i] = frames[i * info.channels];
-        if (!closer.src) {
-            feed(mono.data(), static_cast<long>(got));
-            continue;
-        }
-        SRC_DATA data{};
-        data.src_ratio = ratio;
-        data.end_of_input = end ? 1 : 0;
-        long used = 0;
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(kFrames * std::max(1.0, ratio)) + 256);
+    if (!closer.src) {
+        // Already at the receiver's rate: read integers, no conversion step.
+        std::vector<short> frames(static_cast<std::size_t>(kFrames) * info.channels);
         for (;;) {
-            data.data_in = mono.data() + used;
-            data.input_frames = static_cast<long>(got) - used;
-            data.data_out = converted.data();
-            data.output_frames = static_cast<long>(converted.size());
-            if (const int err = src_process(closer.src, &data))
-                fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
-            used += data.input_frames_used;
-            feed(converted.data(), data.output_frames_gen);
-            if (used >= got && data.output_frames_gen == 0) break;
+            const sf_count_t got = sf_readf_short(f, frames.data(), kFrames);
+            if (got <= 0) break;
+            for (sf_count_t i = 0; i < got; ++i) bytes[i] = toU8(frames[i * info.channels]);
+            receiver.feed(bytes.data(), static_cast<std::size_t>(got));
+        }
+    } else {
+        std::vector<float> frames(static_cast<std::size_t>(kFrames) * info.channels);
+        std::vector<float> mono(kFrames);
+        std::vector<float> converted(bytes.size());
+        for (bool end = false; !end;) {
+            const sf_count_t got = sf_readf_float(f, frames.data(), kFrames);
+            if (got < 0) fail("cannot read " + path);
+            end = got == 0;
+            for (sf_count_t i = 0; i < got; ++i) mono[i] = frames[i * info.channels];
+            SRC_DATA data{};
+            data.src_ratio = ratio;
+            data.end_of_input = end ? 1 : 0;
+            long used = 0;
+            for (;;) {
+                data.data_in = mono.data() + used;
+                data.input_frames = static_cast<long>(got) - used;
+                data.data_out = converted.data();
+                data.output_frames = static_cast<long>(converted.size());
+                if (const int err = src_process(closer.src, &data))
+                    fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
+                used += data.input_frames_used;
+                for (long i = 0; i < data.output_frames_gen; ++i) bytes[i] = toU8(converted[i]);
+                receiver.feed(bytes.data(), static_cast<std::size_t>(data.output_frames_gen));
+                if (used >= got && data.output_frames_gen == 0) break;
+            }
         }
     }
     if (sf_error(f) != SF_ERR_NO_ERROR) fail("cannot read " + path + ": " + sf_strerror(f));

@@ -144,7 +144,6 @@ SampleSpan DialTones::keyFor(char ch) const {
 FskModem::FskModem(FramingConfig framing) : framing_(framing), dialTones_(buildDialTones()) {
     framing_.restartCount = std::clamp(framing_.restartCount, 0, 64);
     referenceTables();
-    characterWaveforms();
 }
 
 void FskModem::setBaud(int selector) {
