@@ -480,7 +480,6 @@ int KLV_MultiLineConversationView::handleKey() {
         redrawCurrentLine();
       }
     }
-    redraw();
     return 1;
   } else if (key == FL_Left || key == FL_Right) {
     if (hScroll_) hScroll_->handle(FL_KEYBOARD);
@@ -504,7 +503,6 @@ int KLV_MultiLineConversationView::handleKey() {
     }
     afterSent(structure);
   }
-  redraw();
   if (used) return 1;
   for (int i = 0; i < 10; ++i) {
     if (Fl::get_key(FL_F + 3 + i)) {
@@ -543,7 +541,6 @@ void KLV_MultiLineConversationView::handlePaste() {
     redrawAll();
     resetScroll();
   }
-  redraw();
 }
 
 bool KLV_MultiLineConversationView::clearConversation() {
