@@ -238,6 +238,7 @@ int FskModem::renderBatch(const unsigned char* chars, int count, uint8_t* out, i
     int written = 0;
     for (int i = 0; i < count; ++i) {
         const SampleSpan s = renderChar(chars[i]);
+        if (s.empty()) continue;
         if (s.length > capacity - written) break;
         std::memcpy(out + written, s.data, s.length);
         written += s.length;

@@ -15,7 +15,7 @@
 // waveforms and the demodulator's reference tables are built once per
 // process, on first use, and shared read-only by every FskModem. A program
 // that sends calls characterWaveforms() once at start-up, so that no send
-// pass ever pays for building them (about 240,000 sines).
+// pass pays for building them (about 2 ms of sines).
 #pragma once
 
 #include <array>
