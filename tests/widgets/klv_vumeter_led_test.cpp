@@ -93,6 +93,24 @@ TEST_F(VuMeterTest, TwoClicksReturnToTheFirstModeAndTheLampBackgroundIsFilledOnc
     EXPECT_EQ(meter->mode(), KLV_VuMeterLed::BarMode);
 }
 
+TEST_F(VuMeterTest, TheLampLabelLooksTheSameAfterManyStatusChanges) {
+    meter->mode(KLV_VuMeterLed::LampMode);
+    test::showAndDraw(win);
+    const int labelW = meter->w() - meter->h() - 1;
+    const Pixels first(win, meter->x(), meter->y(), labelW, meter->h());
+    const Fl_Color states[] = {FL_GREEN, FL_RED, FL_YELLOW, FL_BLACK};
+    for (int i = 0; i < 20; ++i) {
+        meter->color(states[i % 4]);
+        meter->redraw();
+        Fl::flush();
+    }
+    const Pixels later(win, meter->x(), meter->y(), labelW, meter->h());
+    int differing = 0;
+    for (int y = meter->y(); y < meter->y() + meter->h(); ++y)
+        for (int x = meter->x(); x < meter->x() + labelW; ++x) differing += first.at(x, y) != later.at(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST(VuMeterMode, StoredValuesAreTakenAsKnownModes) {
     KLV_VuMeterLed meter(0, 0, 69, 20);
     struct Case {

@@ -43,13 +43,18 @@ int KLV_VuMeterLed::litSegments() const {
 
 void KLV_VuMeterLed::draw() {
     if (mode_ != BarMode) {
+        const int lampX = x() + w() - h() - 1;
         if (mode_ == LampModeRepaint) {
-            // Coming from bar mode: the bar covered the label area.
+            // Coming from bar mode: the bar covered the whole widget.
             fl_draw_box(FL_FLAT_BOX, x(), y(), w(), h(), selection_color());
             mode_ = LampMode;
+        } else {
+            // Anti-aliased text drawn over itself grows darker at every
+            // status change: clear the label's area first.
+            fl_draw_box(FL_FLAT_BOX, x(), y(), lampX - x(), h(), selection_color());
         }
         draw_label();
-        draw_box(box(), x() + w() - h() - 1, y(), h(), h(), color());
+        draw_box(box(), lampX, y(), h(), h(), color());
         return;
     }
     if (color() != FL_RED) {
