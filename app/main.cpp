@@ -36,10 +36,22 @@ void wakeUpHandler(int fd, void* data) {
   showWindow(application->mainWindow);
 }
 
+// The toolkit's colour switches, in the order of the stored colours below.
+bool colourSwitchGiven(int argc, char** argv, int which) {
+  static const char* const switches[3][2] = {
+      {"-bg", "-background"}, {"-bg2", "-background2"}, {"-fg", "-foreground"}};
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], switches[which][0]) == 0 || std::strcmp(argv[i], switches[which][1]) == 0)
+      return true;
+  return false;
+}
+
 // "DefaultBackground", "DefaultBackground2", "DefaultForeground": "r,g,b".
-void applyStoredColours() {
+// A colour given on the command line wins over the stored one.
+void applyStoredColours(int argc, char** argv) {
   const char* names[] = {"DefaultBackground", "DefaultBackground2", "DefaultForeground"};
   for (int i = 0; i < 3; ++i) {
+    if (colourSwitchGiven(argc, argv, i)) continue;
     const std::string text = getSettingString(names[i], "");
     int r = 0, g = 0, b = 0;
     if (text.empty() || std::sscanf(text.c_str(), "%d,%d,%d", &r, &g, &b) != 3) continue;
@@ -79,10 +91,15 @@ int main(int argc, char** argv) {
   if (switches.dumpPath) signalCapture().openRawDump(*switches.dumpPath);
   if (!switches.capture) startActivityLog(getSettingString("LogFilePrefix", ""));
 
-  applyStoredColours();
   RestartCommand restart(argc, argv);
   int next = 0;
   Fl::args(argc, argv, next, programSwitch);
+  // The toolkit applies its colour switches only through show(argc, argv),
+  // which the program does not use; take them now, then the stored colours.
+  if (colourSwitchGiven(argc, argv, 0) || colourSwitchGiven(argc, argv, 1) ||
+      colourSwitchGiven(argc, argv, 2))
+    Fl::get_system_colors();
+  applyStoredColours(argc, argv);
 
   PortAudioDevice device;
   const DeviceLists lists(device);
