@@ -24,7 +24,9 @@ int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 KLV_ColorMenu::KLV_ColorMenu(int initialColor)
     : Fl_Window(kWidth, kHeight), initial_(initialColor), selected_(initialColor), drawn_(initialColor) {
     end();
-    clear_border();
+    // Borderless and placed exactly where asked, like a pop-up menu: the
+    // window manager must neither frame nor move it.
+    set_override();
     set_modal();
 }
 
