@@ -299,5 +299,50 @@ TEST_F(MainWindowTest, TheSaveQuestionLoopsUntilSavedOrAnswered) {
   EXPECT_TRUE(app->askToSaveChanges()) << "nothing to save: no question";
 }
 
+TEST_F(MainWindowTest, ProfileChooserNamesPasswordsAndCreation) {
+  Profile nameless;
+  Profile bob;
+  bob.id = 1700000000;
+  bob.name = "Bob";
+  bob.password = "secret";
+  Profile other;
+  other.id = 1700000001;
+  profileList() = {nameless, bob, other};
+  app->fillProfileChooser();
+  ASSERT_EQ(app->profileChooserList->size(), 3);
+  EXPECT_STREQ(app->profileChooserList->text(1), "Default");
+  EXPECT_STREQ(app->profileChooserList->text(2), "Bob");
+  EXPECT_STREQ(app->profileChooserList->text(3), "NoName1");
+
+  app->profileChooserWindow->show();
+  prompt->answerPassword(std::string("wrong"));
+  app->chooseProfile(2, true);
+  EXPECT_TRUE(app->profileChooserWindow->shown()) << "a wrong password keeps the chooser";
+  EXPECT_EQ(currentProfile().id, 0);
+  prompt->answerPassword(std::string("secret"));
+  app->chooseProfile(2, true);
+  EXPECT_FALSE(app->profileChooserWindow->shown());
+  EXPECT_EQ(currentProfile().name, "Bob");
+
+  // "Create a new profile...": an empty name is refused and the window
+  // stays; a good one is created, chosen without a password, and the
+  // chooser closes.
+  app->profileChooserWindow->show();
+  Fl::add_timeout(0.05, [](void*) {
+    app->applyCreateProfile();
+    app->createProfileName->value("Carol");
+    app->createProfilePassword->value("pw");
+    app->createProfilePasswordConfirm->value("pw");
+    app->applyCreateProfile();
+  });
+  app->createProfileFromChooser();
+  EXPECT_EQ(prompt->alerts(), std::vector<std::string>{translate("You must supply a name!")});
+  EXPECT_FALSE(app->createProfileWindow->shown());
+  EXPECT_FALSE(app->profileChooserWindow->shown());
+  EXPECT_EQ(profileList().size(), 4u);
+  EXPECT_EQ(currentProfile().name, "Carol");
+  EXPECT_EQ(prompt->unanswered(), 0) << "no password asked for the new profile";
+}
+
 }  // namespace
 }  // namespace quelto
