@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -30,6 +32,21 @@ TEST(HelpFiles, NamedAfterTheLanguageAndShippedInRes) {
         for (std::string line; std::getline(in, line);) ++lines;
         EXPECT_GT(lines, 50) << helpFileName(name);
     }
+}
+
+TEST(HelpFiles, TheDataFolderVariableComesFirstThenTheSourceTree) {
+    const std::filesystem::path dir = std::filesystem::path(QUELTO_BINARY_DIR) / "help-file-test";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "En.fmt") << "@bHelp\n";
+    setenv("QUELTO_DATA_DIR", dir.c_str(), 1);
+    EXPECT_EQ(findHelpFile("English"), (dir / "En.fmt").string());
+    // No French file there: the next folders are searched.
+    const std::optional<std::string> fr = findHelpFile("Français");
+    ASSERT_TRUE(fr);
+    EXPECT_EQ(std::filesystem::path(*fr).filename(), "Fr.fmt");
+    unsetenv("QUELTO_DATA_DIR");
+    EXPECT_EQ(findHelpFile("Deutsch"), std::nullopt);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

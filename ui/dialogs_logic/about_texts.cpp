@@ -1,5 +1,9 @@
 #include "ui/dialogs_logic/about_texts.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
 namespace quelto {
 
 const char* productVersion() { return QUELTO_VERSION; }
@@ -15,5 +19,26 @@ AboutTexts aboutTexts(int language) {
 }
 
 std::string helpFileName(const std::string& languageName) { return languageName.substr(0, 2) + ".fmt"; }
+
+std::vector<std::string> helpFileFolders() {
+    std::vector<std::string> folders;
+    if (const char* dir = std::getenv("QUELTO_DATA_DIR"); dir && *dir) folders.emplace_back(dir);
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) folders.push_back((exe.parent_path().parent_path() / "share" / "quelto").string());
+    folders.emplace_back(QUELTO_INSTALL_DATA_DIR);
+    folders.emplace_back(QUELTO_SOURCE_RES_DIR);
+    return folders;
+}
+
+std::optional<std::string> findHelpFile(const std::string& languageName) {
+    const std::string name = helpFileName(languageName);
+    for (const std::string& folder : helpFileFolders()) {
+        const std::filesystem::path candidate = std::filesystem::path(folder) / name;
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+    }
+    return std::nullopt;
+}
 
 }  // namespace quelto

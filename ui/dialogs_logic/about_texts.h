@@ -3,7 +3,9 @@
 // so that they need no entries in the translation table. UTF-8.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quelto {
 
@@ -26,5 +28,14 @@ AboutTexts aboutTexts(int language);
 // The help file of a language: the first two bytes of its name followed by
 // ".fmt" ("English" -> "En.fmt", "Français" -> "Fr.fmt").
 std::string helpFileName(const std::string& languageName);
+
+// Where help files are looked for, in order: $QUELTO_DATA_DIR when set, the
+// share/quelto folder beside the running program's bin folder, the folder
+// the build installs into, and the source tree's res folder (for a program
+// run from its build folder).
+std::vector<std::string> helpFileFolders();
+
+// The first existing help file of that language in those folders.
+std::optional<std::string> findHelpFile(const std::string& languageName);
 
 }  // namespace quelto
