@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,18 @@ namespace {
 using namespace quelto::testing;
 
 // What Quelto puts on the line at 22050/s, as a receiver sampling at 8000/s
-// hears it, optionally with white noise.
+// hears it, optionally with white noise. With QUELTO_TEST_AUDIO_DIR set,
+// every line signal is also written there as a WAV file to listen to.
 std::vector<uint8_t> overTheLine(const std::vector<uint8_t>& sent, double snrDb = INFINITY, unsigned seed = 1) {
     std::vector<float> line = resample(toFloat(sent), kTextOutputRate, kReceiveRate);
     for (float& v : line) v *= 0.25f;  // room for the noise below full scale
     if (std::isfinite(snrDb)) addNoise(line, kReceiveRate, snrDb, seed);
-    return toU8(line);
+    std::vector<uint8_t> heard = toU8(line);
+    if (const char* dir = std::getenv("QUELTO_TEST_AUDIO_DIR")) {
+        static int count = 0;
+        writeWavU8(std::string(dir) + "/loopback-" + std::to_string(++count) + ".wav", heard, kReceiveRate);
+    }
+    return heard;
 }
 
 struct LoopCase {
