@@ -109,8 +109,15 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
     static_cast<QueltoUserInterfaceImpl*>(data)->quit();
   }, this);
   profileChooserWindow->callback([](Fl_Widget*, void* data) {
+    // Its close box is its Quit button; Escape does nothing.
+    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
     static_cast<QueltoUserInterfaceImpl*>(data)->quitFromChooser();
   }, this);
+  // Typing goes on into the conversation after a click on the bottom line:
+  // its buttons never take the keyboard focus.
+  for (Fl_Widget* w : {static_cast<Fl_Widget*>(baudButton), static_cast<Fl_Widget*>(stopButton),
+                       static_cast<Fl_Widget*>(letterButtonWidget)})
+    w->clear_visible_focus();
 
   Fl::add_timeout(kRefreshSeconds, statusTimer, this);
   conversationView->setModem(modem_.get());
@@ -492,6 +499,7 @@ void QueltoUserInterfaceImpl::showHorizontalScrollbar() {
   hScroll_ = new Fl_Scrollbar(1, g->y() + g->h() + 1, g->w() - 2, 14);
   hScroll_->type(FL_HORIZONTAL);
   hScroll_->box(FL_FLAT_BOX);
+  hScroll_->clear_visible_focus();
   hScroll_->callback([](Fl_Widget*, void* view) {
     static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
   }, conversationView);
@@ -523,6 +531,7 @@ void QueltoUserInterfaceImpl::showVerticalScrollbar() {
   vScroll_ = new Fl_Scrollbar(g->x() + g->w() + 1, g->y() + 1, 14, g->h() - 2);
   vScroll_->type(FL_VERTICAL);
   vScroll_->box(FL_FLAT_BOX);
+  vScroll_->clear_visible_focus();
   vScroll_->callback([](Fl_Widget*, void* view) {
     static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
   }, conversationView);

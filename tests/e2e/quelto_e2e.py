@@ -232,6 +232,11 @@ def quelto_decode(session, samples):
 
 def scenario_send(s):
     w = s.start()
+    # A click on the "Letter" button first: typing must still reach the
+    # conversation afterwards.
+    x, y, ww, hh = window_box(s, w)
+    s.xdo("mousemove", "--sync", str(x + 170), str(y + hh - 22))
+    s.xdo("click", "1")
     s.type(w, "HELLO 123 GA")
     s.key(w, "Return")
     text = "HELLO 123 GA\n"
