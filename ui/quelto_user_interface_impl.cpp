@@ -119,6 +119,10 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
                        static_cast<Fl_Widget*>(letterButtonWidget)})
     w->clear_visible_focus();
 
+  KLV_VuMeterLed::setThresholds(getSettingInt("VuMeterOffset", KLV_VuMeterLed::kDefaultOffset),
+                                getSettingDouble("VuMeterFactor", KLV_VuMeterLed::kDefaultFactor));
+  vuMeter->restoreMode(getSettingInt("VuMeterLed", KLV_VuMeterLed::BarMode));
+
   Fl::add_timeout(kRefreshSeconds, statusTimer, this);
   conversationView->setModem(modem_.get());
   conversationView->setPrompt(&prompt_);

@@ -344,5 +344,19 @@ TEST_F(MainWindowTest, ProfileChooserNamesPasswordsAndCreation) {
   EXPECT_EQ(prompt->unanswered(), 0) << "no password asked for the new profile";
 }
 
+TEST_F(MainWindowTest, SaveStateStoresGeometryMeterModeAndProfiles) {
+  app->mainWindow->resize(100, 50, 515, 400);
+  settle();
+  app->vuMeter->mode(KLV_VuMeterLed::LampMode);
+  currentProfile().name = "Saved";
+  app->saveState();
+  app->vuMeter->mode(KLV_VuMeterLed::BarMode);
+  EXPECT_EQ(getSettingInt("UIVersion", 0), 34);
+  EXPECT_EQ(getSettingString("MainWindow", ""), "515x400+100+50");
+  EXPECT_FALSE(getSettingString("FileInfoWindow", "").empty());
+  EXPECT_EQ(getSettingInt("VuMeterLed", -1), 1);
+  EXPECT_EQ(getSettingString("profiles\\0\\name", ""), "Saved");
+}
+
 }  // namespace
 }  // namespace quelto
