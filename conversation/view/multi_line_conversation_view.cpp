@@ -471,8 +471,9 @@ int KLV_MultiLineConversationView::handleKey() {
         queueLocked(kBackspace);
         unlockModem();
       }
+      // A removed line makes the line above the current one again; when it
+      // is wider than the band, the next draw wraps it like typed text.
       if (conversation.backspace(false)) {
-        reformCurrentLine();
         relayout();
         redrawAll();
         resetScroll();
@@ -511,18 +512,6 @@ int KLV_MultiLineConversationView::handleKey() {
     }
   }
   return 0;
-}
-
-// After a backspace removed a line, the current line is re-formed from the
-// lines as they stand, so that it again holds only its own direction's text
-// that fits the band; the rest goes back to the history.
-void KLV_MultiLineConversationView::reformCurrentLine() {
-  if (conversation.lineCount() < 2) return;
-  KLV_ConversationLine& above = *conversation.lines[conversation.lines.size() - 2];
-  KLV_ConversationLine& current = conversation.currentLine();
-  if (current.hasCharacters() && above.direction() != current.direction()) return;
-  conversation.splitCurrentLine();
-  conversation.joinAfterSplit();
 }
 
 void KLV_MultiLineConversationView::handlePaste() {

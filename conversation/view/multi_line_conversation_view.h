@@ -155,7 +155,6 @@ class KLV_MultiLineConversationView : public Fl_Widget {
   bool drawBand();
   void drawHistory();
   void wrapCurrentLine();
-  void reformCurrentLine();
   void forgetPositions();
   int handleKey();
   void handlePaste();

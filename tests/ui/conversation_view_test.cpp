@@ -211,5 +211,32 @@ TEST_F(ConversationViewTest, ReceivedTextIsPumpedFromTheModemQueue) {
   EXPECT_EQ(current(), "A") << "received backspace erased B";
 }
 
+TEST_F(ConversationViewTest, BackspacingIntoTheHistoryKeepsTheTextInOrder) {
+  build(200, 150);
+  std::string typed;
+  for (int i = 0; view->conversation.lineCount() < 3 && i < 200; ++i) {
+    const char c = i % 6 == 5 ? ' ' : static_cast<char>('A' + i % 26);
+    typed += c;
+    typeText(*view, std::string(1, c));
+  }
+  ASSERT_GE(view->conversation.lineCount(), 2);
+  auto all = [&] {
+    std::string s;
+    for (auto& l : view->conversation.lines) s += l->text.substr(1);
+    return s;
+  };
+  // Erase the band and a few characters of the line above it.
+  const size_t erase = current().size() + 4;
+  for (size_t i = 0; i < erase; ++i) {
+    test::pressKey(*view, FL_BackSpace, "\x08");
+    settle();
+  }
+  EXPECT_EQ(all(), typed.substr(0, typed.size() - erase));
+  fl_font(view->display().sentFace, view->display().currentSize);
+  EXPECT_LT(fl_width(current().c_str()), overflowWidth()) << "the band holds what fits";
+  typeText(*view, "Z");
+  EXPECT_EQ(all(), typed.substr(0, typed.size() - erase) + "Z");
+}
+
 }  // namespace
 }  // namespace quelto

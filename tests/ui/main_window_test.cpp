@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,6 +31,10 @@ using test::typeText;
 class MainWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // A fresh store for every run: earlier runs saved state in it.
+    closeSettingsStore();
+    const std::string store = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quelto/settings.sqlite";
+    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((store + suffix).c_str());
     prompt = new ScriptedPrompt;
     app = new QueltoUserInterfaceImpl(std::make_unique<ModemControl>(), *prompt);
     app->mainWindow->size(515, 400);
@@ -195,6 +200,7 @@ TEST_F(MainWindowTest, StatusRefreshFollowsTheStateAndHoldsTheSoundcardMessage) 
 
   // Unchanged state and shift: the meter keeps its value even though the
   // input level moved; received characters still arrive.
+  app->vuMeter->mode(KLV_VuMeterLed::BarMode);
   app->vuMeter->value(0);
   modem().inputLevel = 90;
   {
