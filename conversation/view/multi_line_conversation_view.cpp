@@ -106,26 +106,50 @@ void KLV_MultiLineConversationView::setLineFont(const KLV_ConversationLine& line
 
 // Wraps the line with the toolkit's own rules for wrapped labels
 // (fl_expand_text is what fl_measure and fl_draw use), so the rows measured
-// here are exactly the rows drawn, and keeps where each row starts.
+// here are exactly the rows drawn, and keeps where each row starts. Rows are
+// made left to right, each from its own start, so when the line only grew
+// at its end (typing, receiving, joining) every row but the last is still
+// right and wrapping starts again at the last one.
 void KLV_MultiLineConversationView::measureLine(KLV_ConversationLine& line, int wrap) {
   RowCache& cache = rows_[&line];
-  cache.utf8 = lineUtf8(line);
-  cache.rowStarts.clear();
-  cache.sourceSize = line.text.size();
+  const size_t count = line.text.size() - 1;
+  const bool grewAtEnd = !cache.rowStarts.empty() && cache.wrap == wrap &&
+                         cache.face == fl_font() && cache.size == fl_size() &&
+                         cache.source.size() <= count &&
+                         line.text.compare(1, cache.source.size(), cache.source) == 0;
+  double widestBefore = 0;
+  size_t from = 0;
+  if (grewAtEnd) {
+    cache.utf8 += cp1252ToUtf8(line.text.substr(1 + cache.source.size()));
+    from = static_cast<size_t>(cache.rowStarts.back());
+    cache.rowStarts.pop_back();
+    widestBefore = cache.widestBeforeLast;
+  } else {
+    cache.utf8 = lineUtf8(line);
+    cache.rowStarts.clear();
+  }
+  cache.source.assign(line.text, 1, std::string::npos);
+  cache.face = fl_font();
+  cache.size = fl_size();
+  cache.wrap = wrap;
   char buf[kExpandBuffer];
-  double widest = 0;
   const char* start = cache.utf8.c_str();
-  const char* p = start;
+  const char* p = start + from;
+  double last = 0;
   for (;;) {
     int n = 0;
     double width = 0;
     cache.rowStarts.push_back(static_cast<int>(p - start));
     const char* e = fl_expand_text(p, buf, kExpandBuffer, wrap, n, width, 1, 0);
-    widest = std::max(widest, std::ceil(width));
-    if (!*e || e == p) break;
+    if (!*e || e == p) {
+      last = std::ceil(width);
+      break;
+    }
+    widestBefore = std::max(widestBefore, std::ceil(width));
     p = e;
   }
-  line.width = static_cast<int>(widest);
+  cache.widestBeforeLast = widestBefore;
+  line.width = static_cast<int>(std::max(widestBefore, last));
   line.height = static_cast<int>(cache.rowStarts.size()) * fl_height();
 }
 

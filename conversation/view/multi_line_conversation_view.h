@@ -141,10 +141,14 @@ class KLV_MultiLineConversationView : public Fl_Widget {
   int wrapWidth(int fontHeight) const { return (w() - 6) - fontHeight / 3; }
 
  private:
+  // What one line's measurement found, kept so that text appended to a
+  // long line is wrapped from the start of its last row only.
   struct RowCache {
-    std::string utf8;            // the line's characters as UTF-8
+    std::string source;          // the characters measured (Windows-1252)
+    std::string utf8;            // the same characters as UTF-8
     std::vector<int> rowStarts;  // byte offsets in utf8 of each row
-    size_t sourceSize = 0;       // size of the line's text when measured
+    double widestBeforeLast = 0;  // widest row except the last, in pixels
+    int face = -1, size = -1, wrap = -1;  // font and width they were wrapped at
   };
 
   void setLineFont(const KLV_ConversationLine& line) const;

@@ -238,5 +238,27 @@ TEST_F(ConversationViewTest, BackspacingIntoTheHistoryKeepsTheTextInOrder) {
   EXPECT_EQ(all(), typed.substr(0, typed.size() - erase) + "Z");
 }
 
+TEST_F(ConversationViewTest, ALineWrappedBitByBitMeasuresAsIfWrappedAtOnce) {
+  build(240, 300);
+  // A wide first row, then rows of one narrower word each: the widest row
+  // is not the last one.
+  typeText(*view, "WWWWWWWWWWWW ");
+  for (int i = 0; i < 12; ++i) typeText(*view, "MMMMMMMM ");
+  ASSERT_GE(view->conversation.lineCount(), 2);
+  const KLV_ConversationLine& grown = *view->conversation.lines[0];
+
+  KLV_MultiLineConversationView* fresh = new KLV_MultiLineConversationView(10, 10, 240, 300);
+  window->add(fresh);
+  fresh->conversation.lines[0]->text = grown.text;
+  fresh->conversation.startNewLine();
+  fresh->redrawAll();
+  view->hide();
+  settle();
+  const KLV_ConversationLine& once = *fresh->conversation.lines[0];
+  ASSERT_GT(once.height, 0);
+  EXPECT_EQ(grown.height, once.height);
+  EXPECT_EQ(grown.width, once.width);
+}
+
 }  // namespace
 }  // namespace quelto
