@@ -364,5 +364,18 @@ TEST_F(MainWindowTest, SaveStateStoresGeometryMeterModeAndProfiles) {
   EXPECT_EQ(getSettingString("profiles\\0\\name", ""), "Saved");
 }
 
+TEST_F(MainWindowTest, ShiftDeleteCutsAndShiftInsertPastesItBack) {
+  typeText(view(), "AB");
+  EXPECT_EQ(pressKey(view(), FL_Delete, "", FL_SHIFT), 1);
+  EXPECT_EQ(shown(), "") << "cut cleared the conversation";
+  EXPECT_TRUE(modem().sendQueue.empty()) << "and the send queue";
+  EXPECT_EQ(pressKey(view(), FL_Insert, "", FL_SHIFT), 1);
+  for (int i = 0; i < 50 && shown().empty(); ++i) Fl::wait(0.02);
+  EXPECT_EQ(shown(), "AB");
+  EXPECT_EQ(queued(), "AB");
+  EXPECT_EQ(pressKey(view(), 'i', "", FL_ALT), 1) << "Alt+I asks for letters";
+  EXPECT_EQ(modem().requestedShift, LTRS);
+}
+
 }  // namespace
 }  // namespace quelto
