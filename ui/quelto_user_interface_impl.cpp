@@ -425,7 +425,7 @@ void QueltoUserInterfaceImpl::fileOpen() {
 void QueltoUserInterfaceImpl::fileSave() {
   KLV_Conversation& c = conversationView->conversation;
   if (!c.fileName.empty()) {
-    c.password = currentProfile().password;
+    c.password = utf8ToCp1252(currentProfile().password);
     if (!signalCapture().captureMode() && c.saveToFile()) return;
   }
   fileSaveAs();
