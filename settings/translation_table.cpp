@@ -1,4 +1,4 @@
-// The interface texts of both languages, 203 per language. The English
+// The interface texts of both languages, 204 per language. The English
 // column maps each key to itself except "To &RTF (MS Word)...", and holds
 // "&Sound Input Device" where French holds "Sound &Input Device", so that label
 // shows unchanged in English.
@@ -31,6 +31,7 @@ const std::array<TranslationEntry, kTranslationEntryCount> kEnglishTexts = {{
     {"&Restart Application", "&Restart Application"},
     {"&Tools", "&Tools"},
     {"&Phonebook", "&Phonebook"},
+    {"&Dial...", "&Dial..."},
     {"&Vocal Announce", "&Vocal Announce"},
     {"Programmed &Messages", "Programmed &Messages"},
     {"Switch to &Letter", "Switch to &Letter"},
@@ -237,6 +238,7 @@ const std::array<TranslationEntry, kTranslationEntryCount> kFrenchTexts = {{
     {"&Restart Application", "&Redémarrer l'application"},
     {"&Tools", "O&utils"},
     {"&Phonebook", "Bottin"},
+    {"&Dial...", "&Composer un numéro..."},
     {"&Vocal Announce", "&Annonce vocale"},
     {"Programmed &Messages", "&Messages pré-programmés"},
     {"Switch to &Letter", "Passer en mode &Lettre"},

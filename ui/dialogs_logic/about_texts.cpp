@@ -8,14 +8,18 @@ namespace quelto {
 
 const char* productVersion() { return QUELTO_VERSION; }
 
+namespace {
+constexpr const char* kAddress = "https://quelto.example.org";
+}
+
 AboutTexts aboutTexts(int language) {
     const std::string nameAndVersion = std::string(kProductName) + " " + productVersion();
     if (language == 1) {
         return {nameAndVersion, "Copyright © 2026 les développeurs de Quelto", "Écrit par les développeurs de Quelto",
-                "Construit avec FLTK"};
+                "Construit avec FLTK", "Réalisé par le projet Quelto", "Tous droits réservés.", kAddress};
     }
     return {nameAndVersion, "Copyright © 2026 the Quelto developers", "Written by the Quelto developers",
-            "Built with FLTK"};
+            "Built with FLTK", "Made by the Quelto project", "All rights reserved.", kAddress};
 }
 
 std::string helpFileName(const std::string& languageName) { return languageName.substr(0, 2) + ".fmt"; }

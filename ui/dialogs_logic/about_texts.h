@@ -19,6 +19,9 @@ struct AboutTexts {
     const char* copyright;       // "Copyright © 2026 the Quelto developers"
     const char* authors;         // "Written by the Quelto developers"
     const char* toolkitCredit;   // "Built with FLTK"
+    const char* maker;           // "Made by the Quelto project"
+    const char* rights;          // "All rights reserved."
+    const char* address;         // the maker's web address, shown in Courier
 };
 
 // For kLanguageEnglish (0) or kLanguageFrench (1); any other index gives
