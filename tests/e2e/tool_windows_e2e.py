@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the tool windows and commands of the real quelto:
+dialling a phonebook number (spandsp's DTMF detector reads the digits from
+what was played), the vocal announcement, the diagnostic, File->To RTF
+(LibreOffice reads the document back) and File->Print to a PostScript file
+through the print dialog (ghostscript renders the pages). Screenshots of the
+tool windows in English and French are kept for a person to look at.
+
+Runs on the driver of quelto_e2e.py (same display, settings and audio line).
+
+Usage: tool_windows_e2e.py QUELTO QUELTO_MODEM OUTPUT_DIR SPANDSP_PEER [SCENARIO...]
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import wave
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import quelto_e2e as e2e  # noqa: E402  (reads QUELTO, QUELTO_MODEM, OUTPUT from argv)
+from quelto_e2e import Failure, check, dialog, choose_file, wait_for, window_box  # noqa: E402
+
+SPANDSP_PEER = os.path.abspath(sys.argv[4])
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+PROFILE = "profiles\\1700000000"
+
+
+def one_profile(extra=None):
+    settings = {"NProfiles": "1", "Profiles": "1700000000",
+                PROFILE + "\\id": "1700000000", PROFILE + "\\name": "Alice",
+                PROFILE + "\\firstName": "Alice", PROFILE + "\\lastName": "Martin"}
+    settings.update(extra or {})
+    return settings
+
+
+def played_at(session, rate):
+    """Everything played at `rate`, stream after stream, as samples."""
+    prefix = "line-out-%d.wav" % rate
+    files = [f for f in os.listdir(session.dir) if f.startswith(prefix)]
+    files.sort(key=lambda f: int(f.rsplit(".", 1)[1]) if f[-1].isdigit() else 0)
+    data = b""
+    for f in files:
+        with wave.open(os.path.join(session.dir, f)) as w:
+            data += w.readframes(w.getnframes())
+    return data
+
+
+def dtmf_digits(session, samples):
+    path = os.path.join(session.dir, "dial.wav")
+    # spandsp reads 16-bit samples: the 8-bit line signal, widened.
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(8000)
+        w.writeframes(b"".join(((s - 128) * 256).to_bytes(2, "little", signed=True) for s in samples))
+    r = subprocess.run([SPANDSP_PEER, "dtmf", path], capture_output=True, check=True)
+    return r.stdout.decode().strip()
+
+
+MENUS = {"file": 0, "edit": 1, "options": 2, "tools": 3, "help": 4}
+
+
+def menu(session, window, name, item_key):
+    """Opens a menu of the menu bar and picks an item by its underlined
+    letter. Alt+T is also the Stop button's key, so menus are opened with
+    the mouse on "File" and reached with the arrow keys."""
+    x, y, ww, hh = window_box(session, window)
+    session.focus(window)
+    session.xdo("mousemove", "--sync", str(x + 20), str(y + 12))
+    session.xdo("click", "1")
+    time.sleep(0.3)
+    for _ in range(MENUS[name]):
+        session.xdo("key", "Right")
+    time.sleep(0.3)
+    session.xdo("key", item_key)
+
+
+def file_info_ok(session):
+    info = dialog(session, "File Info")
+    session.focus(info)
+    session.xdo("key", "Return")
+    wait_for(lambda: not session.windows("File Info"), 10, "File Info to close")
+
+
+def untitled_windows(session, main):
+    """Visible top-level windows without a title other than the main one
+    (the about box has none)."""
+    out = []
+    for w in session.windows(".*"):
+        if w == main or session.title(w):
+            continue
+        x, y, ww, hh = window_box(session, w)
+        if ww > 100 and hh > 100 and ww < 1000:
+            out.append(w)
+    return out
+
+
+# --- Scenarios -------------------------------------------------------------------
+
+def scenario_dial(s):
+    w = s.start()
+    menu(s, w, "tools", "d")
+    phonebook = dialog(s, "Phonebook")
+    time.sleep(0.3)
+    s.screenshot("dialling")
+    x, y, ww, hh = window_box(s, phonebook)
+    # The second line of the list: the first contact has no number.
+    s.xdo("mousemove", "--sync", str(x + 60), str(y + 30 + 8 + 18))
+    s.xdo("click", "1")
+    wait_for(lambda: not s.windows("Phonebook"), 10, "the dialling window to close")
+    number = "0145*67#89"
+    wait_for(lambda: dtmf_digits(s, played_at(s, 8000)) == number, 20,
+             "the digits %s in the played tones (read %r)" % (number, dtmf_digits(s, played_at(s, 8000))))
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def scenario_announce(s):
+    with open(os.path.join(SOURCE, "res", "announce-fr.raw"), "rb") as f:
+        recording = f.read()
+    w = s.start()
+    s.key(w, "ctrl+z")
+    wait_for(lambda: recording in played_at(s, 8000), 30, "the recording to be played")
+    played = played_at(s, 8000)
+    check(len(played) - len(played.rstrip(bytes([128]))) < 8000 and
+          len(played.strip(bytes([128]))) <= len(recording) + 1,
+          "more than the recording was played (%d samples for %d)" % (len(played), len(recording)))
+    print("  announcement: %d samples (%.2f s) played at 8000 Hz" % (len(recording), len(recording) / 8000))
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def scenario_diagnostic(s):
+    w = s.start()
+    menu(s, w, "help", "d")
+    time.sleep(0.5)
+    s.screenshot("diagnostic")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+    log = s.logs().lower()
+    for part in ("le peripherique d'entree n'est pas defini dans les preferences",
+                 "le peripherique de sortie n'est pas defini dans les preferences"):
+        check(part in log, "%r missing from the received text:\n%s" % (part, log))
+
+
+def scenario_rtf(s):
+    w = s.start()
+    s.type(w, "HELLO RTF WORLD GA")
+    menu(s, w, "file", "r")
+    file_info_ok(s)
+    choose_file(s, "Save to RTF...", "call.rtf")
+    path = os.path.join(s.dir, "files", "call.rtf")
+    wait_for(lambda: os.path.exists(path), 10, "the RTF file")
+    out = os.path.join(s.dir, "converted")
+    subprocess.run(["soffice", "--headless", "-env:UserInstallation=file://" + os.path.join(s.dir, "lo"),
+                    "--convert-to", "txt:Text", "--outdir", out, path],
+                   env=dict(s.env, HOME=os.path.join(s.dir, "home")), capture_output=True, timeout=180)
+    with open(os.path.join(out, "call.txt"), "rb") as f:
+        text = f.read().decode("utf-8-sig")
+    check("HELLO RTF WORLD GA" in text, "LibreOffice read %r" % text)
+    check("Alice Martin" in text, "the Printed by line is missing: %r" % text)
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def scenario_print(s):
+    w = s.start()
+    s.type(w, "HELLO PAPER GA")
+    s.key(w, "ctrl+p")
+    file_info_ok(s)
+    printer = dialog(s, "Print")
+    s.screenshot("print-dialog")
+    s.focus(printer)
+    s.xdo("key", "Return")  # "Print To File"
+    choose_file(s, "Select a .ps file", "call.ps")
+    path = os.path.join(s.dir, "files", "call.ps")
+    wait_for(lambda: os.path.exists(path) and b"%%EOF" in open(path, "rb").read(), 10,
+             "the PostScript file")
+    pages = os.path.join(s.dir, "page-%d.png")
+    r = subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pnggray", "-r50",
+                        "-sOutputFile=" + pages, path], capture_output=True)
+    check(r.returncode == 0, "ghostscript failed: %s" % r.stderr.decode())
+    check(os.path.exists(pages % 1), "ghostscript rendered no page")
+    # Ink on the page: the heading, the rules and the text.
+    raw = subprocess.run(["convert", pages % 1, "-depth", "8", "gray:-"], capture_output=True,
+                         check=True).stdout
+    dark = sum(1 for b in raw if b < 128)
+    check(dark > 200, "the rendered page is blank (%d dark pixels)" % dark)
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def screens(s):
+    """Each tool window on its own, for a person to look at."""
+    w = s.start()
+    s.key(w, "F2")
+    dialog(s, s.expect["Programmed Messages"])
+    time.sleep(0.3)
+    s.screenshot("programmed-messages")
+    s.key(dialog(s, s.expect["Programmed Messages"]), "Escape")
+    wait_for(lambda: not s.windows(s.expect["Programmed Messages"]), 10, "the messages to close")
+    menu(s, w, "tools", s.expect["dial key"])
+    phonebook = dialog(s, s.expect["Phonebook"])
+    time.sleep(0.3)
+    s.screenshot("dialling")
+    s.key(phonebook, "Escape")
+    wait_for(lambda: not s.windows(s.expect["Phonebook"]), 10, "the dialling window to close")
+    menu(s, w, "help", "a")
+    about = wait_for(lambda: (untitled_windows(s, w) or [None])[0], 10, "the about box")
+    time.sleep(0.3)
+    s.screenshot("about")
+    s.key(about, "Return")
+    s.key(w, "F1")
+    dialog(s, s.expect["Help"])
+    time.sleep(0.3)
+    s.screenshot("help")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def scenario_screens_en(s):
+    s.expect = {"Programmed Messages": "Programmed Messages", "Phonebook": "Phonebook",
+                "Help": "Help", "dial key": "d"}
+    screens(s)
+
+
+def scenario_screens_fr(s):
+    s.expect = {"Programmed Messages": "^Messages pr",  # xdotool matches ASCII only
+                "Phonebook": "Bottin",
+                "Help": "Aide", "dial key": "c"}
+    screens(s)
+
+
+def dial_settings():
+    return one_profile({PROFILE + "\\bottin\\numEntries": "2",
+                        PROFILE + "\\bottin\\entry0name": "Nobody",
+                        PROFILE + "\\bottin\\entry0number": "",
+                        PROFILE + "\\bottin\\entry1name": "Bob",
+                        PROFILE + "\\bottin\\entry1number": "0145*67#89"})
+
+
+SCENARIOS = {
+    "dial": (scenario_dial, dial_settings),
+    "announce": (scenario_announce, one_profile),
+    "diagnostic": (scenario_diagnostic, one_profile),
+    "rtf": (scenario_rtf, one_profile),
+    "print": (scenario_print, one_profile),
+    "screens_en": (scenario_screens_en, dial_settings),
+    "screens_fr": (scenario_screens_fr, lambda: dict(dial_settings(), Language="Fr")),
+}
+
+
+def main():
+    names = sys.argv[5:] or list(SCENARIOS)
+    failed = []
+    for name in names:
+        run, settings = SCENARIOS[name]
+        s = e2e.Session("tools-" + name, settings())
+        try:
+            run(s)
+            print("PASS", name)
+        except Exception as error:  # one failed scenario; the others still run
+            failed.append(name)
+            print("FAIL", name, "-", error)
+        finally:
+            s.close()
+    print("screenshots in", e2e.OUTPUT)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,272 @@
+// The tool windows with the real application object: programmed-message
+// buttons and their shortcuts, the dialling window and askNumberToDial, the
+// vocal announcement, the diagnostic, the about and help windows, and the
+// RTF export with its File Info step and chooser.
+#include "ui/quelto_user_interface_impl.h"
+
+#include <FL/Fl.H>
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "audio/announcements.h"
+#include "audio/device_list.h"
+#include "conversation/scripted_prompt.h"
+#include "modem/modem_control.h"
+#include "settings/profile.h"
+#include "settings/settings_store.h"
+#include "settings/translation.h"
+#include "synthetic_events.h"
+
+namespace quelto {
+namespace {
+
+using test::settle;
+
+// Runs `action` from inside the event loop of the modal window that the
+// code under test is about to run.
+void whileModal(std::function<void()> action) {
+  static std::function<void()> pending;
+  pending = std::move(action);
+  Fl::add_timeout(0.05, [](void*) { pending(); });
+}
+
+class ToolWindowsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    closeSettingsStore();
+    const std::string store = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quelto/settings.sqlite";
+    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((store + suffix).c_str());
+    prompt = new ScriptedPrompt;
+    app = new QueltoUserInterfaceImpl(std::make_unique<ModemControl>(), *prompt);
+    app->mainWindow->size(515, 400);
+    app->mainWindow->show();
+    app->mainWindow->wait_for_expose();
+    settle();
+  }
+  static void TearDownTestSuite() {
+    delete app;
+    delete prompt;
+    app = nullptr;
+  }
+  void SetUp() override {
+    auto& view = *app->conversationView;
+    view.clearing = true;
+    view.clearConversation();
+    view.clearing = false;
+    *prompt = ScriptedPrompt();
+    currentProfile() = Profile();
+    std::lock_guard<std::mutex> lock(modem().mutex());
+    modem().sendQueue.clear();
+    modem().dialString.clear();
+    modem().announcementSamples = nullptr;
+    modem().announcementLength = 0;
+  }
+
+  static ModemControl& modem() { return app->modem(); }
+  static std::string dialString() {
+    std::lock_guard<std::mutex> lock(modem().mutex());
+    return modem().dialString;
+  }
+  static std::string shown() {
+    std::string s;
+    for (auto& l : app->conversationView->conversation.lines) s += l->text.substr(1);
+    return s;
+  }
+
+  static ScriptedPrompt* prompt;
+  static QueltoUserInterfaceImpl* app;
+};
+
+ScriptedPrompt* ToolWindowsTest::prompt = nullptr;
+QueltoUserInterfaceImpl* ToolWindowsTest::app = nullptr;
+
+TEST_F(ToolWindowsTest, MessageButtonsSendTheirMessageOnFunctionKeys) {
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(app->programmedMessageButton[i]->shortcut(), FL_F + 3 + i) << i;
+  currentProfile().messages[1] = "GA";
+  currentProfile().messages[9] = "SK";
+  app->showProgrammedMessages();
+  settle();
+  ASSERT_TRUE(app->programmedMessagesWindow->shown());
+  for (int key : {FL_F + 4, FL_F + 12, FL_F + 5}) {  // F5: message 2 is empty
+    Fl::e_keysym = key;
+    Fl::e_state = 0;
+    Fl::e_text = const_cast<char*>("");
+    Fl::e_length = 0;
+    Fl::handle(FL_SHORTCUT, app->programmedMessagesWindow);
+  }
+  std::string queued;
+  for (const QueuedChar& q : modem().sendQueue) queued += static_cast<char>(q.character);
+  EXPECT_EQ(queued, "GASK");
+  EXPECT_EQ(shown(), "GASK");
+  app->programmedMessagesWindow->hide();
+}
+
+TEST_F(ToolWindowsTest, DiallingListShowsNumberAndNameAndDialsTheChosenContact) {
+  currentProfile().phonebook.append({"Alice", "5551234", ""});
+  currentProfile().phonebook.append({"Bob", "", "no number"});
+  currentProfile().phonebook.append({"Carol", "0#9*1", ""});
+  whileModal([] {
+    ASSERT_EQ(app->diallingList->size(), 3);
+    EXPECT_STREQ(app->diallingList->text(1), "5551234 : Alice");
+    EXPECT_STREQ(app->diallingList->text(2), " : Bob");
+    app->diallingList->value(3);
+    app->diallingList->do_callback();
+  });
+  app->showDialling();
+  EXPECT_FALSE(app->diallingWindow->shown());
+  EXPECT_EQ(dialString(), "0#9*1");
+
+  // A contact without a number closes the window and dials nothing.
+  modem().dialString.clear();
+  whileModal([] {
+    app->diallingList->value(2);
+    app->diallingList->do_callback();
+  });
+  app->showDialling();
+  EXPECT_FALSE(app->diallingWindow->shown());
+  EXPECT_EQ(dialString(), "");
+}
+
+TEST_F(ToolWindowsTest, ManualDialDialsTypedTextOnlyAndTheListStartsEmptyEachTime) {
+  whileModal([] {
+    EXPECT_EQ(app->diallingList->size(), 0);
+    app->dialManual();  // empty field
+  });
+  app->showDialling();
+  EXPECT_EQ(dialString(), "");
+  whileModal([] {
+    EXPECT_STREQ(app->manualDialInput->value(), "");
+    app->manualDialInput->value("3615");
+    app->manualDialInput->do_callback();
+  });
+  app->showDialling();
+  EXPECT_FALSE(app->diallingWindow->shown());
+  EXPECT_EQ(dialString(), "3615");
+}
+
+TEST_F(ToolWindowsTest, AskNumberToDialOffersTheLastNumberAndIgnoresEmptyAnswers) {
+  prompt->answerInput("0123").answerInput(std::string()).answerInput(std::nullopt);
+  app->askNumberToDial();
+  EXPECT_EQ(dialString(), "0123");
+  modem().dialString.clear();
+  app->askNumberToDial();
+  app->askNumberToDial();
+  EXPECT_EQ(dialString(), "");
+  ASSERT_EQ(prompt->calls.size(), 3u);
+  EXPECT_EQ(prompt->calls[0].text, messageTexts().numberToDial);
+  EXPECT_EQ(prompt->calls[0].extra.at(0), "");
+  EXPECT_EQ(prompt->calls[1].extra.at(0), "0123");
+  EXPECT_EQ(prompt->calls[2].extra.at(0), "0123");
+  EXPECT_EQ(app->lastDialledNumber(), "0123");
+}
+
+TEST_F(ToolWindowsTest, VocalAnnounceHandsTheSelectedRecordingOnceAndNothingWithoutSelection) {
+  const auto& all = announcements();
+  ASSERT_EQ(app->vocalAnnounceList->size(), static_cast<int>(all.size()));
+  app->vocalAnnounceList->value(2);
+  app->playVocalAnnounce();
+  EXPECT_EQ(modem().announcementSamples, all[1].samples);
+  EXPECT_EQ(modem().announcementLength, all[1].sampleCount);
+  // Still pending: a second request changes nothing.
+  app->vocalAnnounceList->value(1);
+  app->playVocalAnnounce();
+  EXPECT_EQ(modem().announcementSamples, all[1].samples);
+
+  modem().announcementSamples = nullptr;
+  modem().announcementLength = 0;
+  app->vocalAnnounceList->deselect();
+  app->playVocalAnnounce();
+  EXPECT_EQ(modem().announcementSamples, nullptr);
+}
+
+TEST_F(ToolWindowsTest, DiagnosticWritesTheFrenchReportAsReceivedText) {
+  const DeviceLists lists({"USB DIGITAL Interface", "Built-in"}, {"Built-in"});
+  app->setDeviceLists(&lists);
+  setSettingString("WaveInputDevice", "USB DIGITAL Interface");
+  setSettingString("WaveOutputDevice", "Default");
+  app->diagnostic();
+  app->setDeviceLists(nullptr);
+  deleteSettingTree("WaveInputDevice");
+  deleteSettingTree("WaveOutputDevice");
+  const auto& lines = app->conversationView->conversation.lines;
+  ASSERT_FALSE(lines.empty());
+  for (auto& l : lines) EXPECT_EQ(l->text[0], 1) << "not received: " << l->text;
+  // Received text is case-folded by the profile, so compare without case.
+  std::string text = shown();
+  for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  EXPECT_NE(text.find("le peripherique d'entree est: usb digital interface\n\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("semble etre de type numerique"), std::string::npos) << text;
+  // One output device besides "Default": no count.
+  EXPECT_NE(text.find("le peripherique de sortie n'est pas defini dans les preferences\n\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("peripheriques de sortie installes"), std::string::npos) << text;
+}
+
+TEST_F(ToolWindowsTest, AboutShowsTheProgramTextsAndHelpHoldsTheManualOfTheLanguage) {
+  EXPECT_EQ(std::string(app->aboutNameAndVersion->label()).rfind("Quelto ", 0), 0u);
+  EXPECT_EQ(app->aboutNameAndVersion->labelfont(), FL_TIMES_BOLD);
+  EXPECT_EQ(app->aboutNameAndVersion->labelsize(), 24);
+  EXPECT_NE(std::string(app->aboutAddress->value()), "");
+  EXPECT_TRUE(app->aboutAddress->readonly());
+  whileModal([] {
+    EXPECT_TRUE(app->aboutWindow->shown());
+    app->aboutWindow->hide();
+  });
+  app->showAbout();
+
+  // The store is fresh, so the language is French: the manual is Fr.fmt.
+  ASSERT_GT(app->helpBrowser->size(), 50);
+  std::ifstream fr(std::string(QUELTO_SOURCE_DIR) + "/res/Fr.fmt");
+  std::string first;
+  std::getline(fr, first);
+  EXPECT_EQ(std::string(app->helpBrowser->text(1)), first);
+  app->showManual();
+  settle();
+  EXPECT_TRUE(app->helpWindow->shown());
+  app->helpWindow->hide();
+}
+
+TEST_F(ToolWindowsTest, RtfExportStopsAtFileInfoCancelAndWritesTheChosenFileAfterOk) {
+  auto& c = app->conversationView->conversation;
+  c.addReceived('H');
+  c.addReceived('I');
+  whileModal([] { app->hideDialog(app->fileInfoWindow); });
+  app->exportRtf();
+  EXPECT_TRUE(prompt->calls.empty());
+
+  const std::string path = std::string(std::getenv("XDG_CONFIG_HOME")) + "/export.rtf";
+  std::remove(path.c_str());
+  prompt->answerFile(path);
+  whileModal([] {
+    app->callerInput->value("Bob");
+    app->applyFileInfo();
+  });
+  app->exportRtf();
+  ASSERT_EQ(prompt->calls.size(), 1u);
+  const auto& call = prompt->calls[0];
+  EXPECT_EQ(call.kind, ScriptedPrompt::Kind::ChooseFile);
+  EXPECT_TRUE(call.save);
+  EXPECT_EQ(call.text, messageTexts().saveToRtf);
+  EXPECT_EQ(call.extra.at(0), "rtf");
+  EXPECT_EQ(call.extra.at(1), messageTexts().rtfFiles);
+  std::ifstream in(path);
+  std::stringstream rtf;
+  rtf << in.rdbuf();
+  EXPECT_EQ(rtf.str().rfind("{\\rtf1", 0), 0u);
+  EXPECT_NE(rtf.str().find(": Bob\\par"), std::string::npos);
+  EXPECT_NE(rtf.str().find("HI\\par"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quelto
