@@ -110,6 +110,19 @@ TEST_F(ToolWindowsTest, MessageButtonsSendTheirMessageOnFunctionKeys) {
   app->programmedMessagesWindow->hide();
 }
 
+TEST_F(ToolWindowsTest, EditMessagesOpensPersonalPreferencesOnTheMessagesPage) {
+  app->preferencesTabs->value(app->fontsColorsPage);
+  bool sawMessagesPage = false;
+  whileModal([&sawMessagesPage] {
+    sawMessagesPage = app->personalPreferencesWindow->shown() &&
+           app->preferencesTabs->value() == app->messagesPage;
+    app->cancelPersonalPreferences();
+  });
+  app->editProgrammedMessages();
+  EXPECT_TRUE(sawMessagesPage);
+  EXPECT_FALSE(app->personalPreferencesWindow->shown());
+}
+
 TEST_F(ToolWindowsTest, DiallingListShowsNumberAndNameAndDialsTheChosenContact) {
   currentProfile().phonebook.append({"Alice", "5551234", ""});
   currentProfile().phonebook.append({"Bob", "", "no number"});
