@@ -8,13 +8,14 @@
 #pragma once
 
 #include "audio/sound_device.h"
+// kDefaultDeviceName, the name stored for the system's default device.
+#include "settings/global_preferences.h"
 
 #include <string>
 #include <vector>
 
 namespace quelto {
 
-inline constexpr const char* kDefaultDeviceName = "Default";
 inline constexpr std::size_t kDeviceNameMax = 31;
 
 class DeviceLists {

@@ -103,6 +103,13 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
   theInstance = this;
   for (Fl_Window* w : {mainWindow, profileChooserWindow, createProfileWindow, fileInfoWindow})
     translateLabels(w);
+  for (Fl_Window* w : {programmedMessagesWindow, diallingWindow, aboutWindow, helpWindow})
+    translateLabels(w);
+  setUpToolWindows();
+  for (Fl_Window* w : {personalPreferencesWindow, globalPreferencesWindow, editProfileWindow,
+                       deleteProfileWindow})
+    translateLabels(w);
+  buildPreferenceWindows();
   mainWindow->callback([](Fl_Widget*, void* data) {
     // Escape must not end a call; the window's close box does.
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
@@ -247,14 +254,16 @@ void QueltoUserInterfaceImpl::applyProfileToInterface() {
   baudButton->label(p.defaultBaudRate == kBaud50 ? "50 &bauds" : "45 &bauds");
   bottomGroup->redraw();
   modem_->setLineParameters(p.sensitivity, p.defaultBaudRate);
+  applyProfileToPreferences();
 }
 
 // --- Start and end ------------------------------------------------------------------
 
 std::vector<std::pair<const char*, Fl_Window*>> QueltoUserInterfaceImpl::keptWindows() {
-  Fl_Window* byName[12] = {mainWindow, nullptr, createProfileWindow, nullptr, nullptr, nullptr,
-                           nullptr,    nullptr, profileChooserWindow, nullptr, fileInfoWindow,
-                           nullptr};
+  Fl_Window* byName[12] = {mainWindow, globalPreferencesWindow, createProfileWindow,
+                           personalPreferencesWindow, aboutWindow, helpWindow,
+                           programmedMessagesWindow, diallingWindow, profileChooserWindow, deleteProfileWindow,
+                           fileInfoWindow, editProfileWindow};
   std::vector<std::pair<const char*, Fl_Window*>> out;
   for (size_t i = 0; i < kWindowSettingNames.size(); ++i)
     if (byName[i]) out.emplace_back(kWindowSettingNames[i], byName[i]);
@@ -282,8 +291,6 @@ void QueltoUserInterfaceImpl::restoreState() {
   }
   applyProfileToInterface();
 }
-
-void QueltoUserInterfaceImpl::showSplash() {}
 
 void QueltoUserInterfaceImpl::saveState() {
   std::vector<FltkWindowGeometry> adapters;

@@ -8,21 +8,26 @@
 // receive queue under it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "settings/phonebook.h"
+#include "settings/profile.h"
 #include "ui/quelto.h"
 
 class Fl_Scrollbar;
 
 namespace quelto {
 
+class DeviceLists;
 class ModemControl;
 class Prompt;
 struct Profile;
+struct PersonalPreferencesValues;
 
 // Shows a top-level window or brings it to the front; null does nothing. A
 // bordered window shown for the first time is moved back by the offset the
@@ -130,6 +135,25 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   void quitFromChooser() override;
   void putCurrentDate(bool withTime) override;
   void hideDialog(Fl_Window* window) override;
+  void previewFontPicked(int which) override;
+  void printFontPicked(int which) override;
+  void pickBoxColour(Fl_Widget* box) override;
+
+  // The Phonebook page's working copy of the current profile's contacts.
+  const PhonebookEditor& contactEditor() const { return contacts_; }
+
+  // The ten programmed-message button labels ("Not Programmed" until a
+  // profile is applied, then "[F3] " and the message text, ...).
+  const std::string& programmedMessageButtonLabel(int index) const { return messageLabels_.at(index); }
+  void showDialling() override;
+  void editProgrammedMessages() override;
+
+  // The device lists taken at start-up, for "&Diagnostic"; they must outlive
+  // the application object. Without them the report lists no devices.
+  void setDeviceLists(const DeviceLists* lists) { deviceLists_ = lists; }
+
+  // The number `askNumberToDial` offers next time.
+  const std::string& lastDialledNumber() const { return lastDialledNumber_; }
 
   // Shows the splash window at start-up (when the settings ask for it).
   virtual void showSplash();
@@ -146,6 +170,16 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   void setTitle(const std::string& bracketed);
   std::string fileNameOnly(const std::string& path) const;
   std::string chooserPrefill() const;
+  void buildPreferenceWindows();
+  void applyProfileToPreferences();
+  void showPreferenceValues(const PersonalPreferencesValues& values);
+  PersonalPreferencesValues shownPreferenceValues() const;
+  void showContactFields();
+  void showProgrammedMessageLabel(int index);
+  const std::vector<std::string>& inputDevices() const;
+  const std::vector<std::string>& outputDevices() const;
+  void setUpToolWindows();
+  void dial(const std::string& number);
 
   std::unique_ptr<ModemControl> modem_;
   Prompt& prompt_;
@@ -157,8 +191,15 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   bool fileInfoCancelled_ = true;
   bool profileCreated_ = false;
   std::string lastChosenPath_;
+  std::string lastDialledNumber_;
+  const DeviceLists* deviceLists_ = nullptr;
   std::uint8_t lastState_;
   std::uint8_t lastShift_;
+  // Personal Preferences: the contacts being edited, the units the margin
+  // fields are expressed in, the message buttons' labels.
+  PhonebookEditor contacts_;
+  int previousUnits_ = 0;
+  std::array<std::string, kProgrammedMessageCount> messageLabels_;
 };
 
 }  // namespace quelto
