@@ -85,7 +85,8 @@ private:
 
     void run()
     {
-        raisePriority();
+        if (options_.realTimePriority)
+            raisePriority();
         SoundStream stream(device_, *options_.stream, *options_.capture,
                            [this](int ms) { sleepMs(ms); });
         FskModem modem(options_.framing);
@@ -352,6 +353,7 @@ std::unique_ptr<ModemControl> startModem(SoundDevice& device)
     control->holdsStartedFlag_ = true;
     ModemThreadOptions options;
     options.framing = framingConfigFromSettings();
+    options.realTimePriority = true;
     control->start(device, options);
     return control;
 }

@@ -75,6 +75,9 @@ struct ModemThreadOptions {
     StreamOptions* stream = &streamOptions();
     SignalCapture* capture = &signalCapture();
     FramingConfig framing{};
+    // The program's modem thread runs at real-time priority so that no input
+    // block is missed; a test's threads share the machine with other tests.
+    bool realTimePriority = false;
 };
 
 // The receiver's framing rules from "StartBitThreshold", "StopBitThreshold"
