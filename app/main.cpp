@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
   FltkPrompt prompt;
   auto app = std::make_unique<QueltoUserInterfaceImpl>(startModem(device), prompt);
   application = app.get();
+  app->setDeviceLists(&lists);
   app->setRestarter([&instance, &restart] {
     instance.release();
     restart.exec();

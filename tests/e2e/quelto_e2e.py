@@ -52,8 +52,11 @@ class Session:
         for sub in ("config/quelto", "runtime", "home", "logs", "files"):
             os.makedirs(os.path.join(self.dir, sub), mode=0o700, exist_ok=True)
         read_fd, write_fd = os.pipe()
+        # No key auto-repeat: on a loaded machine a key's release can come
+        # late enough for the server to repeat it ("HEELLO", "call..ps").
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+             "-ardelay", "60000"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         number = b""
