@@ -10,7 +10,6 @@
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Window.H>
 
-#include <cstring>
 
 #include "audio/announcements.h"
 #include "audio/device_list.h"
@@ -30,7 +29,6 @@ namespace quelto {
 namespace {
 
 constexpr int kPreviewSent = 0;
-constexpr int kPreviewReceived = 1;
 constexpr int kPrintSent = 0;
 
 // A menu item's text is parsed by the toolkit: "/" opens a submenu, "&"
@@ -455,6 +453,7 @@ void QueltoUserInterfaceImpl::showSplash() {
   const AboutTexts texts = aboutTexts(currentLanguage());
   splashName->copy_label(texts.nameAndVersion.c_str());
   splashCopyright->label(texts.copyright);
+  splashAuthors->label(texts.authors);
   splashCredit->label(texts.toolkitCredit);
   int wx = 0, wy = 0, ww = 0, wh = 0;
   Fl::screen_work_area(wx, wy, ww, wh);

@@ -150,7 +150,7 @@ def scenario_splash(s):
     def splash_shown():
         for x in s.windows(".*"):
             try:
-                if window_box(s, x)[2:] == (360, 170):
+                if window_box(s, x)[2:] == (359, 279):
                     return x
             except e2e.Failure:  # a window that went away meanwhile
                 pass
