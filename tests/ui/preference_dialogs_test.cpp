@@ -17,6 +17,8 @@
 #include <memory>
 #include <string>
 
+#include "audio/device_list.h"
+#include "audio/sound_stream.h"
 #include "conversation/scripted_prompt.h"
 #include "modem/modem_control.h"
 #include "settings/profile.h"
@@ -359,6 +361,32 @@ TEST_F(PreferenceDialogsTest, GlobalPreferencesAskToRestartOnlyOnARealLanguageCh
   EXPECT_TRUE(prompt->calls.empty());
   app->setRestarter(nullptr);
   setSettingBool("ConfirmFileQuit", false);
+}
+
+TEST_F(PreferenceDialogsTest, DeviceChoicesListTheDevicesAndMakeThemCurrent) {
+  // Names as the sound system gives them, with characters the menu would
+  // otherwise read as submenus and shortcuts.
+  const DeviceLists lists({"hw:0,0 Line/In", "USB & Co"}, {"Speakers"});
+  app->setDeviceLists(&lists);
+  setSettingString("WaveInputDevice", "USB & Co");
+  setSettingString("WaveOutputDevice", "A card that was unplugged");
+  whileOpen([] {
+    ASSERT_EQ(app->inputDeviceChoice->size() - 1, 3);
+    EXPECT_STREQ(app->inputDeviceChoice->text(1), "hw:0,0 Line/In");
+    EXPECT_EQ(app->inputDeviceChoice->value(), 2);
+    EXPECT_EQ(app->outputDeviceChoice->value(), 0) << "a vanished device shows as Default";
+    app->inputDeviceChoice->value(1);
+    app->outputDeviceChoice->value(1);
+    press(app->globalPreferencesWindow, "OK");
+  });
+  app->showGlobalPreferences();
+  EXPECT_EQ(getSettingString("WaveInputDevice", ""), "hw:0,0 Line/In");
+  EXPECT_EQ(getSettingString("WaveOutputDevice", ""), "Speakers");
+  EXPECT_EQ(streamOptions().configuredInputDevice.load(), 0);
+  EXPECT_EQ(streamOptions().configuredOutputDevice.load(), 0);
+  app->setDeviceLists(nullptr);
+  streamOptions().configuredInputDevice = -1;
+  streamOptions().configuredOutputDevice = -1;
 }
 
 TEST_F(PreferenceDialogsTest, SplashFollowsItsDuration) {
