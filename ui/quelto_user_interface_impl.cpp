@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_.H>
 #include <FL/Fl_Scrollbar.H>
+#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 
 #include <cstdio>
@@ -56,6 +57,33 @@ WorkArea workArea() {
   int x = 0, y = 0, w = 0, h = 0;
   Fl::screen_work_area(x, y, w, h);
   return WorkArea{w, h};
+}
+
+// The OK button of a dialog: its active Fl_Return_Button, or null.
+Fl_Return_Button* returnButtonOf(Fl_Group* group) {
+  for (int i = 0; i < group->children(); ++i) {
+    Fl_Widget* w = group->child(i);
+    if (!w->visible_r() || !w->active_r()) continue;
+    if (auto* b = dynamic_cast<Fl_Return_Button*>(w)) return b;
+    if (Fl_Group* g = w->as_group())
+      if (Fl_Return_Button* b = returnButtonOf(g)) return b;
+  }
+  return nullptr;
+}
+
+// Enter that the focused widget did not use presses the OK button of the
+// modal dialog. The toolkit offers it first to the group under the mouse,
+// which takes it to move the focus (a page of Personal Preferences), or to
+// the window under the mouse behind the dialog.
+int dispatchEvent(int event, Fl_Window* window) {
+  if (event == FL_SHORTCUT && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter) &&
+      !Fl::grab() && Fl::modal() && !Fl::event_state(FL_SHIFT | FL_CTRL | FL_ALT | FL_META)) {
+    if (Fl_Return_Button* ok = returnButtonOf(Fl::modal())) {
+      ok->do_callback();
+      return 1;
+    }
+  }
+  return Fl::handle_(event, window);
 }
 
 // The shift the window manager applies to a bordered window shown for the
@@ -130,6 +158,7 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
                                 getSettingDouble("VuMeterFactor", KLV_VuMeterLed::kDefaultFactor));
   vuMeter->restoreMode(getSettingInt("VuMeterLed", KLV_VuMeterLed::BarMode));
 
+  Fl::event_dispatch(dispatchEvent);
   Fl::add_timeout(kRefreshSeconds, statusTimer, this);
   conversationView->setModem(modem_.get());
   conversationView->setPrompt(&prompt_);

@@ -67,7 +67,7 @@ def scenario_programmed_message(s):
     s.xdo("type", "--delay", "30", "CALL ME GA")
     time.sleep(0.3)
     s.screenshot("messages-page")
-    click(s, prefs, 160, 442)  # OK
+    s.xdo("key", "Return")  # OK, with the mouse still over the page
     wait_for(lambda: not s.windows("Personal Preferences"), 5, "the window to close")
     time.sleep(0.5)  # the menu that opened the window ends its own event handling
     s.key(w, "F3")

@@ -220,6 +220,25 @@ TEST_F(PreferenceDialogsTest, OkStoresFontsMessagesContactsAndTheBaudButton) {
   EXPECT_STREQ(app->printReceivedFontMenu->label(), translate("Received text font"));
 }
 
+TEST_F(PreferenceDialogsTest, EnterPressesOkWhateverIsUnderTheMouse) {
+  // The toolkit offers an unused Enter to the group under the mouse first,
+  // and a page takes it to move the focus; the dialog's OK must get it.
+  whileOpen([] {
+    type(app->messageInput[2], "SK");
+    Fl::belowmouse(app->messagesPage);
+    test::pressKey(*app->messageInput[2], FL_Enter, "\r");
+    Fl::handle(FL_KEYBOARD, app->personalPreferencesWindow);
+    if (app->personalPreferencesWindow->shown()) {
+      ADD_FAILURE() << "Enter did not press OK";
+      press(app->personalPreferencesWindow, "Cancel");
+    }
+  });
+  app->preferencesTabs->value(app->messagesPage);
+  app->showPersonalPreferences();
+  Fl::belowmouse(nullptr);
+  EXPECT_EQ(currentProfile().messages[2], "SK");
+}
+
 TEST_F(PreferenceDialogsTest, DefaultColorThenOk) {
   whileOpen([] {
     press(app->personalPreferencesWindow, "Default B&&W");
