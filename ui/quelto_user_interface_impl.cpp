@@ -72,9 +72,9 @@ Fl_Return_Button* returnButtonOf(Fl_Group* group) {
 }
 
 // Enter that the focused widget did not use presses the OK button of the
-// modal dialog. The toolkit offers it first to the group under the mouse,
-// which takes it to move the focus (a page of Personal Preferences), or to
-// the window under the mouse behind the dialog.
+// modal dialog. The toolkit offers it first to the widgets under the mouse,
+// and a group there takes it to move the focus down (a page of Personal
+// Preferences), so OK never saw it.
 int dispatchEvent(int event, Fl_Window* window) {
   if (event == FL_SHORTCUT && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter) &&
       !Fl::grab() && Fl::modal() && !Fl::event_state(FL_SHIFT | FL_CTRL | FL_ALT | FL_META)) {
