@@ -30,7 +30,7 @@ TITLES = {language: {k: ascii_pattern(v) for k, v in titles.items()} for languag
 
 def launch(s):
     """Starts quelto; a busy machine may take a while to show the window."""
-    s.proc = e2e.subprocess.Popen([e2e.QUELTO], env=s.env, cwd=os.path.join(s.dir, "files"),
+    s.proc = e2e.subprocess.Popen(e2e.LAUNCH, env=s.env, cwd=os.path.join(s.dir, "files"),
                                   stdout=e2e.subprocess.DEVNULL, stderr=e2e.subprocess.DEVNULL)
     return s.main_window(60)
 
@@ -145,7 +145,7 @@ def windows_in(language):
 
 def scenario_splash(s):
     """The splash window shows at start for its duration, then the main window."""
-    s.proc = e2e.subprocess.Popen([e2e.QUELTO], env=s.env, cwd=os.path.join(s.dir, "files"),
+    s.proc = e2e.subprocess.Popen(e2e.LAUNCH, env=s.env, cwd=os.path.join(s.dir, "files"),
                                   stdout=e2e.subprocess.DEVNULL, stderr=e2e.subprocess.DEVNULL)
     def splash_shown():
         for x in s.windows(".*"):

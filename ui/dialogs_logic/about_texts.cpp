@@ -9,7 +9,8 @@ namespace quelto {
 const char* productVersion() { return QUELTO_VERSION; }
 
 namespace {
-constexpr const char* kAddress = "https://quelto.example.org";
+// The project has no web site; the box shows where the manual is installed.
+constexpr const char* kAddress = QUELTO_INSTALL_DATA_DIR;
 }
 
 AboutTexts aboutTexts(int language) {

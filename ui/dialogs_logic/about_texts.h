@@ -21,7 +21,7 @@ struct AboutTexts {
     const char* toolkitCredit;   // "Built with FLTK"
     const char* maker;           // "Made by the Quelto project"
     const char* rights;          // "All rights reserved."
-    const char* address;         // the maker's web address, shown in Courier
+    const char* address;         // where the manual is installed, shown in Courier
 };
 
 // For kLanguageEnglish (0) or kLanguageFrench (1); any other index gives
