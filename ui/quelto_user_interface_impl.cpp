@@ -197,12 +197,6 @@ std::string QueltoUserInterfaceImpl::fileNameOnly(const std::string& path) const
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The previously chosen path is offered again without its extension.
-std::string QueltoUserInterfaceImpl::chooserPrefill() const {
-  const size_t dot = lastChosenPath_.find_last_of('.');
-  return dot == std::string::npos ? lastChosenPath_ : lastChosenPath_.substr(0, dot);
-}
-
 void QueltoUserInterfaceImpl::runModal(Fl_Window* window) {
   showWindow(window);
   while (window->shown()) Fl::wait();
@@ -440,15 +434,8 @@ void QueltoUserInterfaceImpl::fileNew() {
 
 void QueltoUserInterfaceImpl::fileOpen() {
   const MessageTexts& t = messageTexts();
-  FileRequest request;
-  request.save = false;
-  request.title = t.load;
-  request.extension = "tdd";
-  request.filterName = t.queltoFiles;
-  request.prefill = chooserPrefill();
-  const auto name = prompt_.chooseFile(request);
+  const auto name = chooseFile(prompt_, false, t.load, "tdd", t.queltoFiles);
   if (!name) return;
-  lastChosenPath_ = *name;
   KLV_Conversation& c = conversationView->conversation;
   c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
   if (!c.loadFromFile(*name, prompt_)) return;
@@ -470,14 +457,7 @@ void QueltoUserInterfaceImpl::fileSave() {
 void QueltoUserInterfaceImpl::fileSaveAs() {
   if (!showFileInfo()) return;
   const MessageTexts& t = messageTexts();
-  FileRequest request;
-  request.save = true;
-  request.title = t.saveAs;
-  request.extension = "tdd";
-  request.filterName = t.queltoFiles;
-  request.prefill = chooserPrefill();
-  const auto name = prompt_.chooseFile(request);
-  if (name) lastChosenPath_ = *name;
+  const auto name = chooseFile(prompt_, true, t.saveAs, "tdd", t.queltoFiles);
   if (name && conversationView->conversation.saveAs(*name))
     setTitle(fileNameOnly(*name));
   else

@@ -169,7 +169,6 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   static void statusTimer(void* data);
   void setTitle(const std::string& bracketed);
   std::string fileNameOnly(const std::string& path) const;
-  std::string chooserPrefill() const;
   void buildPreferenceWindows();
   void applyProfileToPreferences();
   void showPreferenceValues(const PersonalPreferencesValues& values);
@@ -190,7 +189,6 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   std::string title_;
   bool fileInfoCancelled_ = true;
   bool profileCreated_ = false;
-  std::string lastChosenPath_;
   std::string lastDialledNumber_;
   const DeviceLists* deviceLists_ = nullptr;
   std::uint8_t lastState_;

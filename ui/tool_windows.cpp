@@ -123,15 +123,8 @@ void QueltoUserInterfaceImpl::diagnostic() {
 void QueltoUserInterfaceImpl::exportRtf() {
   if (!showFileInfo()) return;
   const MessageTexts& t = messageTexts();
-  FileRequest request;
-  request.save = true;
-  request.title = t.saveToRtf;
-  request.extension = "rtf";
-  request.filterName = t.rtfFiles;
-  request.prefill = chooserPrefill();
-  const auto name = prompt_.chooseFile(request);
+  const auto name = chooseFile(prompt_, true, t.saveToRtf, "rtf", t.rtfFiles);
   if (!name || name->empty()) return;
-  lastChosenPath_ = *name;
   // Nothing is reported when the file cannot be written.
   conversationView->conversation.exportRtfFile(*name);
 }
