@@ -19,6 +19,7 @@
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
+#include "app_fixture.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -31,16 +32,8 @@ using test::typeText;
 class MainWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    // A fresh store for every run: earlier runs saved state in it.
-    closeSettingsStore();
-    const std::string store = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quelto/settings.sqlite";
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((store + suffix).c_str());
     prompt = new ScriptedPrompt;
-    app = new QueltoUserInterfaceImpl(std::make_unique<ModemControl>(), *prompt);
-    app->mainWindow->size(515, 400);
-    app->mainWindow->show();
-    app->mainWindow->wait_for_expose();
-    settle();
+    app = test::startApp(*prompt, true).release();
   }
   static void TearDownTestSuite() {
     delete app;

@@ -24,6 +24,7 @@
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
+#include "app_fixture.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -85,14 +86,8 @@ void type(Fl_Widget* input, const std::string& text) {
 class PreferenceDialogsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    closeSettingsStore();
-    const std::string store = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quelto/settings.sqlite";
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((store + suffix).c_str());
     prompt = new ScriptedPrompt;
-    app = new QueltoUserInterfaceImpl(std::make_unique<ModemControl>(), *prompt);
-    app->mainWindow->show();
-    app->mainWindow->wait_for_expose();
-    settle();
+    app = test::startApp(*prompt, false).release();
   }
   static void TearDownTestSuite() {
     delete app;

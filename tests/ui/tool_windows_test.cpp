@@ -23,6 +23,7 @@
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
+#include "app_fixture.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -41,15 +42,8 @@ void whileModal(std::function<void()> action) {
 class ToolWindowsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    closeSettingsStore();
-    const std::string store = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quelto/settings.sqlite";
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((store + suffix).c_str());
     prompt = new ScriptedPrompt;
-    app = new QueltoUserInterfaceImpl(std::make_unique<ModemControl>(), *prompt);
-    app->mainWindow->size(515, 400);
-    app->mainWindow->show();
-    app->mainWindow->wait_for_expose();
-    settle();
+    app = test::startApp(*prompt, true).release();
   }
   static void TearDownTestSuite() {
     delete app;

@@ -1,0 +1,25 @@
+#include "app_fixture.h"
+
+#include "modem/modem_control.h"
+#include "settings/settings_store.h"
+#include "synthetic_events.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace quelto::test {
+
+std::unique_ptr<QueltoUserInterfaceImpl> startApp(ScriptedPrompt& prompt, bool openingSize) {
+  closeSettingsStore();
+  const std::string store = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quelto/settings.sqlite";
+  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((store + suffix).c_str());
+  auto app = std::make_unique<QueltoUserInterfaceImpl>(std::make_unique<ModemControl>(), prompt);
+  if (openingSize) app->mainWindow->size(515, 400);
+  app->mainWindow->show();
+  app->mainWindow->wait_for_expose();
+  settle();
+  return app;
+}
+
+}  // namespace quelto::test
