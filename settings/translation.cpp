@@ -148,6 +148,7 @@ const MessageTexts& messageTexts() {
       translate("Name of contact?"),
       translate("New name of contact?"),
       translate("Wrong password!"),
+      translate("The file could not be written!"),
       translate("The text in the conversation has not been saved. Do you want to save the changes?"),
   };
   return texts;

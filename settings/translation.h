@@ -106,6 +106,7 @@ struct MessageTexts {
   const char* nameOfContact;       // "Name of contact?"
   const char* newNameOfContact;    // "New name of contact?"
   const char* wrongPassword;       // "Wrong password!"
+  const char* fileNotWritten;      // "The file could not be written!"
   const char* notSavedSaveChanges;  // "The text in the conversation has not been saved. Do you want to save the changes?"
 };
 const MessageTexts& messageTexts();

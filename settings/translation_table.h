@@ -12,7 +12,7 @@ struct TranslationEntry {
   const char* text;  // what the user sees in that language
 };
 
-constexpr std::size_t kTranslationEntryCount = 204;
+constexpr std::size_t kTranslationEntryCount = 205;
 
 extern const std::array<TranslationEntry, kTranslationEntryCount> kEnglishTexts;
 extern const std::array<TranslationEntry, kTranslationEntryCount> kFrenchTexts;

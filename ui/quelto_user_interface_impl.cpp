@@ -449,7 +449,11 @@ void QueltoUserInterfaceImpl::fileSave() {
   KLV_Conversation& c = conversationView->conversation;
   if (!c.fileName.empty()) {
     c.password = utf8ToCp1252(currentProfile().password);
-    if (!signalCapture().captureMode() && c.saveToFile()) return;
+    if (!signalCapture().captureMode()) {
+      if (c.saveToFile()) return;
+      // The old file is intact; say so before offering another place.
+      prompt_.alert(messageTexts().fileNotWritten);
+    }
   }
   fileSaveAs();
 }
@@ -458,7 +462,9 @@ void QueltoUserInterfaceImpl::fileSaveAs() {
   if (!showFileInfo()) return;
   const MessageTexts& t = messageTexts();
   const auto name = chooseFile(prompt_, true, t.saveAs, "tdd", t.queltoFiles);
-  if (name && conversationView->conversation.saveAs(*name))
+  const bool saved = name && conversationView->conversation.saveAs(*name);
+  if (name && !saved) prompt_.alert(t.fileNotWritten);
+  if (saved)
     setTitle(fileNameOnly(*name));
   else
     setTitle("Conversation1");

@@ -125,8 +125,7 @@ void QueltoUserInterfaceImpl::exportRtf() {
   const MessageTexts& t = messageTexts();
   const auto name = chooseFile(prompt_, true, t.saveToRtf, "rtf", t.rtfFiles);
   if (!name || name->empty()) return;
-  // Nothing is reported when the file cannot be written.
-  conversationView->conversation.exportRtfFile(*name);
+  if (!conversationView->conversation.exportRtfFile(*name)) prompt_.alert(messageTexts().fileNotWritten);
 }
 
 void QueltoUserInterfaceImpl::printConversation() {

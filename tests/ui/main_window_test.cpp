@@ -262,6 +262,17 @@ TEST_F(MainWindowTest, SaveAsThenOpenRestoresTheConversationAndTheTitle) {
   std::remove(dir);
 }
 
+TEST_F(MainWindowTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheTextUnsaved) {
+  // /proc takes no new files, even for root.
+  typeText(view(), "HELLO GA\r");
+  Fl::add_timeout(0.05, [](void*) { app->applyFileInfo(); });
+  prompt->answerFile(std::string("/proc/call.tdd"));
+  app->fileSaveAs();
+  EXPECT_EQ(prompt->alerts(), std::vector<std::string>{translate("The file could not be written!")});
+  EXPECT_EQ(view().conversation.modified, 1);
+  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [Conversation1]");
+}
+
 TEST_F(MainWindowTest, FileInfoCancelChangesNothing) {
   view().conversation.caller = "ALICE";
   Fl::add_timeout(0.05, [](void*) {

@@ -273,6 +273,13 @@ TEST_F(ToolWindowsTest, RtfExportStopsAtFileInfoCancelAndWritesTheChosenFileAfte
   EXPECT_EQ(rtf.str().rfind("{\\rtf1", 0), 0u);
   EXPECT_NE(rtf.str().find(": Bob\\par"), std::string::npos);
   EXPECT_NE(rtf.str().find("HI\\par"), std::string::npos);
+  EXPECT_TRUE(prompt->alerts().empty());
+
+  // A place where no file can be written is reported, not passed over.
+  prompt->answerFile(std::string("/proc/export.rtf"));
+  whileModal([] { app->applyFileInfo(); });
+  app->exportRtf();
+  EXPECT_EQ(prompt->alerts(), std::vector<std::string>{messageTexts().fileNotWritten});
 }
 
 }  // namespace
