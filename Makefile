@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build run test test-asan test-fast clean
+.PHONY: deps build run test test-asan clean
 
 deps:
 	scripts/install-deps
