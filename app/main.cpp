@@ -9,6 +9,7 @@
 
 #include "app/restart.h"
 #include "app/single_instance.h"
+#include "audio/audio_settings.h"
 #include "audio/device_list.h"
 #include "audio/mixer.h"
 #include "audio/portaudio_device.h"
@@ -103,10 +104,7 @@ int main(int argc, char** argv) {
 
   PortAudioDevice device;
   const DeviceLists lists(device);
-  streamOptions().configuredInputDevice =
-      deviceNumber(lists.inputList(), getSettingString("WaveInputDevice", kDefaultDeviceName));
-  streamOptions().configuredOutputDevice =
-      deviceNumber(lists.outputList(), getSettingString("WaveOutputDevice", kDefaultDeviceName));
+  resolveConfiguredDevices(lists);
 
   FltkPrompt prompt;
   auto app = std::make_unique<QueltoUserInterfaceImpl>(startModem(device), prompt);
@@ -122,8 +120,7 @@ int main(int argc, char** argv) {
   main->size(515, 400);
   main->size_range(515, 125, 0, 0, 0, 0, 0);
   app->restoreState();
-  streamOptions().closeWaveAfterWrite = getSettingBool("CloseWaveAfterWrite", false);
-  streamOptions().addPadBits = getSettingBool("AddPadBits", false);
+  loadStreamSwitches();
 
   for (;;) {
     showWindow(main);

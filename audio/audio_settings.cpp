@@ -12,9 +12,8 @@ void resolveConfiguredDevices(const DeviceLists& lists, StreamOptions& options)
         deviceNumber(lists.outputList(), getSettingString("WaveOutputDevice", kDefaultDeviceName));
 }
 
-void loadAudioSettings(const DeviceLists& lists, StreamOptions& options)
+void loadStreamSwitches(StreamOptions& options)
 {
-    resolveConfiguredDevices(lists, options);
     options.closeWaveAfterWrite = getSettingBool("CloseWaveAfterWrite", false);
     options.addPadBits = getSettingBool("AddPadBits", false);
 }

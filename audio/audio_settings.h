@@ -13,11 +13,11 @@
 namespace quelto {
 
 // Resolves "WaveInputDevice" and "WaveOutputDevice" (default "Default") to
-// device numbers and reads "CloseWaveAfterWrite" and "AddPadBits" (default
-// off) into `options`. Start-up calls it once; the preferences dialog calls
-// resolveConfiguredDevices again after the user has chosen.
-void loadAudioSettings(const DeviceLists& lists, StreamOptions& options = streamOptions());
+// device numbers in `options`; start-up calls it before the modem starts.
 void resolveConfiguredDevices(const DeviceLists& lists, StreamOptions& options = streamOptions());
+// Reads "CloseWaveAfterWrite" and "AddPadBits" (default off) into `options`;
+// start-up calls it once the profiles are restored.
+void loadStreamSwitches(StreamOptions& options = streamOptions());
 
 // The diagnostic report for the stored device names (Windows-1252 text).
 std::string diagnosticReport(const DeviceLists& lists);

@@ -114,7 +114,8 @@ TEST_F(AudioSettingsTest, StoredNamesAndSwitchesReachTheStreamOptions)
 {
     const DeviceLists lists({"Mic", "Line In"}, {"Speakers", "Line Out"});
     StreamOptions options;
-    loadAudioSettings(lists, options);
+    resolveConfiguredDevices(lists, options);
+    loadStreamSwitches(options);
     EXPECT_EQ(options.configuredInputDevice, -1);
     EXPECT_EQ(options.configuredOutputDevice, -1);
     EXPECT_FALSE(options.closeWaveAfterWrite);
@@ -124,7 +125,8 @@ TEST_F(AudioSettingsTest, StoredNamesAndSwitchesReachTheStreamOptions)
     setSettingString("WaveOutputDevice", "line out");  // letter case differs: default
     setSettingBool("CloseWaveAfterWrite", true);
     setSettingBool("AddPadBits", true);
-    loadAudioSettings(lists, options);
+    resolveConfiguredDevices(lists, options);
+    loadStreamSwitches(options);
     EXPECT_EQ(options.configuredInputDevice, 1);
     EXPECT_EQ(options.configuredOutputDevice, -1);
     EXPECT_TRUE(options.closeWaveAfterWrite);
