@@ -90,6 +90,7 @@ private:
         SoundStream stream(device_, *options_.stream, *options_.capture,
                            [this](int ms) { sleepMs(ms); });
         FskModem modem(options_.framing);
+        characterWaveforms();  // built here, not in the first send pass
         stream_ = &stream;
         modem_ = &modem;
         batch_.resize(kBatchBufferSize);

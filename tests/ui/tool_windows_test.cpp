@@ -90,6 +90,11 @@ TEST_F(ToolWindowsTest, MessageButtonsSendTheirMessageOnFunctionKeys) {
   app->showProgrammedMessages();
   settle();
   ASSERT_TRUE(app->programmedMessagesWindow->shown());
+  // The keys arrive in the messages window with the mouse elsewhere; the
+  // X server's own pointer and focus events would otherwise decide, late,
+  // which window sees the shortcut first.
+  Fl::belowmouse(nullptr);
+  Fl::first_window(app->programmedMessagesWindow);
   for (int key : {FL_F + 4, FL_F + 12, FL_F + 5}) {  // F5: message 2 is empty
     Fl::e_keysym = key;
     Fl::e_state = 0;
