@@ -516,24 +516,35 @@ void QueltoUserInterfaceImpl::putCurrentDate(bool withTime) {
 
 // --- Scroll bars ------------------------------------------------------------------------
 
+// A scroll bar of the conversation: never takes the keyboard focus, so that
+// typing after a click on it still reaches the line.
+Fl_Scrollbar* QueltoUserInterfaceImpl::addScrollbar(uchar type, int x, int y, int w, int h) {
+  auto* bar = new Fl_Scrollbar(x, y, w, h);
+  bar->type(type);
+  bar->box(FL_FLAT_BOX);
+  bar->clear_visible_focus();
+  bar->callback([](Fl_Widget*, void* view) {
+    static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
+  }, conversationView);
+  mainWindow->add(bar);
+  return bar;
+}
+
+void QueltoUserInterfaceImpl::scrollbarsChanged() {
+  mainWindow->init_sizes();
+  conversationView->setScrollbars(hScroll_, vScroll_);
+  mainWindow->redraw();
+}
+
 void QueltoUserInterfaceImpl::showHorizontalScrollbar() {
   if (hScroll_) return;
   if (mainWindow->w() < 80 || mainWindow->h() < 80)
     mainWindow->size(std::max(80, mainWindow->w()), std::max(80, mainWindow->h()));
   Fl_Group* g = conversationGroup;
   g->size(g->w(), g->h() - 16);
-  hScroll_ = new Fl_Scrollbar(1, g->y() + g->h() + 1, g->w() - 2, 14);
-  hScroll_->type(FL_HORIZONTAL);
-  hScroll_->box(FL_FLAT_BOX);
-  hScroll_->clear_visible_focus();
-  hScroll_->callback([](Fl_Widget*, void* view) {
-    static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
-  }, conversationView);
-  mainWindow->add(hScroll_);
+  hScroll_ = addScrollbar(FL_HORIZONTAL, 1, g->y() + g->h() + 1, g->w() - 2, 14);
   if (vScroll_) vScroll_->size(vScroll_->w(), vScroll_->h() - 16);
-  mainWindow->init_sizes();
-  conversationView->setScrollbars(hScroll_, vScroll_);
-  mainWindow->redraw();
+  scrollbarsChanged();
 }
 
 void QueltoUserInterfaceImpl::hideHorizontalScrollbar() {
@@ -543,9 +554,7 @@ void QueltoUserInterfaceImpl::hideHorizontalScrollbar() {
   hScroll_ = nullptr;
   conversationGroup->size(conversationGroup->w(), conversationGroup->h() + 16);
   if (vScroll_) vScroll_->size(vScroll_->w(), vScroll_->h() + 16);
-  mainWindow->init_sizes();
-  conversationView->setScrollbars(hScroll_, vScroll_);
-  mainWindow->redraw();
+  scrollbarsChanged();
 }
 
 void QueltoUserInterfaceImpl::showVerticalScrollbar() {
@@ -554,18 +563,9 @@ void QueltoUserInterfaceImpl::showVerticalScrollbar() {
     mainWindow->size(std::max(80, mainWindow->w()), std::max(80, mainWindow->h()));
   Fl_Group* g = conversationGroup;
   g->size(g->w() - 16, g->h());
-  vScroll_ = new Fl_Scrollbar(g->x() + g->w() + 1, g->y() + 1, 14, g->h() - 2);
-  vScroll_->type(FL_VERTICAL);
-  vScroll_->box(FL_FLAT_BOX);
-  vScroll_->clear_visible_focus();
-  vScroll_->callback([](Fl_Widget*, void* view) {
-    static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
-  }, conversationView);
-  mainWindow->add(vScroll_);
+  vScroll_ = addScrollbar(FL_VERTICAL, g->x() + g->w() + 1, g->y() + 1, 14, g->h() - 2);
   if (hScroll_) hScroll_->size(hScroll_->w() - 16, hScroll_->h());
-  mainWindow->init_sizes();
-  conversationView->setScrollbars(hScroll_, vScroll_);
-  mainWindow->redraw();
+  scrollbarsChanged();
 }
 
 void QueltoUserInterfaceImpl::hideVerticalScrollbar() {
@@ -575,9 +575,7 @@ void QueltoUserInterfaceImpl::hideVerticalScrollbar() {
   vScroll_ = nullptr;
   conversationGroup->size(conversationGroup->w() + 16, conversationGroup->h());
   if (hScroll_) hScroll_->size(hScroll_->w() + 16, hScroll_->h());
-  mainWindow->init_sizes();
-  conversationView->setScrollbars(hScroll_, vScroll_);
-  mainWindow->redraw();
+  scrollbarsChanged();
 }
 
 // --- Line controls -----------------------------------------------------------------------

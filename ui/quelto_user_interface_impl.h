@@ -179,6 +179,8 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   const std::vector<std::string>& outputDevices() const;
   void setUpToolWindows();
   void dial(const std::string& number);
+  Fl_Scrollbar* addScrollbar(uchar type, int x, int y, int w, int h);
+  void scrollbarsChanged();
 
   std::unique_ptr<ModemControl> modem_;
   Prompt& prompt_;

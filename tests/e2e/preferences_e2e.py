@@ -177,21 +177,10 @@ SCENARIOS = {
 
 
 def main():
-    names = sys.argv[4:] or list(SCENARIOS)
-    failed = []
-    for name in names:
+    def scenario(name):
         run, settings = SCENARIOS[name]
-        s = e2e.Session(name, settings)
-        try:
-            run(s)
-            print("PASS", name)
-        except Exception as e:  # any failure of one scenario; the others still run
-            failed.append(name)
-            print("FAIL", name, "-", e)
-        finally:
-            s.close()
-    print("screenshots in", e2e.OUTPUT)
-    return 1 if failed else 0
+        return run, e2e.Session(name, settings)
+    return e2e.run_scenarios(sys.argv[4:] or list(SCENARIOS), scenario)
 
 
 if __name__ == "__main__":

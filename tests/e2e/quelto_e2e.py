@@ -143,9 +143,11 @@ class Session:
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True)
         return path
 
-    def played(self):
-        """Everything played at 22050 Hz, stream after stream, as samples."""
-        files = [f for f in os.listdir(self.dir) if f.startswith("line-out-22050.wav")]
+    def played(self, rate=22050):
+        """Everything played at `rate` (text 22050, tones and voice 8000),
+        stream after stream, as samples."""
+        prefix = "line-out-%d.wav" % rate
+        files = [f for f in os.listdir(self.dir) if f.startswith(prefix)]
         files.sort(key=lambda f: int(f.rsplit(".", 1)[1]) if f[-1].isdigit() else 0)
         data = b""
         for f in files:
@@ -457,12 +459,13 @@ SCENARIOS = {
 }
 
 
-def main():
-    names = sys.argv[4:] or list(SCENARIOS)
+def run_scenarios(names, scenario):
+    """Runs each named scenario in a session of its own; `scenario(name)`
+    gives the scenario's function and its new session. Returns the exit
+    status: 1 when any scenario failed."""
     failed = []
     for name in names:
-        run, settings, line_in = SCENARIOS[name]
-        s = Session(name, settings(), line_in())
+        run, s = scenario(name)
         try:
             run(s)
             print("PASS", name)
@@ -473,6 +476,13 @@ def main():
             s.close()
     print("screenshots in", OUTPUT)
     return 1 if failed else 0
+
+
+def main():
+    def scenario(name):
+        run, settings, line_in = SCENARIOS[name]
+        return run, Session(name, settings(), line_in())
+    return run_scenarios(sys.argv[4:] or list(SCENARIOS), scenario)
 
 
 if __name__ == "__main__":

@@ -36,18 +36,6 @@ def one_profile(extra=None):
     return settings
 
 
-def played_at(session, rate):
-    """Everything played at `rate`, stream after stream, as samples."""
-    prefix = "line-out-%d.wav" % rate
-    files = [f for f in os.listdir(session.dir) if f.startswith(prefix)]
-    files.sort(key=lambda f: int(f.rsplit(".", 1)[1]) if f[-1].isdigit() else 0)
-    data = b""
-    for f in files:
-        with wave.open(os.path.join(session.dir, f)) as w:
-            data += w.readframes(w.getnframes())
-    return data
-
-
 def dtmf_digits(session, samples):
     path = os.path.join(session.dir, "dial.wav")
     # spandsp reads 16-bit samples: the 8-bit line signal, widened.
@@ -125,8 +113,8 @@ def scenario_dial(s):
     s.xdo("click", "1")
     wait_for(lambda: not s.windows("Phonebook"), 10, "the dialling window to close")
     number = "0145*67#89"
-    wait_for(lambda: dtmf_digits(s, played_at(s, 8000)) == number, 20,
-             "the digits %s in the played tones (read %r)" % (number, dtmf_digits(s, played_at(s, 8000))))
+    wait_for(lambda: dtmf_digits(s, s.played(8000)) == number, 20,
+             "the digits %s in the played tones (read %r)" % (number, dtmf_digits(s, s.played(8000))))
     s.key(w, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
 
@@ -136,9 +124,9 @@ def scenario_announce(s):
         recording = f.read()
     w = s.start()
     s.key(w, "ctrl+z")
-    wait_for(lambda: recording in played_at(s, 8000), 30, "the recording to be played")
+    wait_for(lambda: recording in s.played(8000), 30, "the recording to be played")
     # The recording, whole, and nothing else but silence around it.
-    played = played_at(s, 8000).strip(bytes([128]))
+    played = s.played(8000).strip(bytes([128]))
     check(played == recording.strip(bytes([128])),
           "%d samples played for a recording of %d" % (len(played), len(recording)))
     print("  announcement: %d samples (%.2f s) played at 8000 Hz" % (len(recording), len(recording) / 8000))
@@ -271,21 +259,10 @@ SCENARIOS = {
 
 
 def main():
-    names = sys.argv[5:] or list(SCENARIOS)
-    failed = []
-    for name in names:
+    def scenario(name):
         run, settings = SCENARIOS[name]
-        s = e2e.Session("tools-" + name, settings())
-        try:
-            run(s)
-            print("PASS", name)
-        except Exception as error:  # one failed scenario; the others still run
-            failed.append(name)
-            print("FAIL", name, "-", error)
-        finally:
-            s.close()
-    print("screenshots in", e2e.OUTPUT)
-    return 1 if failed else 0
+        return run, e2e.Session("tools-" + name, settings())
+    return e2e.run_scenarios(sys.argv[5:] or list(SCENARIOS), scenario)
 
 
 if __name__ == "__main__":
