@@ -1,6 +1,6 @@
 #include "audio/device_list.h"
 
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 //
 // Exit status: 0 on success, 2 on any error (one line on standard error).
 
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "modem/baudot.h"
 #include "modem/fsk_modem.h"
 #include "modem/line_signal.h"

@@ -14,8 +14,8 @@ constexpr unsigned char kLineFeed = 10;
 unsigned char toUpper(unsigned char ch) { return (ch >= 'a' && ch <= 'z') ? ch - 32 : ch; }
 unsigned char toLower(unsigned char ch) { return (ch >= 'A' && ch <= 'Z') ? ch + 32 : ch; }
 
-std::unique_ptr<KLV_ConversationLine> newLine(unsigned char direction) {
-  auto line = std::make_unique<KLV_ConversationLine>(direction);
+std::unique_ptr<ConversationLine> newLine(unsigned char direction) {
+  auto line = std::make_unique<ConversationLine>(direction);
   // Typed and received lines grow one byte at a time.
   line->text.reserve(256);
   return line;
@@ -23,7 +23,7 @@ std::unique_ptr<KLV_ConversationLine> newLine(unsigned char direction) {
 
 // Appends one character of direction d to the current line. Returns the new
 // line the caller must append, if any.
-std::unique_ptr<KLV_ConversationLine> appendChar(KLV_ConversationLine& line, unsigned char d,
+std::unique_ptr<ConversationLine> appendChar(ConversationLine& line, unsigned char d,
                                                  unsigned char ch) {
   if (line.hasCharacters() && d != line.direction()) {
     auto fresh = newLine(d);
@@ -41,16 +41,16 @@ std::unique_ptr<KLV_ConversationLine> appendChar(KLV_ConversationLine& line, uns
 
 }  // namespace
 
-KLV_ConversationLine::KLV_ConversationLine(unsigned char direction)
+ConversationLine::ConversationLine(unsigned char direction)
     : text(1, static_cast<char>(direction)) {}
 
-KLV_ConversationLine::~KLV_ConversationLine() = default;
+ConversationLine::~ConversationLine() = default;
 
-KLV_Conversation::KLV_Conversation() { lines.push_back(newLine(kSentDirection)); }
+Conversation::Conversation() { lines.push_back(newLine(kSentDirection)); }
 
-KLV_Conversation::~KLV_Conversation() { logEvent(LogCode::Quit); }
+Conversation::~Conversation() { logEvent(LogCode::Quit); }
 
-bool KLV_Conversation::addReceived(unsigned char ch) {
+bool Conversation::addReceived(unsigned char ch) {
   modified = 1;
   ch = currentProfile().receivedTextCapitals ? toUpper(ch) : toLower(ch);
   logEvent(LogCode::Received, ch);
@@ -59,8 +59,8 @@ bool KLV_Conversation::addReceived(unsigned char ch) {
     // Received text ended by line feeds collects in one line object per
     // stretch; the rule looks only at the two last lines.
     if (lines.size() >= 2) {
-      KLV_ConversationLine& last = *lines[lines.size() - 1];
-      KLV_ConversationLine& before = *lines[lines.size() - 2];
+      ConversationLine& last = *lines[lines.size() - 1];
+      ConversationLine& before = *lines[lines.size() - 2];
       if (last.direction() == before.direction()) {
         before.text.append(last.text, 1, std::string::npos);
         lines.pop_back();
@@ -77,7 +77,7 @@ bool KLV_Conversation::addReceived(unsigned char ch) {
   return false;
 }
 
-bool KLV_Conversation::addSent(unsigned char ch) {
+bool Conversation::addSent(unsigned char ch) {
   modified = 1;
   if (currentProfile().sentTextCapitals) ch = toUpper(ch);
   logEvent(LogCode::Sent, ch);
@@ -93,12 +93,12 @@ bool KLV_Conversation::addSent(unsigned char ch) {
   return false;
 }
 
-bool KLV_Conversation::backspace(bool received) {
+bool Conversation::backspace(bool received) {
   modified = 1;
   logEvent(received ? LogCode::Received : LogCode::Sent, 0);
   bool removed = false;
   for (;;) {
-    KLV_ConversationLine& line = currentLine();
+    ConversationLine& line = currentLine();
     if (line.hasCharacters()) {
       line.text.pop_back();
       line.markUnmeasured();
@@ -111,18 +111,18 @@ bool KLV_Conversation::backspace(bool received) {
   return removed;
 }
 
-void KLV_Conversation::startNewLine() {
+void Conversation::startNewLine() {
   modified = 1;
   lines.push_back(newLine(currentLine().direction()));
   layoutChanged = 1;
 }
 
-void KLV_Conversation::appendLine(std::unique_ptr<KLV_ConversationLine> line) {
+void Conversation::appendLine(std::unique_ptr<ConversationLine> line) {
   modified = 1;
   lines.push_back(std::move(line));
 }
 
-void KLV_Conversation::clear() {
+void Conversation::clear() {
   modified = 1;
   logEvent(LogCode::New);
   lines.clear();
@@ -132,10 +132,10 @@ void KLV_Conversation::clear() {
   clearSelection();
 }
 
-void KLV_Conversation::splitCurrentLine() {
+void Conversation::splitCurrentLine() {
   if (lines.size() < 2) return;
-  KLV_ConversationLine& p = *lines[lines.size() - 2];
-  KLV_ConversationLine& q = *lines[lines.size() - 1];
+  ConversationLine& p = *lines[lines.size() - 2];
+  ConversationLine& q = *lines[lines.size() - 1];
   const size_t space = p.text.rfind(' ');
   if (space == std::string::npos || space < 1) return;
   q.text.append(p.text, space + 1, std::string::npos);
@@ -144,10 +144,10 @@ void KLV_Conversation::splitCurrentLine() {
   q.markUnmeasured();
 }
 
-bool KLV_Conversation::joinAfterSplit() {
+bool Conversation::joinAfterSplit() {
   if (lines.size() <= 2) return false;
-  KLV_ConversationLine& a = *lines[lines.size() - 3];
-  KLV_ConversationLine& b = *lines[lines.size() - 2];
+  ConversationLine& a = *lines[lines.size() - 3];
+  ConversationLine& b = *lines[lines.size() - 2];
   if (a.direction() != b.direction() || !b.hasCharacters() ||
       static_cast<unsigned char>(a.text.back()) == kLineFeed)
     return false;
@@ -157,7 +157,7 @@ bool KLV_Conversation::joinAfterSplit() {
   return true;
 }
 
-void KLV_Conversation::setSelectionAnchor(int line, int ch) {
+void Conversation::setSelectionAnchor(int line, int ch) {
   if (line < 0 || line >= lineCount()) {
     clearSelection();
     return;
@@ -170,7 +170,7 @@ void KLV_Conversation::setSelectionAnchor(int line, int ch) {
   }
 }
 
-void KLV_Conversation::setSelectionEnd(int line, int ch) {
+void Conversation::setSelectionEnd(int line, int ch) {
   if (line < 0 || line >= lineCount()) {
     clearSelection();
     return;
@@ -183,9 +183,9 @@ void KLV_Conversation::setSelectionEnd(int line, int ch) {
   }
 }
 
-void KLV_Conversation::clearSelection() { anchorLine = anchorChar = endLine = endChar = -1; }
+void Conversation::clearSelection() { anchorLine = anchorChar = endLine = endChar = -1; }
 
-std::pair<int, int> KLV_Conversation::selectedRange(int i) {
+std::pair<int, int> Conversation::selectedRange(int i) {
   if (anchorLine > endLine || (anchorLine == endLine && anchorChar > endChar)) {
     std::swap(anchorLine, endLine);
     std::swap(anchorChar, endChar);

@@ -34,11 +34,11 @@ constexpr unsigned char kSentDirection = 0;
 constexpr unsigned char kReceivedDirection = 1;
 
 // One line of text of a single direction. Owned by its conversation.
-class KLV_ConversationLine {
+class ConversationLine {
  public:
   // A new empty line: text is the direction byte alone.
-  explicit KLV_ConversationLine(unsigned char direction = kSentDirection);
-  virtual ~KLV_ConversationLine();
+  explicit ConversationLine(unsigned char direction = kSentDirection);
+  virtual ~ConversationLine();
 
   // Carried through the conversation file; nothing else reads it.
   uint8_t reserved = 0;
@@ -61,15 +61,15 @@ class KLV_ConversationLine {
   void markUnmeasured() { width = -1; height = -1; }
 };
 
-class KLV_Conversation {
+class Conversation {
  public:
   // Default metadata, one empty sent line, no selection.
-  KLV_Conversation();
+  Conversation();
   // Writes the activity log's QUIT entry, then frees every line.
-  virtual ~KLV_Conversation();
+  virtual ~Conversation();
 
-  KLV_Conversation(const KLV_Conversation&) = delete;
-  KLV_Conversation& operator=(const KLV_Conversation&) = delete;
+  Conversation(const Conversation&) = delete;
+  Conversation& operator=(const Conversation&) = delete;
 
   // --- Metadata (Windows-1252) --------------------------------------------
   std::string fileName;        // path last loaded or saved; "" = none yet
@@ -88,7 +88,7 @@ class KLV_Conversation {
   // The line structure changed since the last character was appended.
   uint32_t layoutChanged = 0;
   // Never empty; the last line is the current line (text in progress).
-  std::vector<std::unique_ptr<KLV_ConversationLine>> lines;
+  std::vector<std::unique_ptr<ConversationLine>> lines;
   // Changes not yet saved. Set by every change of text or lines and by a
   // successful load; cleared by a successful save and by File New.
   uint8_t modified = 0;
@@ -98,8 +98,8 @@ class KLV_Conversation {
   int32_t anchorLine = -1, anchorChar = -1;
   int32_t endLine = -1, endChar = -1;
 
-  KLV_ConversationLine& currentLine() { return *lines.back(); }
-  const KLV_ConversationLine& currentLine() const { return *lines.back(); }
+  ConversationLine& currentLine() { return *lines.back(); }
+  const ConversationLine& currentLine() const { return *lines.back(); }
   int lineCount() const { return static_cast<int>(lines.size()); }
 
   // --- Text ----------------------------------------------------------------
@@ -121,7 +121,7 @@ class KLV_Conversation {
   // Append a new empty line of the current line's direction.
   void startNewLine();
   // Append a line; the conversation takes it over.
-  void appendLine(std::unique_ptr<KLV_ConversationLine> line);
+  void appendLine(std::unique_ptr<ConversationLine> line);
   // Logs NEW, frees every line, leaves one empty sent line, clears
   // layoutChanged and the selection. Metadata is left alone.
   void clear();

@@ -69,7 +69,7 @@ class Reader {
 
 }  // namespace
 
-std::string encodeConversationFile(const KLV_Conversation& c) {
+std::string encodeConversationFile(const Conversation& c) {
   const FileScrambler fs;
   size_t size = 4 + kFilePasswordBytes + 4 + 6 * 4 + 4 + 1 + c.ownerName.size() +
                 c.ownerFirstName.size() + c.ownerLastName.size() + c.date.size() +
@@ -158,7 +158,7 @@ std::optional<ConversationFileContent> decodeConversationFile(const std::string&
   uint32_t count = 0;
   in.u32(count);
   for (uint32_t i = 0; i < count; ++i) {
-    auto line = std::make_unique<KLV_ConversationLine>();
+    auto line = std::make_unique<ConversationLine>();
     std::string text;
     in.u8(line->reserved);
     in.string(text);

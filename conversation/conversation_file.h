@@ -29,14 +29,14 @@ constexpr uint32_t kConversationFileMagic = 0x22335511;
 constexpr size_t kFilePasswordBytes = 9;
 
 // The whole file as bytes, from the conversation's metadata and lines.
-std::string encodeConversationFile(const KLV_Conversation& conversation);
+std::string encodeConversationFile(const Conversation& conversation);
 
 // A file's content, checked and unscrambled.
 struct ConversationFileContent {
   std::string password;  // stored password, up to its first NUL
   uint32_t ownerId = 0;
   std::string ownerName, ownerFirstName, ownerLastName, date, notes, caller;
-  std::vector<std::unique_ptr<KLV_ConversationLine>> lines;
+  std::vector<std::unique_ptr<ConversationLine>> lines;
   uint8_t incoming = 1;
 };
 

@@ -1,4 +1,4 @@
-// Saving, loading and RTF export of KLV_Conversation.
+// Saving, loading and RTF export of Conversation.
 #include <cstdio>
 #include <ostream>
 #include <sstream>
@@ -8,13 +8,13 @@
 #include "conversation/conversation_file.h"
 #include "conversation/prompt.h"
 #include "conversation/safe_file.h"
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "settings/profile.h"
 #include "settings/translation.h"
 
 namespace quelto {
 
-bool KLV_Conversation::saveToFile() {
+bool Conversation::saveToFile() {
   if (fileName.empty()) return false;
   const SafeWriteResult result = writeFileSafely(fileName, encodeConversationFile(*this));
   if (result == SafeWriteResult::CannotCreate) {
@@ -28,13 +28,13 @@ bool KLV_Conversation::saveToFile() {
   return true;
 }
 
-bool KLV_Conversation::saveAs(const std::string& name) {
+bool Conversation::saveAs(const std::string& name) {
   if (name.empty()) return false;
   fileName = name;
   return saveToFile();
 }
 
-bool KLV_Conversation::loadFromFile(const std::string& name, Prompt& prompt) {
+bool Conversation::loadFromFile(const std::string& name, Prompt& prompt) {
   if (name.empty()) return false;
   std::string bytes;
   if (!readWholeFile(name, bytes)) return false;
@@ -135,7 +135,7 @@ std::string escaped(const std::string& text) {
 
 }  // namespace
 
-void KLV_Conversation::exportRtf(std::ostream& out) {
+void Conversation::exportRtf(std::ostream& out) {
   logEvent(LogCode::SavingRtf);
   const Profile& profile = currentProfile();
   const int fr = profile.receivedTextFace, fs = profile.sentTextFace;
@@ -183,7 +183,7 @@ void KLV_Conversation::exportRtf(std::ostream& out) {
   out << "}\n";
 }
 
-bool KLV_Conversation::exportRtfFile(const std::string& path) {
+bool Conversation::exportRtfFile(const std::string& path) {
   if (path.empty()) return false;
   std::ostringstream doc;
   exportRtf(doc);

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "conversation/conversation.h"
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "settings/profile.h"
 #include "settings/translation.h"
 
@@ -172,7 +172,7 @@ std::string printFaceName(int face) {
   }
 }
 
-bool printConversation(PageDevice* device, const KLV_Conversation& c, const Profile& p) {
+bool printConversation(PageDevice* device, const Conversation& c, const Profile& p) {
   if (!device) return false;
   PageLayout page(*device, p);
 

@@ -15,7 +15,7 @@
 
 namespace quelto {
 
-class KLV_Conversation;
+class Conversation;
 struct Profile;
 
 // What a device tells the layout about its page, in device pixels.
@@ -66,7 +66,7 @@ class PageDevice {
 // useScreenFaces) and capitals, word-wrapped between the profile's margins,
 // with a "Page n" heading on each new page, and a closing section rule.
 // False when there is no device; true otherwise.
-bool printConversation(PageDevice* device, const KLV_Conversation& conversation,
+bool printConversation(PageDevice* device, const Conversation& conversation,
                        const Profile& profile);
 
 // The face name a toolkit face stands for on paper: family 0 "Arial",

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "settings/settings_store.h"
 #include "settings/translation_table.h"
 

@@ -1,7 +1,7 @@
 // The preference and profile dialogs: Personal Preferences (its five pages,
 // the contacts being edited, OK and Cancel), Global Preferences, the splash
 // window, and the windows that edit and delete profiles. What to show and
-// what to store is decided by ui/dialogs_logic/personal_preferences.h,
+// what to store is decided by ui/forms/personal_preferences.h,
 // settings/global_preferences.h and settings/profile.h; this file moves
 // values between those and the widgets.
 #include <FL/Fl.H>
@@ -19,10 +19,10 @@
 #include "settings/profile.h"
 #include "settings/programmed_messages.h"
 #include "settings/translation.h"
-#include "ui/dialogs_logic/about_texts.h"
-#include "ui/dialogs_logic/personal_preferences.h"
+#include "ui/forms/about_texts.h"
+#include "ui/forms/personal_preferences.h"
 #include "ui/quelto_user_interface_impl.h"
-#include "ui/widgets/klv_color_menu.h"
+#include "ui/widgets/colour_menu.h"
 
 namespace quelto {
 
@@ -64,11 +64,11 @@ void hideSplash(void* window) { static_cast<Fl_Window*>(window)->hide(); }
 
 void QueltoUserInterfaceImpl::buildPreferenceWindows() {
   const auto tr = [](const char* english) { return translate(english); };
-  sentFontMenu->build(KLV_FontMenuButton::Kind::Preview, tr);
-  receivedFontMenu->build(KLV_FontMenuButton::Kind::Preview, tr);
-  bottomFontMenu->build(KLV_FontMenuButton::Kind::Bottom, tr);
-  printSentFontMenu->build(KLV_FontMenuButton::Kind::Print, tr);
-  printReceivedFontMenu->build(KLV_FontMenuButton::Kind::Print, tr);
+  sentFontMenu->build(FontMenuButton::Kind::Preview, tr);
+  receivedFontMenu->build(FontMenuButton::Kind::Preview, tr);
+  bottomFontMenu->build(FontMenuButton::Kind::Bottom, tr);
+  printSentFontMenu->build(FontMenuButton::Kind::Print, tr);
+  printReceivedFontMenu->build(FontMenuButton::Kind::Print, tr);
   preferencesTabs->value(fontsColorsPage);
 
   // Names typed by the user are shown as they are, never as the browser's
@@ -119,7 +119,7 @@ void QueltoUserInterfaceImpl::applyProfileToPreferences() {
 }
 
 void QueltoUserInterfaceImpl::showPreferenceValues(const PersonalPreferencesValues& v) {
-  const auto preview = [](Fl_Widget* box, KLV_FontMenuButton* menu, const PreviewText& t,
+  const auto preview = [](Fl_Widget* box, FontMenuButton* menu, const PreviewText& t,
                           const char* text) {
     box->labelcolor(static_cast<Fl_Color>(t.color));
     box->labelfont(static_cast<Fl_Font>(t.face));
@@ -148,7 +148,7 @@ void QueltoUserInterfaceImpl::showPreferenceValues(const PersonalPreferencesValu
   rightMarginInput->value(v.margins.right.c_str());
   bottomMarginInput->value(v.margins.bottom.c_str());
   useScreenFacesBox->value(v.useScreenFaces ? 1 : 0);
-  const auto print = [](KLV_FontMenuButton* menu, const PrintFont& f, const char* label) {
+  const auto print = [](FontMenuButton* menu, const PrintFont& f, const char* label) {
     menu->label(translate(label));
     menu->labelfont(static_cast<Fl_Font>(f.face));
     menu->mark(f.face, f.size, f.capitals);
@@ -162,7 +162,7 @@ void QueltoUserInterfaceImpl::showPreferenceValues(const PersonalPreferencesValu
 
 PersonalPreferencesValues QueltoUserInterfaceImpl::shownPreferenceValues() const {
   PersonalPreferencesValues v;
-  const auto preview = [](const Fl_Widget* box, const KLV_FontMenuButton* menu) {
+  const auto preview = [](const Fl_Widget* box, const FontMenuButton* menu) {
     return PreviewText{static_cast<int>(box->labelcolor()), static_cast<int>(box->labelfont()),
                        static_cast<int>(box->labelsize()), menu->capitals()};
   };
@@ -182,7 +182,7 @@ PersonalPreferencesValues QueltoUserInterfaceImpl::shownPreferenceValues() const
                bottomMarginInput->value()};
   v.useScreenFaces = useScreenFacesBox->value() != 0;
   // No checked size (cannot happen from the menu) keeps the profile's size.
-  const auto print = [](const KLV_FontMenuButton* menu) {
+  const auto print = [](const FontMenuButton* menu) {
     return PrintFont{static_cast<int>(menu->labelfont()), menu->checkedSize().value_or(0),
                      menu->capitals()};
   };
@@ -243,14 +243,14 @@ void QueltoUserInterfaceImpl::moveTab(int step) {
 // --- "Fonts & Colors" ------------------------------------------------------------------
 
 void QueltoUserInterfaceImpl::previewFontPicked(int which) {
-  KLV_FontMenuButton* menus[] = {sentFontMenu, receivedFontMenu, bottomFontMenu};
+  FontMenuButton* menus[] = {sentFontMenu, receivedFontMenu, bottomFontMenu};
   Fl_Widget* boxes[] = {sentPreview, receivedPreview, bottomTextPreview};
   if (which < 0 || which > 2) return;
-  KLV_FontMenuButton* menu = menus[which];
+  FontMenuButton* menu = menus[which];
   Fl_Widget* box = boxes[which];
   const auto choice = menu->choice();
   if (!choice) return;
-  using What = KLV_FontMenuButton::Choice::What;
+  using What = FontMenuButton::Choice::What;
   switch (choice->what) {
     case What::Color:
       box->labelcolor(static_cast<Fl_Color>(chooseColor(
@@ -294,10 +294,10 @@ void QueltoUserInterfaceImpl::setDefaultColours(int flag) {
 // --- "Print Options" --------------------------------------------------------------------
 
 void QueltoUserInterfaceImpl::printFontPicked(int which) {
-  KLV_FontMenuButton* menu = which == kPrintSent ? printSentFontMenu : printReceivedFontMenu;
+  FontMenuButton* menu = which == kPrintSent ? printSentFontMenu : printReceivedFontMenu;
   const auto choice = menu->choice();
   if (!choice) return;
-  using What = KLV_FontMenuButton::Choice::What;
+  using What = FontMenuButton::Choice::What;
   switch (choice->what) {
     case What::Capitals:
       menu->label(translate(which == kPrintSent ? printSentButtonLabel(menu->capitals())

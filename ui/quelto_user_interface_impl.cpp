@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "conversation/prompt.h"
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
 #include "audio/signal_capture.h"
@@ -154,9 +154,9 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
                        static_cast<Fl_Widget*>(letterButtonWidget)})
     w->clear_visible_focus();
 
-  KLV_VuMeterLed::setThresholds(getSettingInt("VuMeterOffset", KLV_VuMeterLed::kDefaultOffset),
-                                getSettingDouble("VuMeterFactor", KLV_VuMeterLed::kDefaultFactor));
-  vuMeter->restoreMode(getSettingInt("VuMeterLed", KLV_VuMeterLed::BarMode));
+  LevelMeter::setThresholds(getSettingInt("VuMeterOffset", LevelMeter::kDefaultOffset),
+                                getSettingDouble("VuMeterFactor", LevelMeter::kDefaultFactor));
+  vuMeter->restoreMode(getSettingInt("VuMeterLed", LevelMeter::BarMode));
 
   Fl::event_dispatch(dispatchEvent);
   Fl::add_timeout(kRefreshSeconds, statusTimer, this);
@@ -326,8 +326,8 @@ void QueltoUserInterfaceImpl::saveState() {
   }
   saveWindowLayout(named);
   setSettingInt("VuMeterLed", vuMeter->savedMode());
-  setSettingInt("VuMeterOffset", KLV_VuMeterLed::thresholdOffset());
-  setSettingDouble("VuMeterFactor", KLV_VuMeterLed::thresholdFactor());
+  setSettingInt("VuMeterOffset", LevelMeter::thresholdOffset());
+  setSettingDouble("VuMeterFactor", LevelMeter::thresholdFactor());
   saveAllProfiles();
 }
 
@@ -402,7 +402,7 @@ void QueltoUserInterfaceImpl::applyCreateProfile() {
 
 void QueltoUserInterfaceImpl::editCopy() {
   const std::string text =
-      cp1252ToUtf8(KLV_MultiLineConversationView::clipboardText(conversationView->conversation));
+      cp1252ToUtf8(ConversationView::clipboardText(conversationView->conversation));
   Fl::copy(text.c_str(), static_cast<int>(text.size()), 1);
 }
 
@@ -418,7 +418,7 @@ void QueltoUserInterfaceImpl::editPaste() { Fl::paste(*conversationView, 1); }
 void QueltoUserInterfaceImpl::fileNew() {
   signalCapture().clearCapture();
   if (getSettingBool("ConfirmFileNew", false) && !askToSaveChanges()) return;
-  KLV_Conversation& c = conversationView->conversation;
+  Conversation& c = conversationView->conversation;
   c.fileName.clear();
   conversationView->clearing = true;
   conversationView->clearConversation();
@@ -436,7 +436,7 @@ void QueltoUserInterfaceImpl::fileOpen() {
   const MessageTexts& t = messageTexts();
   const auto name = chooseFile(prompt_, false, t.load, "tdd", t.queltoFiles);
   if (!name) return;
-  KLV_Conversation& c = conversationView->conversation;
+  Conversation& c = conversationView->conversation;
   c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
   if (!c.loadFromFile(*name, prompt_)) return;
   setTitle(fileNameOnly(*name));
@@ -446,7 +446,7 @@ void QueltoUserInterfaceImpl::fileOpen() {
 }
 
 void QueltoUserInterfaceImpl::fileSave() {
-  KLV_Conversation& c = conversationView->conversation;
+  Conversation& c = conversationView->conversation;
   if (!c.fileName.empty()) {
     c.password = utf8ToCp1252(currentProfile().password);
     if (!signalCapture().captureMode()) {
@@ -483,7 +483,7 @@ void QueltoUserInterfaceImpl::fileSaveAs() {
 
 bool QueltoUserInterfaceImpl::showFileInfo() {
   fileInfoCancelled_ = true;
-  KLV_Conversation& c = conversationView->conversation;
+  Conversation& c = conversationView->conversation;
   const Profile& p = currentProfile();
   c.ownerId = static_cast<std::uint32_t>(p.id);
   c.ownerName = utf8ToCp1252(p.name);
@@ -501,7 +501,7 @@ bool QueltoUserInterfaceImpl::showFileInfo() {
 
 void QueltoUserInterfaceImpl::applyFileInfo() {
   fileInfoCancelled_ = false;
-  KLV_Conversation& c = conversationView->conversation;
+  Conversation& c = conversationView->conversation;
   c.caller = utf8ToCp1252(callerInput->value());
   c.date = utf8ToCp1252(dateInput->value());
   c.notes = utf8ToCp1252(notesInput->value());
@@ -524,7 +524,7 @@ Fl_Scrollbar* QueltoUserInterfaceImpl::addScrollbar(uchar type, int x, int y, in
   bar->box(FL_FLAT_BOX);
   bar->clear_visible_focus();
   bar->callback([](Fl_Widget*, void* view) {
-    static_cast<KLV_MultiLineConversationView*>(view)->redrawAll();
+    static_cast<ConversationView*>(view)->redrawAll();
   }, conversationView);
   mainWindow->add(bar);
   return bar;

@@ -7,14 +7,14 @@
 
 #include "audio/announcements.h"
 #include "audio/audio_settings.h"
-#include "conversation/fltk_page_device.h"
+#include "ui/fltk_page_device.h"
 #include "conversation/print_layout.h"
 #include "conversation/prompt.h"
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "modem/modem_control.h"
 #include "settings/profile.h"
 #include "settings/translation.h"
-#include "ui/dialogs_logic/about_texts.h"
+#include "ui/forms/about_texts.h"
 #include "ui/quelto_user_interface_impl.h"
 
 namespace quelto {
@@ -111,7 +111,7 @@ void QueltoUserInterfaceImpl::playVocalAnnounce() {
 void QueltoUserInterfaceImpl::diagnostic() {
   const std::string report =
       diagnosticReport(deviceLists_ ? *deviceLists_ : DeviceLists({}, {}));
-  KLV_Conversation& c = conversationView->conversation;
+  Conversation& c = conversationView->conversation;
   for (unsigned char ch : report) c.addReceived(ch);
   conversationView->relayout();
   conversationView->redrawAll();

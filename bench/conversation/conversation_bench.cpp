@@ -23,15 +23,15 @@ double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 
 // 20,000 lines of 52 characters, alternating received and sent, each ended
 // by a line feed: 20,000 x 52 = 1,040,000 bytes of text.
-void fill(KLV_Conversation& c) {
+void fill(Conversation& c) {
   c.lines.clear();
   for (int i = 0; i < 20000; ++i) {
-    auto line = std::make_unique<KLV_ConversationLine>(i % 2 ? kSentDirection : kReceivedDirection);
+    auto line = std::make_unique<ConversationLine>(i % 2 ? kSentDirection : kReceivedDirection);
     for (int k = 0; k < 51; ++k) line->text.push_back(static_cast<char>(k % 7 == 6 ? ' ' : 'a' + (i + k) % 26));
     line->text.push_back('\n');
     c.lines.push_back(std::move(line));
   }
-  c.lines.push_back(std::make_unique<KLV_ConversationLine>());
+  c.lines.push_back(std::make_unique<ConversationLine>());
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   ::setenv("XDG_CONFIG_HOME", folder, 1);
   const std::string dir = folder;
 
-  KLV_Conversation c;
+  Conversation c;
   fill(c);
   size_t textBytes = 0;
   for (const auto& line : c.lines) textBytes += line->text.size() - 1;
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
       auto t0 = Clock::now();
       if (!c.saveAs(dir + "/bench.tdd")) return 1;
       auto t1 = Clock::now();
-      KLV_Conversation back;
+      Conversation back;
       ScriptedPrompt prompt;
       if (!back.loadFromFile(dir + "/bench.tdd", prompt)) return 1;
       auto t2 = Clock::now();

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "conversation/view/multi_line_conversation_view.h"
+#include "ui/conversation_view.h"
 #include "modem/modem_control.h"
 
 using namespace quelto;
@@ -37,7 +37,7 @@ std::string words(size_t n, unsigned seed) {
   return s;
 }
 
-void key(KLV_MultiLineConversationView& view, char c) {
+void key(ConversationView& view, char c) {
   static char text[2];
   text[0] = c;
   Fl::e_number = FL_KEYBOARD;
@@ -63,7 +63,7 @@ double percentile(std::vector<double> v, double p) {
 void run(const char* name, bool alternate) {
   ModemControl modem;
   Fl_Double_Window window(515, 400, "bench");
-  KLV_MultiLineConversationView view(5, 26, 490, 330);
+  ConversationView view(5, 26, 490, 330);
   window.end();
   view.setModem(&modem);
   window.show();
@@ -71,7 +71,7 @@ void run(const char* name, bool alternate) {
   drawNow();
 
   const std::string text = words(100000, 7);
-  KLV_Conversation& c = view.conversation;
+  Conversation& c = view.conversation;
   if (alternate) {
     for (size_t i = 0; i < text.size(); ++i) {
       if ((i / 300) % 2)

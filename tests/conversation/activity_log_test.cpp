@@ -64,7 +64,7 @@ std::string heading(const char* name) { return std::string("\\") + name + " " + 
 TEST_F(ActivityLog, AShortConversationWithABackspaceAndTwoSaves) {
   currentProfile().receivedTextCapitals = 1;
   {
-    KLV_Conversation c;
+    Conversation c;
     for (const char ch : std::string("ALLO\n")) c.addReceived(static_cast<unsigned char>(ch));
     c.addReceived('G');
     c.backspace(true);
@@ -89,12 +89,12 @@ TEST_F(ActivityLog, AShortConversationWithABackspaceAndTwoSaves) {
 
 TEST_F(ActivityLog, LoadingWritesLoadingFileThenNewWhichClosesTheFile) {
   {
-    KLV_Conversation saved;
+    Conversation saved;
     saved.addSent('x');
     ASSERT_TRUE(saved.saveAs(path("call.tdd")));
   }
   // That run used files 1 (x, SAVING, QUIT).
-  KLV_Conversation c;
+  Conversation c;
   c.addSent('a');
   ScriptedPrompt prompt;
   ASSERT_TRUE(c.loadFromFile(path("call.tdd"), prompt));
@@ -136,7 +136,7 @@ TEST_F(ActivityLog, AFileThatCannotBeCreatedTurnsLoggingOffForTheRun) {
 
 TEST_F(ActivityLog, AnEmptyPrefixLogsNothing) {
   startActivityLog("");
-  KLV_Conversation c;
+  Conversation c;
   c.addSent('a');
   EXPECT_FALSE(activityLogEnabled());
   EXPECT_TRUE(fs::is_empty(dir / "logs"));

@@ -43,7 +43,7 @@ std::string golden(const char* name) {
 }
 
 // The conversation the golden files hold (see data/make_golden_files.py).
-void fillGoldenConversation(KLV_Conversation& c, const std::string& password) {
+void fillGoldenConversation(Conversation& c, const std::string& password) {
   c.password = password;
   c.ownerId = 1234567;
   c.ownerName = "Marie";
@@ -55,13 +55,13 @@ void fillGoldenConversation(KLV_Conversation& c, const std::string& password) {
   c.incoming = 0;
   c.lines.clear();
   for (const char* text : {"\x01HELLO\nHOW ARE YOU\n", "\x00" "fine, {thanks} \\o/", "\x00"}) {
-    auto line = std::make_unique<KLV_ConversationLine>();
+    auto line = std::make_unique<ConversationLine>();
     line->text.assign(text, text[0] == 1 ? std::strlen(text) : std::strlen(text + 1) + 1);
     c.lines.push_back(std::move(line));
   }
 }
 
-std::vector<std::string> lineTexts(const KLV_Conversation& c) {
+std::vector<std::string> lineTexts(const Conversation& c) {
   std::vector<std::string> out;
   for (const auto& line : c.lines) out.push_back(line->text);
   return out;
@@ -75,7 +75,7 @@ struct Snapshot {
   uint8_t incoming, modified;
   uint32_t layoutChanged;
 
-  explicit Snapshot(const KLV_Conversation& c)
+  explicit Snapshot(const Conversation& c)
       : lines(lineTexts(c)), fileName(c.fileName), password(c.password), ownerName(c.ownerName),
         ownerFirstName(c.ownerFirstName), ownerLastName(c.ownerLastName), date(c.date),
         notes(c.notes), caller(c.caller), ownerId(c.ownerId), incoming(c.incoming),
@@ -91,7 +91,7 @@ struct Snapshot {
 };
 
 // An unsaved conversation the user would hate to lose.
-void fillUnsaved(KLV_Conversation& c, const std::string& fileName) {
+void fillUnsaved(Conversation& c, const std::string& fileName) {
   c.fileName = fileName;
   c.ownerId = 77;
   c.caller = "Dr Martin";
@@ -173,14 +173,14 @@ TEST_F(ConversationFile, SavingWritesTheGoldenBytesAndLoadingReadsThemBack) {
   for (const bool withPassword : {false, true}) {
     SCOPED_TRACE(withPassword ? "with password" : "without password");
     const char* name = withPassword ? "golden_password.tdd" : "golden_plain.tdd";
-    KLV_Conversation c;
+    Conversation c;
     fillGoldenConversation(c, withPassword ? "secret" : "");
     c.modified = 1;
     ASSERT_TRUE(c.saveAs(path(name)));
     EXPECT_EQ(c.modified, 0);
     EXPECT_EQ(readFile(path(name)), golden(name));
 
-    KLV_Conversation back;
+    Conversation back;
     back.ownerId = 1234567;  // the owner opens it: no question
     ScriptedPrompt prompt;
     ASSERT_TRUE(back.loadFromFile(path(name), prompt));
@@ -238,7 +238,7 @@ TEST_F(ConversationFile, OwnerAndPasswordRules) {
       owner.password = tc.ownerProfilePassword;
       profileList().push_back(owner);
     }
-    KLV_Conversation c;
+    Conversation c;
     fillUnsaved(c, path("mine.tdd"));
     const Snapshot before(c);
     ScriptedPrompt prompt;
@@ -298,7 +298,7 @@ TEST_F(ConversationFile, BadFilesLeaveTheConversationAsItWas) {
   for (const Case& tc : cases) {
     SCOPED_TRACE(tc.name);
     writeFile(path("bad.tdd"), tc.bytes);
-    KLV_Conversation c;
+    Conversation c;
     fillUnsaved(c, path("mine.tdd"));
     const Snapshot before(c);
     ScriptedPrompt prompt;
@@ -309,7 +309,7 @@ TEST_F(ConversationFile, BadFilesLeaveTheConversationAsItWas) {
   {
     SCOPED_TRACE("a named pipe with no writer is refused at once");
     ASSERT_EQ(::mkfifo(path("pipe.tdd").c_str(), 0600), 0);
-    KLV_Conversation c;
+    Conversation c;
     fillUnsaved(c, path("mine.tdd"));
     const Snapshot before(c);
     ScriptedPrompt prompt;
@@ -318,7 +318,7 @@ TEST_F(ConversationFile, BadFilesLeaveTheConversationAsItWas) {
   }
   {
     SCOPED_TRACE("a missing file");
-    KLV_Conversation c;
+    Conversation c;
     fillUnsaved(c, path("mine.tdd"));
     const Snapshot before(c);
     ScriptedPrompt prompt;
@@ -347,7 +347,7 @@ TEST_F(ConversationFile, EveryTruncationFailsExceptTheOptionalIncomingByte) {
 TEST_F(ConversationFile, OddButValidContent) {
   {
     SCOPED_TRACE("a line of length 0 is an empty sent line");
-    KLV_Conversation src;
+    Conversation src;
     src.lines.back()->text = std::string("\x01" "abc", 4);
     std::string bytes = encodeConversationFile(src);
     // Replace the one record's count and text with a count of 0.
@@ -360,10 +360,10 @@ TEST_F(ConversationFile, OddButValidContent) {
   }
   {
     SCOPED_TRACE("a line count of 0 keeps one empty line");
-    KLV_Conversation src;
+    Conversation src;
     src.lines.clear();
     writeFile(path("zero.tdd"), encodeConversationFile(src));
-    KLV_Conversation c;
+    Conversation c;
     fillUnsaved(c, "");
     ScriptedPrompt prompt;
     ASSERT_TRUE(c.loadFromFile(path("zero.tdd"), prompt));
@@ -371,7 +371,7 @@ TEST_F(ConversationFile, OddButValidContent) {
   }
   {
     SCOPED_TRACE("a password longer than 8 bytes keeps its first 8");
-    KLV_Conversation src;
+    Conversation src;
     src.password = "123456789abc";
     const auto decoded = decodeConversationFile(encodeConversationFile(src));
     ASSERT_TRUE(decoded.has_value());
@@ -386,7 +386,7 @@ TEST_F(ConversationFile, SaveIntoAnUnwritableFolderFailsAndEmptiesFileName) {
   // for whom permission bits do not count).
   for (const std::string& target : {path("no-such-folder/call.tdd"), std::string("/proc/call.tdd")}) {
     SCOPED_TRACE(target);
-    KLV_Conversation c;
+    Conversation c;
     fillUnsaved(c, target);
     c.modified = 1;
     EXPECT_FALSE(c.saveToFile());
@@ -400,7 +400,7 @@ TEST_F(ConversationFile, SaveIntoAnUnwritableFolderFailsAndEmptiesFileName) {
 TEST_F(ConversationFile, SaveThatCannotReplaceTheTargetLeavesItAndNoLitter) {
   // A folder where the file should be: the rename over it fails.
   fs::create_directory(path("call.tdd"));
-  KLV_Conversation c;
+  Conversation c;
   fillUnsaved(c, path("call.tdd"));
   c.modified = 1;
   EXPECT_FALSE(c.saveToFile());
@@ -423,7 +423,7 @@ TEST_F(ConversationFile, SaveOnAFullDiskKeepsTheOldFile) {
     ::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {64, 64};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    KLV_Conversation c;
+    Conversation c;
     fillGoldenConversation(c, "");
     for (int i = 0; i < 200; ++i) c.addSent('x');
     c.fileName = target;
@@ -439,7 +439,7 @@ TEST_F(ConversationFile, SaveOnAFullDiskKeepsTheOldFile) {
 
   {
     SCOPED_TRACE("a save that works keeps the file's mode");
-    KLV_Conversation c;
+    Conversation c;
     fillGoldenConversation(c, "secret");
     ASSERT_TRUE(c.saveAs(target));
     struct stat st {};
@@ -453,7 +453,7 @@ TEST_F(ConversationFile, KilledDuringSaveLeavesAWholeFile) {
   // A child saves two large versions in turn as fast as it can and is killed
   // at random moments; the file must always be one whole version.
   const std::string target = path("call.tdd");
-  KLV_Conversation a, b;
+  Conversation a, b;
   for (int i = 0; i < 40000; ++i) a.addSent(static_cast<unsigned char>('a' + i % 26));
   for (int i = 0; i < 60000; ++i) b.addReceived(static_cast<unsigned char>('A' + i % 26));
   const std::string bytesA = encodeConversationFile(a), bytesB = encodeConversationFile(b);
@@ -466,7 +466,7 @@ TEST_F(ConversationFile, KilledDuringSaveLeavesAWholeFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       for (int i = 0;; ++i) {
-        KLV_Conversation& c = (i % 2) ? a : b;
+        Conversation& c = (i % 2) ? a : b;
         c.fileName = target;
         c.saveToFile();
       }

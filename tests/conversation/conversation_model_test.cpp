@@ -12,7 +12,7 @@ namespace {
 using ConversationModel = testing::ScratchTest;
 
 // The conversation as (direction, characters) per line, for compact checks.
-std::vector<std::pair<int, std::string>> shape(const KLV_Conversation& c) {
+std::vector<std::pair<int, std::string>> shape(const Conversation& c) {
   std::vector<std::pair<int, std::string>> out;
   for (const auto& line : c.lines) out.push_back({line->direction(), line->text.substr(1)});
   return out;
@@ -20,7 +20,7 @@ std::vector<std::pair<int, std::string>> shape(const KLV_Conversation& c) {
 
 // Feeds a script: 'R' received and 'S' sent characters, '<' a sent and '[' a
 // received backspace. Returns the bool results.
-std::vector<bool> feed(KLV_Conversation& c, const std::vector<std::pair<char, std::string>>& steps) {
+std::vector<bool> feed(Conversation& c, const std::vector<std::pair<char, std::string>>& steps) {
   std::vector<bool> results;
   for (const auto& [who, text] : steps) {
     for (const char ch : text) {
@@ -37,7 +37,7 @@ std::vector<bool> feed(KLV_Conversation& c, const std::vector<std::pair<char, st
 }
 
 TEST_F(ConversationModel, NewConversationHasOneEmptySentLineAndDefaults) {
-  KLV_Conversation c;
+  Conversation c;
   EXPECT_EQ(shape(c), (std::vector<std::pair<int, std::string>>{{0, ""}}));
   EXPECT_EQ(c.incoming, 1);
   EXPECT_EQ(c.modified, 0);
@@ -81,7 +81,7 @@ TEST_F(ConversationModel, DirectionChangesAndTheReceivedMerge) {
     SCOPED_TRACE(tc.name);
     currentProfile().receivedTextCapitals = tc.receivedCapitals;
     currentProfile().sentTextCapitals = tc.sentCapitals;
-    KLV_Conversation c;
+    Conversation c;
     feed(c, tc.steps);
     EXPECT_EQ(shape(c), tc.expected);
     EXPECT_EQ(c.modified, 1);
@@ -89,7 +89,7 @@ TEST_F(ConversationModel, DirectionChangesAndTheReceivedMerge) {
 }
 
 TEST_F(ConversationModel, ResultsAskForAFullRedrawOnlyWhenLinesChange) {
-  KLV_Conversation c;
+  Conversation c;
   EXPECT_EQ(feed(c, {{'S', "ab"}}), (std::vector<bool>{false, false}));
   EXPECT_TRUE(c.addReceived('x'));  // direction change opens a line
   EXPECT_TRUE(c.addReceived('\n'));
@@ -105,14 +105,14 @@ TEST_F(ConversationModel, ResultsAskForAFullRedrawOnlyWhenLinesChange) {
 TEST_F(ConversationModel, Backspace) {
   {
     SCOPED_TRACE("on the only, empty line: nothing changes, but modified is set");
-    KLV_Conversation c;
+    Conversation c;
     EXPECT_FALSE(c.backspace(false));
     EXPECT_EQ(shape(c), (std::vector<std::pair<int, std::string>>{{0, ""}}));
     EXPECT_EQ(c.modified, 1);
   }
   {
     SCOPED_TRACE("right after a line feed: removes the empty line and the line feed");
-    KLV_Conversation c;
+    Conversation c;
     feed(c, {{'S', "ab\n"}});
     ASSERT_EQ(c.lineCount(), 2);
     EXPECT_TRUE(c.backspace(false));
@@ -120,7 +120,7 @@ TEST_F(ConversationModel, Backspace) {
   }
   {
     SCOPED_TRACE("a received backspace erases sent text, whoever wrote it");
-    KLV_Conversation c;
+    Conversation c;
     feed(c, {{'R', "x"}, {'S', "ab"}});
     EXPECT_FALSE(c.backspace(true));
     EXPECT_FALSE(c.backspace(true));
@@ -130,7 +130,7 @@ TEST_F(ConversationModel, Backspace) {
   }
   {
     SCOPED_TRACE("a changed line is marked for measuring");
-    KLV_Conversation c;
+    Conversation c;
     feed(c, {{'S', "ab"}});
     c.currentLine().width = 40;
     c.currentLine().height = 20;
@@ -141,7 +141,7 @@ TEST_F(ConversationModel, Backspace) {
 }
 
 TEST_F(ConversationModel, StartNewLineAppendLineAndClear) {
-  KLV_Conversation c;
+  Conversation c;
   feed(c, {{'R', "ab"}});
   c.modified = 0;
   c.startNewLine();
@@ -157,7 +157,7 @@ TEST_F(ConversationModel, StartNewLineAppendLineAndClear) {
   EXPECT_EQ(c.anchorLine, -1);
 
   c.modified = 0;
-  c.appendLine(std::make_unique<KLV_ConversationLine>(kReceivedDirection));
+  c.appendLine(std::make_unique<ConversationLine>(kReceivedDirection));
   EXPECT_EQ(c.lineCount(), 2);
   EXPECT_EQ(c.modified, 1);
 }
@@ -165,7 +165,7 @@ TEST_F(ConversationModel, StartNewLineAppendLineAndClear) {
 TEST_F(ConversationModel, SplitCurrentLineAndJoinAfterSplit) {
   {
     SCOPED_TRACE("split moves the text after the last space down, P keeps the space");
-    KLV_Conversation c;
+    Conversation c;
     feed(c, {{'S', "hello big world"}});
     c.startNewLine();
     c.splitCurrentLine();
@@ -173,7 +173,7 @@ TEST_F(ConversationModel, SplitCurrentLineAndJoinAfterSplit) {
   }
   {
     SCOPED_TRACE("no space: nothing moves");
-    KLV_Conversation c;
+    Conversation c;
     feed(c, {{'S', "unbroken"}});
     c.startNewLine();
     c.splitCurrentLine();
@@ -181,7 +181,7 @@ TEST_F(ConversationModel, SplitCurrentLineAndJoinAfterSplit) {
   }
   {
     SCOPED_TRACE("join puts a split line back onto the line above of its direction");
-    KLV_Conversation c;
+    Conversation c;
     feed(c, {{'S', "one two"}});
     c.startNewLine();
     c.splitCurrentLine();  // (one ) (two)
@@ -193,26 +193,26 @@ TEST_F(ConversationModel, SplitCurrentLineAndJoinAfterSplit) {
   }
   {
     SCOPED_TRACE("no join across a line feed, a direction change or onto an empty line");
-    KLV_Conversation lf;
+    Conversation lf;
     feed(lf, {{'S', "ab\ncd"}});
     lf.startNewLine();
     EXPECT_FALSE(lf.joinAfterSplit());
     EXPECT_EQ(lf.lineCount(), 3);
 
-    KLV_Conversation dir;
+    Conversation dir;
     feed(dir, {{'R', "ab"}, {'S', "cd"}});
     dir.startNewLine();
     EXPECT_FALSE(dir.joinAfterSplit());
     EXPECT_EQ(dir.lineCount(), 3);
 
-    KLV_Conversation two;
+    Conversation two;
     two.startNewLine();
     EXPECT_FALSE(two.joinAfterSplit());
   }
 }
 
 TEST_F(ConversationModel, SelectionSettingNormalisingAndClearing) {
-  KLV_Conversation c;
+  Conversation c;
   feed(c, {{'S', "abc\ndefg\nhi"}});  // lines: "abc\n" (5), "defg\n" (6), "hi" (3)
   ASSERT_EQ(c.lineCount(), 3);
 

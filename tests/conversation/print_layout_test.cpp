@@ -83,7 +83,7 @@ class PrintLayout : public testing::ScratchTest {
   void setLines(const std::vector<std::string>& texts) {
     conversation.lines.clear();
     for (const std::string& t : texts) {
-      auto line = std::make_unique<KLV_ConversationLine>();
+      auto line = std::make_unique<ConversationLine>();
       line->text = t;
       conversation.lines.push_back(std::move(line));
     }
@@ -93,7 +93,7 @@ class PrintLayout : public testing::ScratchTest {
 
   RecordingDevice dev;
   Profile profile;
-  KLV_Conversation conversation;
+  Conversation conversation;
 };
 
 TEST_F(PrintLayout, MarginsOnA300DpiPrinterWithOffsets) {
@@ -109,7 +109,7 @@ TEST_F(PrintLayout, MarginsOnA300DpiPrinterWithOffsets) {
     Profile p;
     p.units = tc.units;
     p.topMargin = p.leftMargin = p.rightMargin = p.bottomMargin = tc.margin;
-    KLV_Conversation c;
+    Conversation c;
     for (int i = 0; i < 80; ++i) {
       c.addSent('a');
       c.addSent('\n');

@@ -24,16 +24,16 @@ class RtfExport : public testing::ScratchTest {
     p.lastName = "Dupr\xc3\xa9";  // UTF-8, as profiles hold names
   }
 
-  static void setLines(KLV_Conversation& c, const std::vector<std::string>& texts) {
+  static void setLines(Conversation& c, const std::vector<std::string>& texts) {
     c.lines.clear();
     for (const std::string& t : texts) {
-      auto line = std::make_unique<KLV_ConversationLine>();
+      auto line = std::make_unique<ConversationLine>();
       line->text = t;
       c.lines.push_back(std::move(line));
     }
   }
 
-  static std::string rtf(KLV_Conversation& c) {
+  static std::string rtf(Conversation& c) {
     std::ostringstream out;
     c.exportRtf(out);
     return out.str();
@@ -48,7 +48,7 @@ const std::string kPR = "\\pard\\plain\\f0\\fs36 ";
 const std::string kPS = "\\pard\\plain\\f1\\fs24\\b ";
 
 TEST_F(RtfExport, WholeDocumentWithEscapedMetadataAndText) {
-  KLV_Conversation c;
+  Conversation c;
   c.caller = "Dr {Martin}";
   c.date = "9/12";
   c.notes = "a\\b";
@@ -71,7 +71,7 @@ TEST_F(RtfExport, WholeDocumentWithEscapedMetadataAndText) {
 TEST_F(RtfExport, PlacedCallEmptyConversationAndStyles) {
   {
     SCOPED_TRACE("a placed call with an empty caller, nothing typed");
-    KLV_Conversation c;
+    Conversation c;
     c.incoming = 0;
     const std::string doc = rtf(c);
     EXPECT_NE(doc.find(kPR + "Appel sortant \xe0: \\par\n"), std::string::npos);
@@ -85,7 +85,7 @@ TEST_F(RtfExport, PlacedCallEmptyConversationAndStyles) {
     setLanguage(kLanguageFrench);
     currentProfile().receivedTextFace = 10;  // Times italic
     currentProfile().sentTextFace = 7;       // Courier bold italic
-    KLV_Conversation c;
+    Conversation c;
     const std::string doc = rtf(c);
     EXPECT_NE(doc.find("{\\fonttbl{\\f0\\froman\\fprq2 times;}{\\f1\\fmodern\\fprq0 courier;}}"),
               std::string::npos);
@@ -96,7 +96,7 @@ TEST_F(RtfExport, PlacedCallEmptyConversationAndStyles) {
 }
 
 TEST_F(RtfExport, FileIsWrittenAndReplacedWhole) {
-  KLV_Conversation c;
+  Conversation c;
   c.addSent('x');
   ASSERT_TRUE(c.exportRtfFile(path("call.rtf")));
   EXPECT_FALSE(c.exportRtfFile(path("missing/call.rtf")));

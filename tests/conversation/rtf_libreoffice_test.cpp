@@ -8,7 +8,7 @@
 #include <string>
 
 #include "conversation/conversation.h"
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "scratch_env.h"
 #include "settings/translation.h"
 
@@ -22,7 +22,7 @@ TEST_F(RtfInLibreOffice, TextComesOutAsTyped) {
   currentProfile().firstName = "Ren\xc3\xa9";
   currentProfile().lastName = "{L\\B}";
   currentProfile().receivedTextCapitals = 0;
-  KLV_Conversation c;
+  Conversation c;
   c.caller = utf8ToCp1252("Caf\xc3\xa9 {du} coin \\ ici");
   c.date = "1 {2} 3";
   c.notes = utf8ToCp1252("\xe2\x82\xac 5 \\par {\\b x}");

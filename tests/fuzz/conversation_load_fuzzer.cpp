@@ -1,4 +1,4 @@
-// libFuzzer target: KLV_Conversation::loadFromFile on arbitrary bytes.
+// libFuzzer target: Conversation::loadFromFile on arbitrary bytes.
 //
 // Besides the sanitizers' checks, a load that succeeds must leave a sound
 // conversation (at least one line, every line with its direction byte) that
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(scratchFile, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  quelto::KLV_Conversation c;
+  quelto::Conversation c;
   c.ownerId = 1;
   c.caller = "unchanged";
   c.addSent('x');

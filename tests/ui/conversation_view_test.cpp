@@ -3,7 +3,7 @@
 // mouse selection. Real widgets under Xvfb, synthetic events.
 #include <gtest/gtest.h>
 
-#include "conversation/view/multi_line_conversation_view.h"
+#include "ui/conversation_view.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -28,7 +28,7 @@ class ConversationViewTest : public ::testing::Test {
  protected:
   void build(int width, int height) {
     window = std::make_unique<Fl_Double_Window>(width + 20, height + 20, "view test");
-    view = new KLV_MultiLineConversationView(10, 10, width, height);
+    view = new ConversationView(10, 10, width, height);
     window->end();
     window->resizable(view);
     view->setModem(&modem);
@@ -61,7 +61,7 @@ class ConversationViewTest : public ::testing::Test {
   ModemControl modem;
   ScriptedPrompt prompt;
   std::unique_ptr<Fl_Double_Window> window;
-  KLV_MultiLineConversationView* view = nullptr;
+  ConversationView* view = nullptr;
 };
 
 TEST_F(ConversationViewTest, ALongWordStaysInTheBandUntilItOverflowsThenMovesIntoTheHistory) {
@@ -172,7 +172,7 @@ TEST_F(ConversationViewTest, MouseSelectsFromPressToRelease) {
   view->relayout();
   view->redrawAll();
   settle();
-  const KLV_ConversationLine& line = *view->conversation.lines[0];
+  const ConversationLine& line = *view->conversation.lines[0];
   ASSERT_GE(line.top, 0) << "the history line was drawn";
   fl_font(view->display().receivedFace, view->display().receivedSize);
   const int x3 = line.left + static_cast<int>(fl_width("HEL")) - 1;  // inside the 3rd char
@@ -245,16 +245,16 @@ TEST_F(ConversationViewTest, ALineWrappedBitByBitMeasuresAsIfWrappedAtOnce) {
   typeText(*view, "WWWWWWWWWWWW ");
   for (int i = 0; i < 12; ++i) typeText(*view, "MMMMMMMM ");
   ASSERT_GE(view->conversation.lineCount(), 2);
-  const KLV_ConversationLine& grown = *view->conversation.lines[0];
+  const ConversationLine& grown = *view->conversation.lines[0];
 
-  KLV_MultiLineConversationView* fresh = new KLV_MultiLineConversationView(10, 10, 240, 300);
+  ConversationView* fresh = new ConversationView(10, 10, 240, 300);
   window->add(fresh);
   fresh->conversation.lines[0]->text = grown.text;
   fresh->conversation.startNewLine();
   fresh->redrawAll();
   view->hide();
   settle();
-  const KLV_ConversationLine& once = *fresh->conversation.lines[0];
+  const ConversationLine& once = *fresh->conversation.lines[0];
   ASSERT_GT(once.height, 0);
   EXPECT_EQ(grown.height, once.height);
   EXPECT_EQ(grown.width, once.width);

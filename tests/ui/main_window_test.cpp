@@ -51,7 +51,7 @@ class MainWindowTest : public ::testing::Test {
     currentProfile() = Profile();
   }
 
-  static KLV_MultiLineConversationView& view() { return *app->conversationView; }
+  static ConversationView& view() { return *app->conversationView; }
   static ModemControl& modem() { return app->modem(); }
   static std::string queued() {
     std::string s;
@@ -149,7 +149,7 @@ TEST_F(MainWindowTest, CopyGivesTheWholeConversationWithWindowsLineEnds) {
   }
   app->refreshStatus();
   typeText(view(), "HI");
-  EXPECT_EQ(KLV_MultiLineConversationView::clipboardText(view().conversation), "HELLO\r\nHI");
+  EXPECT_EQ(ConversationView::clipboardText(view().conversation), "HELLO\r\nHI");
   // Through the real clipboard and back.
   app->editCopy();
   struct Receiver : Fl_Widget {
@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, StatusRefreshFollowsTheStateAndHoldsTheSoundcardMessage) 
 
   // Unchanged state and shift: the meter keeps its value even though the
   // input level moved; received characters still arrive.
-  app->vuMeter->mode(KLV_VuMeterLed::BarMode);
+  app->vuMeter->mode(LevelMeter::BarMode);
   app->vuMeter->value(0);
   modem().inputLevel = 90;
   {
@@ -357,10 +357,10 @@ TEST_F(MainWindowTest, ProfileChooserNamesPasswordsAndCreation) {
 TEST_F(MainWindowTest, SaveStateStoresGeometryMeterModeAndProfiles) {
   app->mainWindow->resize(100, 50, 515, 400);
   settle();
-  app->vuMeter->mode(KLV_VuMeterLed::LampMode);
+  app->vuMeter->mode(LevelMeter::LampMode);
   currentProfile().name = "Saved";
   app->saveState();
-  app->vuMeter->mode(KLV_VuMeterLed::BarMode);
+  app->vuMeter->mode(LevelMeter::BarMode);
   EXPECT_EQ(getSettingInt("UIVersion", 0), 34);
   EXPECT_EQ(getSettingString("MainWindow", ""), "515x400+100+50");
   EXPECT_FALSE(getSettingString("FileInfoWindow", "").empty());

@@ -32,7 +32,7 @@ namespace {
 
 using test::settle;
 using test::typeText;
-using What = KLV_FontMenuButton::Choice::What;
+using What = FontMenuButton::Choice::What;
 
 // What the user does while a modal window runs; it must end by closing it.
 std::function<void()> userActions;
@@ -66,10 +66,10 @@ void press(Fl_Group* window, const char* english) {
 
 // Picks the item of a font menu as a click would (radio and toggle state
 // included) and runs the menu's callback.
-void pick(KLV_FontMenuButton* menu, What what, int value) {
+void pick(FontMenuButton* menu, What what, int value) {
   for (int i = 0; i < menu->size(); ++i) {
     const Fl_Menu_Item* item = &menu->menu()[i];
-    const auto c = KLV_FontMenuButton::choiceOf(item);
+    const auto c = FontMenuButton::choiceOf(item);
     if (c && c->what == what && c->value == value) {
       menu->picked(item);
       return;

@@ -1,4 +1,4 @@
-#include "ui/dialogs_logic/about_texts.h"
+#include "ui/forms/about_texts.h"
 
 #include <gtest/gtest.h>
 

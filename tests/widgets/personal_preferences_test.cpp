@@ -1,4 +1,4 @@
-#include "ui/dialogs_logic/personal_preferences.h"
+#include "ui/forms/personal_preferences.h"
 
 #include <gtest/gtest.h>
 

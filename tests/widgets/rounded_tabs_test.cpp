@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>  // before the toolkit headers, which bring in X11 macros
 
-#include "ui/widgets/fl_rounded_tabs.h"
+#include "ui/widgets/rounded_tabs.h"
 
 #include "tests/widgets/widget_test_support.h"
 
@@ -15,7 +15,7 @@
 namespace quelto {
 namespace {
 
-using Layout = Fl_RoundedTabs::TabLayout;
+using Layout = RoundedTabs::TabLayout;
 
 // A tab group the size of the Personal Preferences one, pages 27 pixels
 // below its top.
@@ -23,7 +23,7 @@ class RoundedTabsTest : public ::testing::Test {
 protected:
     void build(const std::vector<const char*>& labels, int width = 471) {
         win = std::make_unique<Fl_Window>(width + 20, 420);
-        tabs = new Fl_RoundedTabs(9, 28, width, 387);
+        tabs = new RoundedTabs(9, 28, width, 387);
         tabs->callback(
             [](Fl_Widget*, void* data) { ++*static_cast<int*>(data); }, &callbacks);
         for (const char* label : labels) {
@@ -49,7 +49,7 @@ protected:
     }
 
     std::unique_ptr<Fl_Window> win;
-    Fl_RoundedTabs* tabs = nullptr;
+    RoundedTabs* tabs = nullptr;
     std::vector<Fl_Group*> pages;
     int callbacks = 0;
 };
@@ -167,7 +167,7 @@ TEST_F(RoundedTabsTest, TheBoundaryBetweenTabsFollowsTheSlope) {
 
 TEST_F(RoundedTabsTest, PagesWithoutRoomForTabsAreNeverHit) {
     win = std::make_unique<Fl_Window>(300, 200);
-    tabs = new Fl_RoundedTabs(0, 0, 300, 200);
+    tabs = new RoundedTabs(0, 0, 300, 200);
     auto* page = new Fl_Group(0, 0, 300, 200, "Full");
     page->end();
     tabs->end();
@@ -179,7 +179,7 @@ TEST_F(RoundedTabsTest, PagesWithoutRoomForTabsAreNeverHit) {
 
 TEST_F(RoundedTabsTest, TabsAtTheBottomWhenThePagesLeaveMoreRoomThere) {
     win = std::make_unique<Fl_Window>(300, 200);
-    tabs = new Fl_RoundedTabs(0, 0, 300, 200);
+    tabs = new RoundedTabs(0, 0, 300, 200);
     auto* a = new Fl_Group(1, 1, 298, 170, "A");
     a->end();
     auto* b = new Fl_Group(1, 1, 298, 170, "B");

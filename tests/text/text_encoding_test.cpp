@@ -1,4 +1,4 @@
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <gtest/gtest.h>
 

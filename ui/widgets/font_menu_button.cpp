@@ -1,17 +1,17 @@
-#include "ui/widgets/klv_font_menu_button.h"
+#include "ui/widgets/font_menu_button.h"
 
 #include <FL/Enumerations.H>
 
 #include <cstdint>
 #include <vector>
 
-#include "ui/dialogs_logic/personal_preferences.h"
+#include "ui/forms/personal_preferences.h"
 
 namespace quelto {
 
 namespace {
 
-using What = KLV_FontMenuButton::Choice::What;
+using What = FontMenuButton::Choice::What;
 
 // An item's meaning travels in its user data: what * kCodeBase + value.
 constexpr std::intptr_t kCodeBase = 1000;
@@ -27,7 +27,7 @@ Fl_Menu_Item item(const char* text, int flags = 0, void* code = nullptr, Fl_Font
     m.user_data_ = code;
     m.labeltype_ = FL_NORMAL_LABEL;
     m.labelfont_ = font;
-    m.labelsize_ = KLV_FontMenuButton::kItemLabelSize;
+    m.labelsize_ = FontMenuButton::kItemLabelSize;
     m.labelcolor_ = FL_FOREGROUND_COLOR;
     return m;
 }
@@ -36,12 +36,12 @@ Fl_Menu_Item end() { return Fl_Menu_Item{}; }
 
 }  // namespace
 
-KLV_FontMenuButton::KLV_FontMenuButton(int x, int y, int w, int h, const char* label)
+FontMenuButton::FontMenuButton(int x, int y, int w, int h, const char* label)
     : Fl_Menu_Button(x, y, w, h, label) {}
 
-KLV_FontMenuButton::~KLV_FontMenuButton() = default;
+FontMenuButton::~FontMenuButton() = default;
 
-void KLV_FontMenuButton::build(Kind kind, Translator tr) {
+void FontMenuButton::build(Kind kind, Translator tr) {
     std::vector<Fl_Menu_Item> items;
     if (kind != Kind::Print) items.push_back(item(tr("Color..."), 0, encode(What::Color, 0)));
     if (kind != Kind::Bottom) {
@@ -70,7 +70,7 @@ void KLV_FontMenuButton::build(Kind kind, Translator tr) {
     copy(items.data());
 }
 
-std::optional<KLV_FontMenuButton::Choice> KLV_FontMenuButton::choiceOf(const Fl_Menu_Item* m) {
+std::optional<FontMenuButton::Choice> FontMenuButton::choiceOf(const Fl_Menu_Item* m) {
     if (!m || m->submenu()) return std::nullopt;
     const auto code = reinterpret_cast<std::intptr_t>(m->user_data());
     const auto what = code / kCodeBase;
@@ -79,7 +79,7 @@ std::optional<KLV_FontMenuButton::Choice> KLV_FontMenuButton::choiceOf(const Fl_
     return Choice{static_cast<What>(what), static_cast<int>(code % kCodeBase)};
 }
 
-const Fl_Menu_Item* KLV_FontMenuButton::findItem(Choice::What what, int value) const {
+const Fl_Menu_Item* FontMenuButton::findItem(Choice::What what, int value) const {
     for (int i = 0; i < size(); ++i) {
         const Fl_Menu_Item* m = &menu()[i];
         const std::optional<Choice> c = choiceOf(m);
@@ -88,7 +88,7 @@ const Fl_Menu_Item* KLV_FontMenuButton::findItem(Choice::What what, int value) c
     return nullptr;
 }
 
-void KLV_FontMenuButton::mark(int face, int size, bool capitals) {
+void FontMenuButton::mark(int face, int size, bool capitals) {
     for (int i = 0; i < this->size(); ++i) {
         Fl_Menu_Item& m = const_cast<Fl_Menu_Item&>(menu()[i]);
         const std::optional<Choice> c = choiceOf(&m);
@@ -109,12 +109,12 @@ void KLV_FontMenuButton::mark(int face, int size, bool capitals) {
     }
 }
 
-bool KLV_FontMenuButton::capitals() const {
+bool FontMenuButton::capitals() const {
     const Fl_Menu_Item* m = findItem(What::Capitals, 0);
     return m && m->value();
 }
 
-std::optional<int> KLV_FontMenuButton::checkedSize() const {
+std::optional<int> FontMenuButton::checkedSize() const {
     for (int size : kFontMenuSizes) {
         const Fl_Menu_Item* m = findItem(What::Size, size);
         if (m && m->value()) return size;

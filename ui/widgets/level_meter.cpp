@@ -1,4 +1,4 @@
-#include "ui/widgets/klv_vumeter_led.h"
+#include "ui/widgets/level_meter.h"
 
 #include <FL/Enumerations.H>
 #include <FL/fl_draw.H>
@@ -6,15 +6,15 @@
 namespace quelto {
 
 namespace {
-int gOffset = KLV_VuMeterLed::kDefaultOffset;
-double gFactor = KLV_VuMeterLed::kDefaultFactor;
+int gOffset = LevelMeter::kDefaultOffset;
+double gFactor = LevelMeter::kDefaultFactor;
 }  // namespace
 
-KLV_VuMeterLed::KLV_VuMeterLed(int x, int y, int w, int h, const char* label) : Fl_Box(x, y, w, h, label) {}
+LevelMeter::LevelMeter(int x, int y, int w, int h, const char* label) : Fl_Box(x, y, w, h, label) {}
 
-KLV_VuMeterLed::~KLV_VuMeterLed() = default;
+LevelMeter::~LevelMeter() = default;
 
-void KLV_VuMeterLed::restoreMode(int stored) {
+void LevelMeter::restoreMode(int stored) {
     switch (stored) {
     case LampMode:
     case LampModeRepaint:
@@ -26,22 +26,22 @@ void KLV_VuMeterLed::restoreMode(int stored) {
     }
 }
 
-void KLV_VuMeterLed::setThresholds(int offset, double factor) {
+void LevelMeter::setThresholds(int offset, double factor) {
     gOffset = offset;
     gFactor = factor;
 }
 
-int KLV_VuMeterLed::thresholdOffset() { return gOffset; }
+int LevelMeter::thresholdOffset() { return gOffset; }
 
-double KLV_VuMeterLed::thresholdFactor() { return gFactor; }
+double LevelMeter::thresholdFactor() { return gFactor; }
 
-int KLV_VuMeterLed::litSegments() const {
+int LevelMeter::litSegments() const {
     int lit = 0;
     while (lit < kSegments && value_ > gOffset + lit * gFactor) ++lit;
     return lit;
 }
 
-void KLV_VuMeterLed::draw() {
+void LevelMeter::draw() {
     if (mode_ != BarMode) {
         const int lampX = x() + w() - h() - 1;
         if (mode_ == LampModeRepaint) {
@@ -67,7 +67,7 @@ void KLV_VuMeterLed::draw() {
     for (int i = 0; i < lit; ++i) fl_rectf(x() + 2 + 4 * i, y() + 2, 3, h() - 4);
 }
 
-int KLV_VuMeterLed::handle(int event) {
+int LevelMeter::handle(int event) {
     switch (event) {
     case FL_PUSH:
     case FL_ENTER:

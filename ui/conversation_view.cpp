@@ -1,4 +1,4 @@
-#include "conversation/view/multi_line_conversation_view.h"
+#include "ui/conversation_view.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Scrollbar.H>
@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "conversation/prompt.h"
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
 #include "settings/settings_store.h"
@@ -24,7 +24,7 @@ constexpr Fl_Color kSelectionColor = 4;  // blue in the toolkit's colour map
 constexpr int kExpandBuffer = 4096;
 
 // The characters of a line (its text without the direction byte) as UTF-8.
-std::string lineUtf8(const KLV_ConversationLine& line) {
+std::string lineUtf8(const ConversationLine& line) {
   return cp1252ToUtf8(line.text.substr(1));
 }
 
@@ -49,16 +49,16 @@ int utf8Count(const std::string& utf8, size_t bytes) {
 
 }  // namespace
 
-KLV_MultiLineConversationView::KLV_MultiLineConversationView(int x, int y, int w, int h,
+ConversationView::ConversationView(int x, int y, int w, int h,
                                                              const char* label)
     : Fl_Widget(x, y, w, h, label), contentWidth_(w), contentHeight_(h) {
   box(FL_THIN_UP_BOX);
   color(196);
 }
 
-KLV_MultiLineConversationView::~KLV_MultiLineConversationView() = default;
+ConversationView::~ConversationView() = default;
 
-void KLV_MultiLineConversationView::setScrollbars(Fl_Scrollbar* horizontal,
+void ConversationView::setScrollbars(Fl_Scrollbar* horizontal,
                                                   Fl_Scrollbar* vertical) {
   hScroll_ = horizontal;
   vScroll_ = vertical;
@@ -66,21 +66,21 @@ void KLV_MultiLineConversationView::setScrollbars(Fl_Scrollbar* horizontal,
   redrawAll();
 }
 
-void KLV_MultiLineConversationView::setDisplay(const ConversationDisplay& display) {
+void ConversationView::setDisplay(const ConversationDisplay& display) {
   display_ = display;
   relayout();
   redrawAll();
 }
 
-void KLV_MultiLineConversationView::redrawCurrentLine() { damage(FL_DAMAGE_USER1); }
+void ConversationView::redrawCurrentLine() { damage(FL_DAMAGE_USER1); }
 
-void KLV_MultiLineConversationView::redrawAll() { redraw(); }
+void ConversationView::redrawAll() { redraw(); }
 
-void KLV_MultiLineConversationView::relayout() {
+void ConversationView::relayout() {
   for (auto& line : conversation.lines) line->markUnmeasured();
 }
 
-void KLV_MultiLineConversationView::resetScroll() {
+void ConversationView::resetScroll() {
   if (hScroll_) {
     hScroll_->value(0);
     hScroll_->redraw();
@@ -91,13 +91,13 @@ void KLV_MultiLineConversationView::resetScroll() {
   }
 }
 
-void KLV_MultiLineConversationView::resize(int x, int y, int w, int h) {
+void ConversationView::resize(int x, int y, int w, int h) {
   relayout();
   reflowPending_ = true;
   Fl_Widget::resize(x, y, w, h);
 }
 
-void KLV_MultiLineConversationView::setLineFont(const KLV_ConversationLine& line) const {
+void ConversationView::setLineFont(const ConversationLine& line) const {
   if (line.isReceived())
     fl_font(display_.receivedFace, display_.receivedSize);
   else
@@ -110,7 +110,7 @@ void KLV_MultiLineConversationView::setLineFont(const KLV_ConversationLine& line
 // made left to right, each from its own start, so when the line only grew
 // at its end (typing, receiving, joining) every row but the last is still
 // right and wrapping starts again at the last one.
-void KLV_MultiLineConversationView::measureLine(KLV_ConversationLine& line, int wrap) {
+void ConversationView::measureLine(ConversationLine& line, int wrap) {
   RowCache& cache = rows_[&line];
   const size_t count = line.text.size() - 1;
   const bool grewAtEnd = !cache.rowStarts.empty() && cache.wrap == wrap &&
@@ -153,19 +153,19 @@ void KLV_MultiLineConversationView::measureLine(KLV_ConversationLine& line, int 
   line.height = static_cast<int>(cache.rowStarts.size()) * fl_height();
 }
 
-void KLV_MultiLineConversationView::forgetPositions() {
+void ConversationView::forgetPositions() {
   for (auto& line : conversation.lines) {
     line->top = -1;
     line->left = -1;
   }
 }
 
-void KLV_MultiLineConversationView::layout() {
+void ConversationView::layout() {
   auto& lines = conversation.lines;
   const int n = conversation.lineCount();
   lastRowSet_ = false;
   for (int i = n - 2; i >= 0; --i) {
-    KLV_ConversationLine& line = *lines[i];
+    ConversationLine& line = *lines[i];
     if (line.height != -1) break;
     setLineFont(line);
     measureLine(line, wrapWidth(fl_height()));
@@ -188,7 +188,7 @@ void KLV_MultiLineConversationView::layout() {
   contentWidth_ = w() - 6;
   contentHeight_ = 0;
   for (int i = 0; i < n - 1; ++i) {
-    const KLV_ConversationLine& line = *lines[i];
+    const ConversationLine& line = *lines[i];
     if (line.width > contentWidth_) contentWidth_ = static_cast<int>(line.width * 1.02);
     if (line.height > 0) contentHeight_ += line.height;
   }
@@ -212,11 +212,11 @@ void KLV_MultiLineConversationView::layout() {
 // A resize may leave the end of the line above the band on a row of its
 // own; the current line and that line are joined first so that the second
 // half can bring the last visual row back down into the band.
-void KLV_MultiLineConversationView::reflowFirstHalf() {
+void ConversationView::reflowFirstHalf() {
   if (!reflowPending_ || conversation.lineCount() < 2) return;
   auto& lines = conversation.lines;
-  KLV_ConversationLine& above = *lines[lines.size() - 2];
-  KLV_ConversationLine& current = *lines.back();
+  ConversationLine& above = *lines[lines.size() - 2];
+  ConversationLine& current = *lines.back();
   if (above.direction() == current.direction()) {
     above.text.append(current.text, 1, std::string::npos);
     above.markUnmeasured();
@@ -227,15 +227,15 @@ void KLV_MultiLineConversationView::reflowFirstHalf() {
   }
 }
 
-bool KLV_MultiLineConversationView::reflowSecondHalf() {
+bool ConversationView::reflowSecondHalf() {
   if (!reflowPending_ || conversation.lineCount() < 2) return false;
   reflowPending_ = false;
   auto& lines = conversation.lines;
-  KLV_ConversationLine& above = *lines[lines.size() - 2];
+  ConversationLine& above = *lines[lines.size() - 2];
   int k = lastRowSet_ ? lastRowOffset_ + 1 : 0;  // index into text
   if (k > 1) {
     if (k < above.length() && above.text[k] == static_cast<char>(kLineFeed)) ++k;
-    KLV_ConversationLine& current = *lines.back();
+    ConversationLine& current = *lines.back();
     if (k < above.length()) {
       current.text.append(above.text, k, std::string::npos);
       above.text.resize(k);
@@ -249,8 +249,8 @@ bool KLV_MultiLineConversationView::reflowSecondHalf() {
   return true;
 }
 
-bool KLV_MultiLineConversationView::drawBand() {
-  KLV_ConversationLine& current = conversation.currentLine();
+bool ConversationView::drawBand() {
+  ConversationLine& current = conversation.currentLine();
   fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace,
           display_.currentSize);
   const int fh = fl_height();
@@ -278,9 +278,9 @@ bool KLV_MultiLineConversationView::drawBand() {
   return overflow;
 }
 
-void KLV_MultiLineConversationView::drawHistory() {
+void ConversationView::drawHistory() {
   forgetPositions();
-  KLV_ConversationLine& current = conversation.currentLine();
+  ConversationLine& current = conversation.currentLine();
   fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace,
           display_.currentSize);
   const int fh = fl_height();
@@ -295,7 +295,7 @@ void KLV_MultiLineConversationView::drawHistory() {
   const int clipTop = y() + 3;
   const int clipBottom = y() + h() - 7 - fh;
   for (int i = conversation.lineCount() - 2; i >= 0; --i) {
-    KLV_ConversationLine& line = *conversation.lines[i];
+    ConversationLine& line = *conversation.lines[i];
     setLineFont(line);
     const int rowHeight = fl_height();
     if (line.height == -1) measureLine(line, wrapWidth(rowHeight));
@@ -334,14 +334,14 @@ void KLV_MultiLineConversationView::drawHistory() {
   fl_pop_clip();
 }
 
-void KLV_MultiLineConversationView::wrapCurrentLine() {
+void ConversationView::wrapCurrentLine() {
   conversation.startNewLine();
   conversation.splitCurrentLine();
   conversation.joinAfterSplit();
   relayout();
 }
 
-void KLV_MultiLineConversationView::draw() {
+void ConversationView::draw() {
   const bool currentOnly = (damage() & ~FL_DAMAGE_USER1) == 0;
   for (int pass = 0; pass < 2; ++pass) {
     const bool full = pass > 0 || !currentOnly;
@@ -364,9 +364,9 @@ void KLV_MultiLineConversationView::draw() {
   }
 }
 
-bool KLV_MultiLineConversationView::hitTest(int px, int py, int& lineIndex, int& ch) {
+bool ConversationView::hitTest(int px, int py, int& lineIndex, int& ch) {
   for (int i = 0; i < conversation.lineCount(); ++i) {
-    KLV_ConversationLine& line = *conversation.lines[i];
+    ConversationLine& line = *conversation.lines[i];
     if (line.top < 0 || py < line.top || py > line.top + line.height) continue;
     setLineFont(line);
     const std::string utf8 = lineUtf8(line);
@@ -382,7 +382,7 @@ bool KLV_MultiLineConversationView::hitTest(int px, int py, int& lineIndex, int&
   return false;
 }
 
-int KLV_MultiLineConversationView::handle(int event) {
+int ConversationView::handle(int event) {
   switch (event) {
     case FL_PUSH: {
       int line = 0, ch = 0;
@@ -425,7 +425,7 @@ int KLV_MultiLineConversationView::handle(int event) {
 
 // --- Typing and sending ---------------------------------------------------------
 
-bool KLV_MultiLineConversationView::sendCharacterLocked(unsigned char ch, bool& structure) {
+bool ConversationView::sendCharacterLocked(unsigned char ch, bool& structure) {
   if (isSendable(ch)) {
     queueLocked(ch);
     structure |= conversation.addSent(ch == kCarriageReturn ? kLineFeed : ch);
@@ -440,7 +440,7 @@ bool KLV_MultiLineConversationView::sendCharacterLocked(unsigned char ch, bool& 
 
 // "@" has no Baudot code: it is spelled out, "(at)" in English and "(a)" in
 // French, both on the line and on screen.
-void KLV_MultiLineConversationView::atSignLocked(bool& structure) {
+void ConversationView::atSignLocked(bool& structure) {
   std::string spelled = currentLanguage() == kLanguageEnglish ? "(at)" : "(a)";
   for (char c : spelled) {
     const auto ch = static_cast<unsigned char>(c);
@@ -449,7 +449,7 @@ void KLV_MultiLineConversationView::atSignLocked(bool& structure) {
   }
 }
 
-void KLV_MultiLineConversationView::afterSent(bool structure) {
+void ConversationView::afterSent(bool structure) {
   if (structure) {
     conversation.joinAfterSplit();
     relayout();
@@ -460,7 +460,7 @@ void KLV_MultiLineConversationView::afterSent(bool structure) {
   }
 }
 
-int KLV_MultiLineConversationView::handleKey() {
+int ConversationView::handleKey() {
   const int key = Fl::event_key();
   const int state = Fl::event_state();
   if (state & FL_ALT) {
@@ -538,7 +538,7 @@ int KLV_MultiLineConversationView::handleKey() {
   return 0;
 }
 
-void KLV_MultiLineConversationView::handlePaste() {
+void ConversationView::handlePaste() {
   if (modem_) {
     const std::string bytes = utf8ToCp1252(std::string(Fl::event_text(),
                                                        static_cast<size_t>(Fl::event_length())));
@@ -556,7 +556,7 @@ void KLV_MultiLineConversationView::handlePaste() {
   }
 }
 
-bool KLV_MultiLineConversationView::clearConversation() {
+bool ConversationView::clearConversation() {
   if (!clearing && prompt_ && conversation.modified && getSettingBool("ConfirmEditCut", false)) {
     const MessageTexts& t = messageTexts();
     if (prompt_->choice(t.notSavedSaveChanges, t.no, t.yes, "") == 1) return false;
@@ -573,11 +573,11 @@ bool KLV_MultiLineConversationView::clearConversation() {
   return true;
 }
 
-std::string KLV_MultiLineConversationView::clipboardText(const KLV_Conversation& conversation) {
+std::string ConversationView::clipboardText(const Conversation& conversation) {
   std::string out;
   int previous = -1;
   for (int i = 0; i < conversation.lineCount(); ++i) {
-    const KLV_ConversationLine& line = *conversation.lines[i];
+    const ConversationLine& line = *conversation.lines[i];
     if (i > 0 && line.direction() != previous && !out.empty() &&
         out.back() != static_cast<char>(kLineFeed))
       out += "\r\n";
@@ -595,25 +595,25 @@ std::string KLV_MultiLineConversationView::clipboardText(const KLV_Conversation&
 
 // --- The modem's queues ------------------------------------------------------------
 
-bool KLV_MultiLineConversationView::lockModem() {
+bool ConversationView::lockModem() {
   if (!modem_) return false;
   modem_->mutex().lock();
   return true;
 }
 
-void KLV_MultiLineConversationView::unlockModem() { modem_->mutex().unlock(); }
+void ConversationView::unlockModem() { modem_->mutex().unlock(); }
 
-void KLV_MultiLineConversationView::queueLocked(unsigned char ch) {
+void ConversationView::queueLocked(unsigned char ch) {
   modem_->sendQueue.push_back(QueuedChar{ch, QueuedChar::kTyped});
 }
 
-void KLV_MultiLineConversationView::emptySendQueueLocked() { modem_->sendQueue.clear(); }
+void ConversationView::emptySendQueueLocked() { modem_->sendQueue.clear(); }
 
-void KLV_MultiLineConversationView::forceLetters() {
+void ConversationView::forceLetters() {
   if (modem_) modem_->forceLetters();
 }
 
-bool KLV_MultiLineConversationView::pumpReceived() {
+bool ConversationView::pumpReceived() {
   if (!lockModem()) return false;
   std::vector<QueuedChar> received = modem_->takeReceived();
   unlockModem();
@@ -635,7 +635,7 @@ bool KLV_MultiLineConversationView::pumpReceived() {
   return true;
 }
 
-int KLV_MultiLineConversationView::stopSending() {
+int ConversationView::stopSending() {
   if (!lockModem()) return 0;
   auto& queue = modem_->sendQueue;
   size_t taken = 0;

@@ -1,4 +1,4 @@
-// KLV_FontMenuButton: the "Change Font" and print font menu buttons of
+// FontMenuButton: the "Change Font" and print font menu buttons of
 // Personal Preferences. One class builds the three menus that exist:
 //  - Preview: "Color...", "Capitals", "Font" (Helvetica, Courier, Times,
 //    each drawn in its font), "Style" (Normal, Bold, Italic, Italic + Bold,
@@ -20,7 +20,7 @@
 
 namespace quelto {
 
-class KLV_FontMenuButton : public Fl_Menu_Button {
+class FontMenuButton : public Fl_Menu_Button {
 public:
     enum class Kind { Preview, Bottom, Print };
 
@@ -35,8 +35,8 @@ public:
 
     static constexpr int kItemLabelSize = 14;
 
-    KLV_FontMenuButton(int x, int y, int w, int h, const char* label = nullptr);
-    ~KLV_FontMenuButton() override;
+    FontMenuButton(int x, int y, int w, int h, const char* label = nullptr);
+    ~FontMenuButton() override;
 
     // Replaces the items with the menu of that kind. The translator's results
     // must live as long as the menu (translate() gives static texts).

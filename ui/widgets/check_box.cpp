@@ -1,15 +1,15 @@
-#include "ui/widgets/klv_checkbox.h"
+#include "ui/widgets/check_box.h"
 
 #include <FL/Enumerations.H>
 #include <FL/fl_draw.H>
 
 namespace quelto {
 
-KLV_CheckBox::KLV_CheckBox(int x, int y, int w, int h, const char* label) : Fl_Button(x, y, w, h, label) {}
+CheckBox::CheckBox(int x, int y, int w, int h, const char* label) : Fl_Button(x, y, w, h, label) {}
 
-KLV_CheckBox::~KLV_CheckBox() = default;
+CheckBox::~CheckBox() = default;
 
-void KLV_CheckBox::draw() {
+void CheckBox::draw() {
     Fl_Button::draw();
     if (!value()) return;
     const int x1 = static_cast<int>(x() + 0.2 * w());

@@ -1,4 +1,4 @@
-#include "ui/widgets/klv_color_menu.h"
+#include "ui/widgets/colour_menu.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -8,7 +8,7 @@ namespace quelto {
 
 namespace {
 
-constexpr int kColorCount = KLV_ColorMenu::kColumns * KLV_ColorMenu::kRows;
+constexpr int kColorCount = ColourMenu::kColumns * ColourMenu::kRows;
 constexpr int kCellSize = 15;
 // Keeps a cell and the frame around it clear of the screen's far edges.
 constexpr int kScreenMargin = 18;
@@ -21,7 +21,7 @@ int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 }  // namespace
 
-KLV_ColorMenu::KLV_ColorMenu(int initialColor)
+ColourMenu::ColourMenu(int initialColor)
     : Fl_Window(kWidth, kHeight), initial_(initialColor), selected_(initialColor), drawn_(initialColor) {
     end();
     // Borderless and placed exactly where asked, like a pop-up menu: the
@@ -30,16 +30,16 @@ KLV_ColorMenu::KLV_ColorMenu(int initialColor)
     set_modal();
 }
 
-KLV_ColorMenu::~KLV_ColorMenu() = default;
+ColourMenu::~ColourMenu() = default;
 
-std::optional<int> KLV_ColorMenu::colorAt(int x, int y) {
+std::optional<int> ColourMenu::colorAt(int x, int y) {
     const int column = floorDiv(x - kGridInset, kCellStep);
     const int row = floorDiv(y - kGridInset, kCellStep);
     if (column < 0 || column >= kColumns || row < 0 || row >= kRows) return std::nullopt;
     return row * kColumns + column;
 }
 
-void KLV_ColorMenu::placeUnderMouse(int mouseX, int mouseY) {
+void ColourMenu::placeUnderMouse(int mouseX, int mouseY) {
     if (!inGrid(initial_)) {
         position(mouseX - w() / 2, mouseY - h() / 2);
         return;
@@ -47,7 +47,7 @@ void KLV_ColorMenu::placeUnderMouse(int mouseX, int mouseY) {
     position(mouseX - kCellStep * (initial_ % kColumns) - 11, mouseY - kCellStep * (initial_ / kColumns) - 11);
 }
 
-void KLV_ColorMenu::drawCell(int color) {
+void ColourMenu::drawCell(int color) {
     if (!inGrid(color)) return;
     const int cx = cellX(color), cy = cellY(color);
     if (color == selected_) {
@@ -57,7 +57,7 @@ void KLV_ColorMenu::drawCell(int color) {
     }
 }
 
-void KLV_ColorMenu::draw() {
+void ColourMenu::draw() {
     if (damage() == FL_DAMAGE_CHILD) {
         // Only the selection moved: the old cell loses its frame, the new one gains it.
         drawCell(drawn_);
@@ -69,14 +69,14 @@ void KLV_ColorMenu::draw() {
     drawn_ = selected_;
 }
 
-void KLV_ColorMenu::select(int color) {
+void ColourMenu::select(int color) {
     if (color == selected_) return;
     selected_ = color;
     damage(FL_DAMAGE_CHILD);
     keepSelectionOnScreen();
 }
 
-void KLV_ColorMenu::keepSelectionOnScreen() {
+void ColourMenu::keepSelectionOnScreen() {
     if (!inGrid(selected_)) return;
     const int cx = cellX(selected_), cy = cellY(selected_);
     int nx = x(), ny = y();
@@ -87,7 +87,7 @@ void KLV_ColorMenu::keepSelectionOnScreen() {
     if (nx != x() || ny != y()) position(nx, ny);
 }
 
-int KLV_ColorMenu::handle(int event) {
+int ColourMenu::handle(int event) {
     switch (event) {
     case FL_PUSH:
     case FL_DRAG: {
@@ -129,7 +129,7 @@ int KLV_ColorMenu::handle(int event) {
     }
 }
 
-int KLV_ColorMenu::run() {
+int ColourMenu::run() {
     show();
     Fl::grab(this);
     while (!done_ && shown()) Fl::wait();
@@ -139,7 +139,7 @@ int KLV_ColorMenu::run() {
 }
 
 int chooseColor(int initialColor, std::optional<ScreenPoint> at) {
-    KLV_ColorMenu menu(initialColor);
+    ColourMenu menu(initialColor);
     if (at) {
         menu.position(at->x, at->y);
     } else {

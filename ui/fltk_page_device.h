@@ -56,7 +56,7 @@ class FltkPageDevice : public PageDevice {
 // Lays the conversation out into an A4 PostScript file at `path` (replaced
 // as a whole, the old file kept on failure). False when the file could not
 // be written or the toolkit refused the job.
-bool printConversationToPostScript(const std::string& path, const KLV_Conversation& conversation,
+bool printConversationToPostScript(const std::string& path, const Conversation& conversation,
                                    const Profile& profile);
 
 }  // namespace quelto

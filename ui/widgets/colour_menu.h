@@ -1,4 +1,4 @@
-// KLV_ColorMenu: a borderless pop-up grid of the toolkit's 256 colours from
+// ColourMenu: a borderless pop-up grid of the toolkit's 256 colours from
 // which the user picks one with the mouse or the arrow keys.
 //
 // Colour c lies in column c % 8 and row c / 8 of an 8 x 32 grid whose cells
@@ -16,7 +16,7 @@
 
 namespace quelto {
 
-class KLV_ColorMenu : public Fl_Window {
+class ColourMenu : public Fl_Window {
 public:
     static constexpr int kWidth = 121;
     static constexpr int kHeight = 457;
@@ -27,8 +27,8 @@ public:
 
     // initialColor may lie outside 0..255: the grid then shows no selection
     // and Escape gives that value back unchanged.
-    explicit KLV_ColorMenu(int initialColor);
-    ~KLV_ColorMenu() override;
+    explicit ColourMenu(int initialColor);
+    ~ColourMenu() override;
 
     int initialColor() const { return initial_; }
     int selectedColor() const { return selected_; }

@@ -1,4 +1,4 @@
-#include "conversation/fltk_page_device.h"
+#include "ui/fltk_page_device.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "conversation/safe_file.h"
-#include "conversation/text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 
@@ -82,7 +82,7 @@ void FltkPageDevice::startPage() { device_.start_page(); }
 
 void FltkPageDevice::endPage() { device_.end_page(); }
 
-bool printConversationToPostScript(const std::string& path, const KLV_Conversation& conversation,
+bool printConversationToPostScript(const std::string& path, const Conversation& conversation,
                                    const Profile& profile) {
   // The toolkit writes the document to a stream; keep it in memory and put
   // it in place in one step, so an old file survives a failed print.

@@ -1,4 +1,4 @@
-// KLV_CheckBox: the check box of every dialog. A button (give it the toggle
+// CheckBox: the check box of every dialog. A button (give it the toggle
 // type for a check box, or FL_RADIO_BUTTON for a pair of exclusive choices)
 // drawn as usual, with a black cross over it while its value is set.
 #pragma once
@@ -7,10 +7,10 @@
 
 namespace quelto {
 
-class KLV_CheckBox : public Fl_Button {
+class CheckBox : public Fl_Button {
 public:
-    KLV_CheckBox(int x, int y, int w, int h, const char* label = nullptr);
-    ~KLV_CheckBox() override;
+    CheckBox(int x, int y, int w, int h, const char* label = nullptr);
+    ~CheckBox() override;
 
 protected:
     void draw() override;

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "conversation/conversation.h"
-#include "conversation/fltk_page_device.h"
-#include "conversation/text_encoding.h"
-#include "scratch_env.h"
+#include "ui/fltk_page_device.h"
+#include "text/text_encoding.h"
+#include "tests/conversation/scratch_env.h"
 #include "settings/translation.h"
 
 namespace quelto {
@@ -34,7 +34,7 @@ TEST_F(PostScriptPrint, ThreePageConversationRendersWithGhostscript) {
   Profile profile;
   profile.firstName = "Ren\xc3\xa9";
   profile.lastName = "Lef\xc3\xa8vre";
-  KLV_Conversation c;
+  Conversation c;
   c.caller = utf8ToCp1252("Cabinet du Dr Fran\xc3\xa7ois");
   c.date = "9 d\xe9" "cembre 2026";
   c.notes = "Rendez-vous {annuel} \\ ordonnance";
@@ -74,7 +74,7 @@ TEST_F(PostScriptPrint, ThreePageConversationRendersWithGhostscript) {
 }
 
 TEST_F(PostScriptPrint, AFailedWriteKeepsTheOldFile) {
-  KLV_Conversation c;
+  Conversation c;
   Profile profile;
   EXPECT_FALSE(printConversationToPostScript(path("missing/out.ps"), c, profile));
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>  // before the toolkit headers, which bring in X11 macros
 
-#include "ui/widgets/klv_vumeter_led.h"
+#include "ui/widgets/level_meter.h"
 
 #include "tests/widgets/widget_test_support.h"
 
@@ -15,9 +15,9 @@ using test::rgbOf;
 class VuMeterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        KLV_VuMeterLed::setThresholds(KLV_VuMeterLed::kDefaultOffset, KLV_VuMeterLed::kDefaultFactor);
+        LevelMeter::setThresholds(LevelMeter::kDefaultOffset, LevelMeter::kDefaultFactor);
         win.begin();
-        meter = new KLV_VuMeterLed(10, 10, 69, 20, "Signal");
+        meter = new LevelMeter(10, 10, 69, 20, "Signal");
         meter->box(FL_ROUND_UP_BOX);
         meter->color(FL_BLACK);
         meter->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
@@ -29,14 +29,14 @@ protected:
         test::showAndDraw(win);
         Pixels px(win, meter->x(), meter->y(), meter->w(), meter->h());
         int count = 0;
-        for (int i = 0; i < KLV_VuMeterLed::kSegments; ++i) {
+        for (int i = 0; i < LevelMeter::kSegments; ++i) {
             if (px.at(meter->x() + 2 + 4 * i + 1, meter->y() + meter->h() / 2) == rgbOf(FL_RED)) ++count;
         }
         return count;
     }
 
     Fl_Window win{100, 40};
-    KLV_VuMeterLed* meter = nullptr;
+    LevelMeter* meter = nullptr;
 };
 
 TEST_F(VuMeterTest, SegmentsLightOnlyAboveTheirThreshold) {
@@ -53,7 +53,7 @@ TEST_F(VuMeterTest, SegmentsLightOnlyAboveTheirThreshold) {
 }
 
 TEST_F(VuMeterTest, ThresholdsComeFromTheSettings) {
-    KLV_VuMeterLed::setThresholds(10, 5.0);
+    LevelMeter::setThresholds(10, 5.0);
     meter->value(10);
     EXPECT_EQ(meter->litSegments(), 0);
     meter->value(21);  // above 10, 15 and 20
@@ -70,14 +70,14 @@ TEST_F(VuMeterTest, WithoutSignalTheBarIsAPlainBoxInTheStateColour) {
 
 TEST_F(VuMeterTest, TwoClicksReturnToTheFirstModeAndTheLampBackgroundIsFilledOnce) {
     test::showAndDraw(win);
-    ASSERT_EQ(meter->mode(), KLV_VuMeterLed::BarMode);
+    ASSERT_EQ(meter->mode(), LevelMeter::BarMode);
     Fl::e_x = meter->x() + 5;
     Fl::e_y = meter->y() + 5;
     meter->handle(FL_PUSH);
     meter->handle(FL_RELEASE);
-    EXPECT_EQ(meter->mode(), KLV_VuMeterLed::LampModeRepaint);
+    EXPECT_EQ(meter->mode(), LevelMeter::LampModeRepaint);
     test::showAndDraw(win);
-    EXPECT_EQ(meter->mode(), KLV_VuMeterLed::LampMode);
+    EXPECT_EQ(meter->mode(), LevelMeter::LampMode);
     // The lamp sits at the right end in the state colour; the label area was
     // cleared to the selection colour.
     meter->color(FL_YELLOW);
@@ -90,11 +90,11 @@ TEST_F(VuMeterTest, TwoClicksReturnToTheFirstModeAndTheLampBackgroundIsFilledOnc
 
     meter->handle(FL_PUSH);
     meter->handle(FL_RELEASE);
-    EXPECT_EQ(meter->mode(), KLV_VuMeterLed::BarMode);
+    EXPECT_EQ(meter->mode(), LevelMeter::BarMode);
 }
 
 TEST_F(VuMeterTest, TheLampLabelLooksTheSameAfterManyStatusChanges) {
-    meter->mode(KLV_VuMeterLed::LampMode);
+    meter->mode(LevelMeter::LampMode);
     test::showAndDraw(win);
     const int labelW = meter->w() - meter->h() - 1;
     const Pixels first(win, meter->x(), meter->y(), labelW, meter->h());
@@ -112,15 +112,15 @@ TEST_F(VuMeterTest, TheLampLabelLooksTheSameAfterManyStatusChanges) {
 }
 
 TEST(VuMeterMode, StoredValuesAreTakenAsKnownModes) {
-    KLV_VuMeterLed meter(0, 0, 69, 20);
+    LevelMeter meter(0, 0, 69, 20);
     struct Case {
         int stored;
         int mode;
-    } cases[] = {{0, KLV_VuMeterLed::BarMode},
-                 {1, KLV_VuMeterLed::LampMode},
-                 {2, KLV_VuMeterLed::LampMode},
-                 {7, KLV_VuMeterLed::BarMode},
-                 {-1, KLV_VuMeterLed::BarMode}};
+    } cases[] = {{0, LevelMeter::BarMode},
+                 {1, LevelMeter::LampMode},
+                 {2, LevelMeter::LampMode},
+                 {7, LevelMeter::BarMode},
+                 {-1, LevelMeter::BarMode}};
     for (const Case& c : cases) {
         meter.restoreMode(c.stored);
         EXPECT_EQ(meter.mode(), c.mode) << "stored " << c.stored;

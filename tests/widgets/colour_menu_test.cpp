@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>  // before the toolkit headers, which bring in X11 macros
 
-#include "ui/widgets/klv_color_menu.h"
+#include "ui/widgets/colour_menu.h"
 
 #include "tests/widgets/widget_test_support.h"
 
@@ -9,12 +9,12 @@
 namespace quelto {
 namespace {
 
-int pressKey(KLV_ColorMenu& menu, int key) {
+int pressKey(ColourMenu& menu, int key) {
     Fl::e_keysym = key;
     return menu.handle(FL_KEYBOARD);
 }
 
-void mouse(KLV_ColorMenu& menu, int event, int windowX, int windowY) {
+void mouse(ColourMenu& menu, int event, int windowX, int windowY) {
     Fl::e_x_root = menu.x() + windowX;
     Fl::e_y_root = menu.y() + windowY;
     Fl::e_x = windowX;
@@ -33,7 +33,7 @@ TEST(ColorMenu, ArrowKeysStopAtTheEdgesOfTheGrid) {
         {100, FL_Down, 108}, {100, FL_Up, 92},
     };
     for (const Case& c : cases) {
-        KLV_ColorMenu menu(c.from);
+        ColourMenu menu(c.from);
         menu.position(300, 100);
         EXPECT_EQ(pressKey(menu, c.key), 1);
         EXPECT_EQ(menu.selectedColor(), c.to) << "from " << c.from << " key " << c.key;
@@ -42,7 +42,7 @@ TEST(ColorMenu, ArrowKeysStopAtTheEdgesOfTheGrid) {
 }
 
 TEST(ColorMenu, EscapeAfterMovingGivesBackTheInitialColour) {
-    KLV_ColorMenu menu(42);
+    ColourMenu menu(42);
     menu.position(300, 100);
     pressKey(menu, FL_Down);
     pressKey(menu, FL_Right);
@@ -53,7 +53,7 @@ TEST(ColorMenu, EscapeAfterMovingGivesBackTheInitialColour) {
 }
 
 TEST(ColorMenu, ReturnKeepsTheSelectionAndOtherKeysAreNotTaken) {
-    KLV_ColorMenu menu(42);
+    ColourMenu menu(42);
     menu.position(300, 100);
     EXPECT_EQ(pressKey(menu, 'a'), 0);
     EXPECT_FALSE(menu.done());
@@ -64,7 +64,7 @@ TEST(ColorMenu, ReturnKeepsTheSelectionAndOtherKeysAreNotTaken) {
 }
 
 TEST(ColorMenu, MouseSelectsTheCellUnderItAndOutsideGivesTheInitialColour) {
-    KLV_ColorMenu menu(42);
+    ColourMenu menu(42);
     menu.position(300, 100);
     mouse(menu, FL_PUSH, 4 + 14 * 3 + 5, 4 + 14 * 20 + 5);  // column 3, row 20
     EXPECT_EQ(menu.selectedColor(), 163);
@@ -86,39 +86,39 @@ TEST(ColorMenu, MouseSelectsTheCellUnderItAndOutsideGivesTheInitialColour) {
 TEST(ColorMenu, WindowMovesSoThatTheSelectedCellStaysOnTheScreen) {
     const int sw = Fl::w(), sh = Fl::h();
     {
-        KLV_ColorMenu menu(0);
+        ColourMenu menu(0);
         menu.position(sw - 30, 100);  // cell 0 (x + 4) and its margin still fit
         pressKey(menu, FL_Right);     // cell 1 (x + 18) and its margin do not
-        EXPECT_EQ(menu.x(), sw - KLV_ColorMenu::cellX(1) - 18);
+        EXPECT_EQ(menu.x(), sw - ColourMenu::cellX(1) - 18);
         EXPECT_EQ(menu.y(), 100);
         pressKey(menu, FL_Left);  // back to cell 0: no move needed
-        EXPECT_EQ(menu.x(), sw - KLV_ColorMenu::cellX(1) - 18);
+        EXPECT_EQ(menu.x(), sw - ColourMenu::cellX(1) - 18);
     }
     {
-        KLV_ColorMenu menu(200);
-        menu.position(100, sh - KLV_ColorMenu::cellY(200) - 30);
+        ColourMenu menu(200);
+        menu.position(100, sh - ColourMenu::cellY(200) - 30);
         pressKey(menu, FL_Down);
-        EXPECT_EQ(menu.y(), sh - KLV_ColorMenu::cellY(208) - 18);
+        EXPECT_EQ(menu.y(), sh - ColourMenu::cellY(208) - 18);
     }
     {
-        KLV_ColorMenu menu(9);
+        ColourMenu menu(9);
         menu.position(-100, -150);
         pressKey(menu, FL_Left);  // colour 8: column 0, row 1
-        EXPECT_EQ(menu.x(), 4 - KLV_ColorMenu::cellX(8));
-        EXPECT_EQ(menu.y(), 4 - KLV_ColorMenu::cellY(8));
+        EXPECT_EQ(menu.x(), 4 - ColourMenu::cellX(8));
+        EXPECT_EQ(menu.y(), 4 - ColourMenu::cellY(8));
     }
 }
 
 TEST(ColorMenu, OpensWithTheInitialCellUnderTheMouse) {
-    KLV_ColorMenu inGrid(19);  // column 3, row 2
+    ColourMenu inGrid(19);  // column 3, row 2
     inGrid.placeUnderMouse(500, 400);
     EXPECT_EQ(inGrid.x(), 500 - 14 * 3 - 11);
     EXPECT_EQ(inGrid.y(), 400 - 14 * 2 - 11);
 
-    KLV_ColorMenu outside(300);
+    ColourMenu outside(300);
     outside.placeUnderMouse(500, 400);
-    EXPECT_EQ(outside.x(), 500 - KLV_ColorMenu::kWidth / 2);
-    EXPECT_EQ(outside.y(), 400 - KLV_ColorMenu::kHeight / 2);
+    EXPECT_EQ(outside.x(), 500 - ColourMenu::kWidth / 2);
+    EXPECT_EQ(outside.y(), 400 - ColourMenu::kHeight / 2);
 }
 
 // Drives the real modal loop: the keys reach the window that holds the grab.
@@ -156,19 +156,19 @@ TEST(ChooseColor, RunsModallyAndReturnsTheChoice) {
 }
 
 TEST(ChooseColor, DrawsTheGridWithTheSelectedCellSunken) {
-    KLV_ColorMenu menu(3);
+    ColourMenu menu(3);
     menu.position(50, 60);
     test::showAndDraw(menu);
     const auto inner = [](const test::Pixels& px, int c) {
-        return px.at(KLV_ColorMenu::cellX(c) + 1, KLV_ColorMenu::cellY(c) + 7);
+        return px.at(ColourMenu::cellX(c) + 1, ColourMenu::cellY(c) + 7);
     };
     test::Pixels px(menu, 0, 0, menu.w(), menu.h());
     // The centre of every cell shows its colour.
     for (int c : {0, 1, 7, 8, 63, 128, 196, 255}) {
-        EXPECT_EQ(px.at(KLV_ColorMenu::cellX(c) + 7, KLV_ColorMenu::cellY(c) + 7), test::rgbOf(c)) << c;
+        EXPECT_EQ(px.at(ColourMenu::cellX(c) + 7, ColourMenu::cellY(c) + 7), test::rgbOf(c)) << c;
     }
     // A plain cell is flat inside its black frame; the selected one is sunken.
-    EXPECT_EQ(px.at(KLV_ColorMenu::cellX(4), KLV_ColorMenu::cellY(4) + 7), test::rgbOf(FL_BLACK));
+    EXPECT_EQ(px.at(ColourMenu::cellX(4), ColourMenu::cellY(4) + 7), test::rgbOf(FL_BLACK));
     EXPECT_EQ(inner(px, 4), test::rgbOf(4));
     EXPECT_NE(inner(px, 3), test::rgbOf(3));
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>  // before the toolkit headers, which bring in X11 macros
 
-#include "ui/widgets/klv_checkbox.h"
+#include "ui/widgets/check_box.h"
 
 #include "tests/widgets/widget_test_support.h"
 
@@ -14,7 +14,7 @@ using test::rgbOf;
 
 TEST(CheckBox, CrossIsDrawnOnlyWhileSet) {
     Fl_Window win(60, 60);
-    auto* box = new KLV_CheckBox(20, 20, 15, 15);
+    auto* box = new CheckBox(20, 20, 15, 15);
     box->type(FL_TOGGLE_BUTTON);
     box->down_box(FL_DOWN_BOX);
     box->color(FL_WHITE);

@@ -1,4 +1,4 @@
-// Fl_RoundedTabs: a tab group whose tabs are rounded rectangles. Each child
+// RoundedTabs: a tab group whose tabs are rounded rectangles. Each child
 // is one page; its label is its tab's text and its colour fills its tab.
 //
 // The tabs sit in the strip that the pages leave free at the top of the
@@ -18,7 +18,7 @@
 
 namespace quelto {
 
-class Fl_RoundedTabs : public Fl_Group {
+class RoundedTabs : public Fl_Group {
 public:
     static constexpr int kMaxPages = 128;
     static constexpr int kSlope = 8;        // the slope constant of the layout
@@ -34,8 +34,8 @@ public:
         std::array<int, kMaxPages> width{};         // tab i's own width (may exceed its span when squeezed)
     };
 
-    Fl_RoundedTabs(int x, int y, int w, int h, const char* label = nullptr);
-    ~Fl_RoundedTabs() override;
+    RoundedTabs(int x, int y, int w, int h, const char* label = nullptr);
+    ~RoundedTabs() override;
 
     // The current page. When none is set, the first visible child becomes
     // current and every later child is hidden; with no visible child the

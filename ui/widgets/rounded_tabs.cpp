@@ -1,4 +1,4 @@
-#include "ui/widgets/fl_rounded_tabs.h"
+#include "ui/widgets/rounded_tabs.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -16,13 +16,13 @@ constexpr Fl_Color kDarkEdge = 39;
 constexpr int kTabShrink = 10;
 }  // namespace
 
-Fl_RoundedTabs::Fl_RoundedTabs(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label) {
+RoundedTabs::RoundedTabs(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label) {
     box(FL_THIN_UP_BOX);
 }
 
-Fl_RoundedTabs::~Fl_RoundedTabs() = default;
+RoundedTabs::~RoundedTabs() = default;
 
-int Fl_RoundedTabs::tabHeight() const {
+int RoundedTabs::tabHeight() const {
     int top = h();
     int bottom = y();
     for (int i = 0; i < children(); ++i) {
@@ -36,7 +36,7 @@ int Fl_RoundedTabs::tabHeight() const {
     return std::max(0, top - inset);
 }
 
-Fl_RoundedTabs::TabLayout Fl_RoundedTabs::tabLayout() {
+RoundedTabs::TabLayout RoundedTabs::tabLayout() {
     TabLayout t;
     t.height = tabHeight();
     t.count = std::min(children(), kMaxPages);
@@ -76,7 +76,7 @@ Fl_RoundedTabs::TabLayout Fl_RoundedTabs::tabLayout() {
     return t;
 }
 
-Fl_Widget* Fl_RoundedTabs::value() {
+Fl_Widget* RoundedTabs::value() {
     if (value_ && find(value_) < children() && value_->visible()) return value_;
     value_ = nullptr;
     for (int i = 0; i < children(); ++i) {
@@ -94,7 +94,7 @@ Fl_Widget* Fl_RoundedTabs::value() {
     return value_;
 }
 
-bool Fl_RoundedTabs::value(Fl_Widget* page) {
+bool RoundedTabs::value(Fl_Widget* page) {
     Fl_Widget* previous = value();
     if (!page || page == previous || find(page) >= children()) return false;
     page->show();
@@ -105,7 +105,7 @@ bool Fl_RoundedTabs::value(Fl_Widget* page) {
     return true;
 }
 
-Fl_Widget* Fl_RoundedTabs::which(int eventX, int eventY) {
+Fl_Widget* RoundedTabs::which(int eventX, int eventY) {
     const TabLayout t = tabLayout();
     const int H = t.height;
     if (H == 0) return nullptr;
@@ -124,14 +124,14 @@ Fl_Widget* Fl_RoundedTabs::which(int eventX, int eventY) {
     return nullptr;
 }
 
-void Fl_RoundedTabs::setPush(Fl_Widget* page) {
+void RoundedTabs::setPush(Fl_Widget* page) {
     if (push_ == page) return;
     const Fl_Widget* current = value();
     if ((push_ && push_ != current) || (page && page != current)) damage(FL_DAMAGE_EXPOSE);
     push_ = page;
 }
 
-int Fl_RoundedTabs::handle(int event) {
+int RoundedTabs::handle(int event) {
     switch (event) {
     case FL_PUSH: {
         const int H = tabHeight();
@@ -160,7 +160,7 @@ int Fl_RoundedTabs::handle(int event) {
     }
 }
 
-void Fl_RoundedTabs::draw() {
+void RoundedTabs::draw() {
     Fl_Widget* v = value();
     const TabLayout t = tabLayout();
     const int H = t.height;
@@ -189,7 +189,7 @@ void Fl_RoundedTabs::draw() {
     drawTab(tabX1(i), tabX2(i), t.width[i] - kTabShrink, H, child(i), TabPlace::Current);
 }
 
-void Fl_RoundedTabs::drawTab(int x1, int x2, int W, int H, Fl_Widget* page, TabPlace place) {
+void RoundedTabs::drawTab(int x1, int x2, int W, int H, Fl_Widget* page, TabPlace place) {
     if (x2 < x1 + W) {
         // Squeezed: show the tab whole on the side its label is read from.
         if (place == TabPlace::LeftOfCurrent) {

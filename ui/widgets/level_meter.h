@@ -1,4 +1,4 @@
-// KLV_VuMeterLed: the input-level meter at the right end of the main window's
+// LevelMeter: the input-level meter at the right end of the main window's
 // bottom line.
 //
 // Two looks, switched by clicking the meter:
@@ -23,7 +23,7 @@
 
 namespace quelto {
 
-class KLV_VuMeterLed : public Fl_Box {
+class LevelMeter : public Fl_Box {
 public:
     enum Mode : int {
         BarMode = 0,
@@ -34,8 +34,8 @@ public:
     static constexpr int kDefaultOffset = 0;
     static constexpr double kDefaultFactor = 12.0;
 
-    KLV_VuMeterLed(int x, int y, int w, int h, const char* label = nullptr);
-    ~KLV_VuMeterLed() override;
+    LevelMeter(int x, int y, int w, int h, const char* label = nullptr);
+    ~LevelMeter() override;
 
     int mode() const { return mode_; }
     void mode(int m) { mode_ = m; }

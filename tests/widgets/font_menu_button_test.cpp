@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>  // before the toolkit headers, which bring in X11 macros
 
-#include "ui/widgets/klv_font_menu_button.h"
+#include "ui/widgets/font_menu_button.h"
 
 #include <FL/Fl_Window.H>
 
@@ -10,7 +10,7 @@
 namespace quelto {
 namespace {
 
-using Choice = KLV_FontMenuButton::Choice;
+using Choice = FontMenuButton::Choice;
 using What = Choice::What;
 
 const char* identity(const char* english) { return english; }
@@ -21,7 +21,7 @@ const char* shout(const char* english) {
 }
 
 // The top-level and submenu item texts, in menu order.
-std::vector<std::string> texts(const KLV_FontMenuButton& m) {
+std::vector<std::string> texts(const FontMenuButton& m) {
     std::vector<std::string> out;
     for (int i = 0; i < m.size(); ++i)
         if (m.menu()[i].label()) out.push_back(m.menu()[i].label());
@@ -29,10 +29,10 @@ std::vector<std::string> texts(const KLV_FontMenuButton& m) {
 }
 
 TEST(FontMenuButton, TheThreeMenusHoldTheirItems) {
-    KLV_FontMenuButton preview(0, 0, 140, 25), bottom(0, 0, 140, 25), print(0, 0, 205, 35);
-    preview.build(KLV_FontMenuButton::Kind::Preview, identity);
-    bottom.build(KLV_FontMenuButton::Kind::Bottom, identity);
-    print.build(KLV_FontMenuButton::Kind::Print, identity);
+    FontMenuButton preview(0, 0, 140, 25), bottom(0, 0, 140, 25), print(0, 0, 205, 35);
+    preview.build(FontMenuButton::Kind::Preview, identity);
+    bottom.build(FontMenuButton::Kind::Bottom, identity);
+    print.build(FontMenuButton::Kind::Print, identity);
     const std::vector<std::string> sizes = {"8", "10", "11", "12", "14", "16", "17",
                                             "18", "20", "24", "25", "34", "36"};
     std::vector<std::string> expected = {"Color...", "Capitals", "Font", "Helvetica", "Courier", "Times",
@@ -45,19 +45,19 @@ TEST(FontMenuButton, TheThreeMenusHoldTheirItems) {
     expectedBottom.insert(expectedBottom.end(), sizes.begin(), sizes.end());
     EXPECT_EQ(texts(bottom), expectedBottom);
 
-    KLV_FontMenuButton translated(0, 0, 140, 25);
-    translated.build(KLV_FontMenuButton::Kind::Bottom, shout);
+    FontMenuButton translated(0, 0, 140, 25);
+    translated.build(FontMenuButton::Kind::Bottom, shout);
     EXPECT_EQ(texts(translated)[0], "<Color...>");
 }
 
 TEST(FontMenuButton, FontItemsAreDrawnInTheirFontAndEveryItemAtSize14) {
-    KLV_FontMenuButton m(0, 0, 140, 25);
-    m.build(KLV_FontMenuButton::Kind::Preview, identity);
+    FontMenuButton m(0, 0, 140, 25);
+    m.build(FontMenuButton::Kind::Preview, identity);
     for (int i = 0; i < m.size(); ++i) {
         const Fl_Menu_Item& it = m.menu()[i];
         if (!it.label()) continue;
         EXPECT_EQ(it.labelsize(), 14) << it.label();
-        const auto c = KLV_FontMenuButton::choiceOf(&it);
+        const auto c = FontMenuButton::choiceOf(&it);
         if (c && c->what == What::Family) {
             EXPECT_EQ(it.labelfont(), 4 * c->value) << it.label();
         }
@@ -68,14 +68,14 @@ TEST(FontMenuButton, FontItemsAreDrawnInTheirFontAndEveryItemAtSize14) {
 }
 
 TEST(FontMenuButton, MarkingShowsTheFaceSizeAndCapitals) {
-    KLV_FontMenuButton m(0, 0, 140, 25);
-    m.build(KLV_FontMenuButton::Kind::Print, identity);
+    FontMenuButton m(0, 0, 140, 25);
+    m.build(FontMenuButton::Kind::Print, identity);
     m.mark(9, 14, true);  // Times bold 14, capitals
     EXPECT_TRUE(m.capitals());
     EXPECT_EQ(m.checkedSize(), 14);
     int setFamilies = 0, setStyles = 0;
     for (int i = 0; i < m.size(); ++i) {
-        const auto c = KLV_FontMenuButton::choiceOf(&m.menu()[i]);
+        const auto c = FontMenuButton::choiceOf(&m.menu()[i]);
         if (!c || !m.menu()[i].value()) continue;
         if (c->what == What::Family) {
             ++setFamilies;
@@ -96,14 +96,14 @@ TEST(FontMenuButton, MarkingShowsTheFaceSizeAndCapitals) {
 
 TEST(FontMenuButton, PickingAnItemRunsTheButtonCallbackWithItsMeaning) {
     Fl_Window win(200, 100);
-    auto* m = new KLV_FontMenuButton(10, 10, 140, 25);
+    auto* m = new FontMenuButton(10, 10, 140, 25);
     win.end();
-    m->build(KLV_FontMenuButton::Kind::Preview, identity);
+    m->build(FontMenuButton::Kind::Preview, identity);
     m->mark(5, 18, false);
     std::vector<Choice> seen;
     m->callback(
         [](Fl_Widget* w, void* data) {
-            auto* button = static_cast<KLV_FontMenuButton*>(w);
+            auto* button = static_cast<FontMenuButton*>(w);
             if (auto c = button->choice()) static_cast<std::vector<Choice>*>(data)->push_back(*c);
         },
         &seen);
@@ -126,7 +126,7 @@ TEST(FontMenuButton, PickingAnItemRunsTheButtonCallbackWithItsMeaning) {
     // The toolkit moved the radio marks and the toggle before the callback.
     EXPECT_EQ(m->checkedSize(), 24);
     EXPECT_TRUE(m->capitals());
-    EXPECT_EQ(KLV_FontMenuButton::choiceOf(m->find_item("Font")), std::nullopt);
+    EXPECT_EQ(FontMenuButton::choiceOf(m->find_item("Font")), std::nullopt);
 }
 
 }  // namespace

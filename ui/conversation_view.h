@@ -1,4 +1,4 @@
-// KLV_MultiLineConversationView: the large widget of the main window that
+// ConversationView: the large widget of the main window that
 // shows the conversation and takes the user's typing.
 //
 // Finished text (the history) fills the upper area from the bottom up, each
@@ -52,17 +52,17 @@ struct ConversationDisplay {
   int bottomBackground = 0;  // BB, frame and bottom band
 };
 
-class KLV_MultiLineConversationView : public Fl_Widget {
+class ConversationView : public Fl_Widget {
  public:
-  KLV_MultiLineConversationView(int x, int y, int w, int h, const char* label = nullptr);
-  ~KLV_MultiLineConversationView() override;
+  ConversationView(int x, int y, int w, int h, const char* label = nullptr);
+  ~ConversationView() override;
 
   void draw() override;
   int handle(int event) override;
   void resize(int x, int y, int w, int h) override;
 
   // The one conversation of the program.
-  KLV_Conversation conversation;
+  Conversation conversation;
 
   // Where typed characters are queued; null until the main window connects
   // it (nothing is queued or shown for typed keys while it is null). Not
@@ -130,7 +130,7 @@ class KLV_MultiLineConversationView : public Fl_Widget {
 
   // The whole conversation as one text for the clipboard, Windows-1252:
   // CR LF between lines of different direction and for every line feed.
-  static std::string clipboardText(const KLV_Conversation& conversation);
+  static std::string clipboardText(const Conversation& conversation);
 
   // Hit test: the (line, character) under the point, character 0 being left
   // of the text; false when no line is there.
@@ -151,8 +151,8 @@ class KLV_MultiLineConversationView : public Fl_Widget {
     int face = -1, size = -1, wrap = -1;  // font and width they were wrapped at
   };
 
-  void setLineFont(const KLV_ConversationLine& line) const;
-  void measureLine(KLV_ConversationLine& line, int wrap);
+  void setLineFont(const ConversationLine& line) const;
+  void measureLine(ConversationLine& line, int wrap);
   void layout();
   void reflowFirstHalf();
   bool reflowSecondHalf();
@@ -183,7 +183,7 @@ class KLV_MultiLineConversationView : public Fl_Widget {
   int lastRowOffset_ = 0;   // in characters of the line, 0-based from index 1
   bool lastRowSet_ = false;
   bool dragging_ = false;
-  std::unordered_map<const KLV_ConversationLine*, RowCache> rows_;
+  std::unordered_map<const ConversationLine*, RowCache> rows_;
 };
 
 }  // namespace quelto
