@@ -42,7 +42,8 @@ bool colourSwitchGiven(int argc, char** argv, int which) {
   static const char* const switches[3][2] = {
       {"-bg", "-background"}, {"-bg2", "-background2"}, {"-fg", "-foreground"}};
   for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], switches[which][0]) == 0 || std::strcmp(argv[i], switches[which][1]) == 0)
+    if (std::strcmp(argv[i], switches[which][0]) == 0 ||
+        std::strcmp(argv[i], switches[which][1]) == 0)
       return true;
   return false;
 }

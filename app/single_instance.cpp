@@ -35,7 +35,9 @@ void makeDirectories(const std::string& path) {
 SingleInstance::SingleInstance(std::string directory)
     : directory_(directory.empty() ? defaultDirectory() : std::move(directory)) {}
 
-SingleInstance::~SingleInstance() { release(); }
+SingleInstance::~SingleInstance() {
+  release();
+}
 
 std::string SingleInstance::defaultDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");

@@ -10,9 +10,9 @@ namespace quelto {
 
 // Samples: 8-bit unsigned PCM, mono, 8000 per second, 128 = silence.
 struct Announcement {
-    std::string text;  // UTF-8, shown in the "Vocal Announce" list
-    const std::uint8_t* samples;
-    std::uint32_t sampleCount;
+  std::string text;  // UTF-8, shown in the "Vocal Announce" list
+  const std::uint8_t* samples;
+  std::uint32_t sampleCount;
 };
 
 // Index 0: French, index 1: English; the order is what profiles store.

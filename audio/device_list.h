@@ -19,17 +19,17 @@ namespace quelto {
 inline constexpr std::size_t kDeviceNameMax = 31;
 
 class DeviceLists {
-public:
-    // Takes the snapshot; call on the user-interface thread.
-    explicit DeviceLists(const SoundDevice& device);
-    DeviceLists(std::vector<std::string> inputs, std::vector<std::string> outputs);
+ public:
+  // Takes the snapshot; call on the user-interface thread.
+  explicit DeviceLists(const SoundDevice& device);
+  DeviceLists(std::vector<std::string> inputs, std::vector<std::string> outputs);
 
-    const std::vector<std::string>& inputList() const { return inputs_; }
-    const std::vector<std::string>& outputList() const { return outputs_; }
+  const std::vector<std::string>& inputList() const { return inputs_; }
+  const std::vector<std::string>& outputList() const { return outputs_; }
 
-private:
-    std::vector<std::string> inputs_;
-    std::vector<std::string> outputs_;
+ private:
+  std::vector<std::string> inputs_;
+  std::vector<std::string> outputs_;
 };
 
 // Position of the first entry exactly equal to `name` (letter case counts),

@@ -27,101 +27,101 @@
 namespace quelto {
 
 class MemorySoundDevice : public SoundDevice {
-public:
-    enum class EventKind { OpenInput, CloseInput, OpenOutput, Play, Drain, CloseOutput, Read };
-    struct Event {
-        EventKind kind;
-        int device = 0;           // OpenInput, OpenOutput
-        int rate = 0;             // OpenInput, OpenOutput, Play
-        std::size_t length = 0;   // OpenInput (block length), Play, Read
-    };
-    // One output device session: what was played between an open and a close.
-    struct Playback {
-        int device = 0;
-        int rate = 0;
-        std::vector<std::uint8_t> samples;
-    };
+ public:
+  enum class EventKind { OpenInput, CloseInput, OpenOutput, Play, Drain, CloseOutput, Read };
+  struct Event {
+    EventKind kind;
+    int device = 0;          // OpenInput, OpenOutput
+    int rate = 0;            // OpenInput, OpenOutput, Play
+    std::size_t length = 0;  // OpenInput (block length), Play, Read
+  };
+  // One output device session: what was played between an open and a close.
+  struct Playback {
+    int device = 0;
+    int rate = 0;
+    std::vector<std::uint8_t> samples;
+  };
 
-    MemorySoundDevice(std::vector<std::string> inputNames = {"Line In"},
-                      std::vector<std::string> outputNames = {"Line Out"});
+  MemorySoundDevice(std::vector<std::string> inputNames = {"Line In"},
+                    std::vector<std::string> outputNames = {"Line Out"});
 
-    // Fault injection: each flag makes the operation fail while it is set.
-    std::atomic<bool> failOpenInput{false};
-    std::atomic<bool> failOpenOutput{false};
-    std::atomic<bool> failRead{false};
-    std::atomic<bool> failPlay{false};
-    std::atomic<bool> failDrain{false};
-    // When >= 0, the play call after this many further successful plays
-    // fails (and the counter goes back to -1).
-    std::atomic<int> failPlayAfter{-1};
-    // The system reports no input device at all.
-    std::atomic<bool> noInputDevice{false};
+  // Fault injection: each flag makes the operation fail while it is set.
+  std::atomic<bool> failOpenInput{false};
+  std::atomic<bool> failOpenOutput{false};
+  std::atomic<bool> failRead{false};
+  std::atomic<bool> failPlay{false};
+  std::atomic<bool> failDrain{false};
+  // When >= 0, the play call after this many further successful plays
+  // fails (and the counter goes back to -1).
+  std::atomic<int> failPlayAfter{-1};
+  // The system reports no input device at all.
+  std::atomic<bool> noInputDevice{false};
 
-    void setPace(double pace) { pace_ = pace; }
+  void setPace(double pace) { pace_ = pace; }
 
-    // Input to hand out (8000 samples per second), after what is queued.
-    void feedInput(const std::vector<std::uint8_t>& samples);
-    void feedInput(const std::uint8_t* samples, std::size_t length);
-    std::size_t pendingInput() const;
-    // Called for every play with the rate and the samples; used to join two
-    // devices into a line.
-    void setPlayListener(std::function<void(int rate, const std::uint8_t*, std::size_t)> listener);
-    // Called on every sample the device hands out, silence included, so that
-    // a line can add noise everywhere.
-    void setInputFilter(std::function<void(std::uint8_t*, std::size_t)> filter);
+  // Input to hand out (8000 samples per second), after what is queued.
+  void feedInput(const std::vector<std::uint8_t>& samples);
+  void feedInput(const std::uint8_t* samples, std::size_t length);
+  std::size_t pendingInput() const;
+  // Called for every play with the rate and the samples; used to join two
+  // devices into a line.
+  void setPlayListener(std::function<void(int rate, const std::uint8_t*, std::size_t)> listener);
+  // Called on every sample the device hands out, silence included, so that
+  // a line can add noise everywhere.
+  void setInputFilter(std::function<void(std::uint8_t*, std::size_t)> filter);
 
-    std::vector<Event> events() const;
-    std::vector<Playback> playbacks() const;
-    // Every sample played, all sessions joined.
-    std::vector<std::uint8_t> playedSamples() const;
-    std::vector<std::uint8_t> readSamples() const;
-    bool inputOpen() const;
-    bool outputOpen() const;
-    void clearRecord();
+  std::vector<Event> events() const;
+  std::vector<Playback> playbacks() const;
+  // Every sample played, all sessions joined.
+  std::vector<std::uint8_t> playedSamples() const;
+  std::vector<std::uint8_t> readSamples() const;
+  bool inputOpen() const;
+  bool outputOpen() const;
+  void clearRecord();
 
-    // Waits until `ready` holds (checked under the device's lock after every
-    // event) or the timeout passes; returns the last result of `ready`.
-    bool waitUntil(const std::function<bool(const MemorySoundDevice&)>& ready,
-                   std::chrono::milliseconds timeout);
-    // Counts events of a kind. Inside a waitUntil predicate (which runs under
-    // the device's lock) use countLocked instead.
-    std::size_t count(EventKind kind) const;
-    std::size_t countLocked(EventKind kind) const;
+  // Waits until `ready` holds (checked under the device's lock after every
+  // event) or the timeout passes; returns the last result of `ready`.
+  bool waitUntil(const std::function<bool(const MemorySoundDevice&)>& ready,
+                 std::chrono::milliseconds timeout);
+  // Counts events of a kind. Inside a waitUntil predicate (which runs under
+  // the device's lock) use countLocked instead.
+  std::size_t count(EventKind kind) const;
+  std::size_t countLocked(EventKind kind) const;
 
-    int inputDeviceCount() const override { return static_cast<int>(inputNames_.size()); }
-    int outputDeviceCount() const override { return static_cast<int>(outputNames_.size()); }
-    std::string inputDeviceName(int number) const override;
-    std::string outputDeviceName(int number) const override;
-    bool hasInputDevice() const override { return !noInputDevice && !inputNames_.empty(); }
-    bool openInput(int device, int rate, std::size_t blockLength) override;
-    bool readInput(std::uint8_t* dest, std::size_t length) override;
-    void closeInput() override;
-    bool openOutput(int device, int rate) override;
-    bool play(const std::uint8_t* samples, std::size_t length) override;
-    bool drainOutput() override;
-    void closeOutput() override;
+  int inputDeviceCount() const override { return static_cast<int>(inputNames_.size()); }
+  int outputDeviceCount() const override { return static_cast<int>(outputNames_.size()); }
+  std::string inputDeviceName(int number) const override;
+  std::string outputDeviceName(int number) const override;
+  bool hasInputDevice() const override { return !noInputDevice && !inputNames_.empty(); }
+  bool openInput(int device, int rate, std::size_t blockLength) override;
+  bool readInput(std::uint8_t* dest, std::size_t length) override;
+  void closeInput() override;
+  bool openOutput(int device, int rate) override;
+  bool play(const std::uint8_t* samples, std::size_t length) override;
+  bool drainOutput() override;
+  void closeOutput() override;
 
-private:
-    void record(const Event& e);  // caller holds mutex_
+ private:
+  void record(const Event& e);  // caller holds mutex_
 
-    const std::vector<std::string> inputNames_;
-    const std::vector<std::string> outputNames_;
-    std::atomic<double> pace_{0.0};
+  const std::vector<std::string> inputNames_;
+  const std::vector<std::string> outputNames_;
+  std::atomic<double> pace_{0.0};
 
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-    std::vector<Playback> playbacks_;
-    std::vector<std::uint8_t> readSamples_;
-    std::deque<std::uint8_t> input_;
-    std::function<void(int, const std::uint8_t*, std::size_t)> playListener_;
-    std::function<void(std::uint8_t*, std::size_t)> inputFilter_;
-    bool inputOpen_ = false;
-    bool outputOpen_ = false;
-    int outputRate_ = 0;
-    std::size_t queuedSinceDrain_ = 0;
-    std::chrono::steady_clock::time_point inputStart_;
-    std::uint64_t inputDelivered_ = 0;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Event> events_;
+  std::vector<Playback> playbacks_;
+  std::vector<std::uint8_t> readSamples_;
+  std::deque<std::uint8_t> input_;
+  std::function<void(int, const std::uint8_t*, std::size_t)> playListener_;
+  std::function<void(std::uint8_t*, std::size_t)> inputFilter_;
+  bool inputOpen_ = false;
+  bool outputOpen_ = false;
+  int outputRate_ = 0;
+  std::size_t queuedSinceDrain_ = 0;
+  std::chrono::steady_clock::time_point inputStart_;
+  std::uint64_t inputDelivered_ = 0;
 };
 
 }  // namespace quelto

@@ -26,20 +26,20 @@ namespace quelto {
 enum class MixerLine { Speakers, Microphone, WaveOutput };
 
 struct VolumeSetting {
-    unsigned minimum = 0;
-    unsigned maximum = 0;
-    unsigned value = 0;
+  unsigned minimum = 0;
+  unsigned maximum = 0;
+  unsigned value = 0;
 };
 
 // The few mixer operations the program needs, one value for all channels.
 class Mixer {
-public:
-    virtual ~Mixer() = default;
-    // Muting a line silences it; for the microphone it is the path from the
-    // microphone to the speakers.
-    virtual bool setMute(MixerLine line, bool muted) = 0;
-    virtual std::optional<VolumeSetting> volume(MixerLine line) = 0;
-    virtual bool setVolume(MixerLine line, unsigned value) = 0;
+ public:
+  virtual ~Mixer() = default;
+  // Muting a line silences it; for the microphone it is the path from the
+  // microphone to the speakers.
+  virtual bool setMute(MixerLine line, bool muted) = 0;
+  virtual std::optional<VolumeSetting> volume(MixerLine line) = 0;
+  virtual bool setVolume(MixerLine line, unsigned value) = 0;
 };
 
 // The simple mixer of the system's default ALSA card, or null when there is

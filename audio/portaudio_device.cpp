@@ -3,11 +3,11 @@
 #include <alsa/asoundlib.h>
 #include <portaudio.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace quelto {
 
@@ -20,186 +20,164 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 // user's terminal and the test logs, so stderr is parked on /dev/null for
 // the duration of the probe.
 class StderrSilencer {
-public:
-    StderrSilencer()
-    {
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        if (saved_ >= 0 && null >= 0)
-            dup2(null, STDERR_FILENO);
-        if (null >= 0)
-            close(null);
+ public:
+  StderrSilencer() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+  }
+  ~StderrSilencer() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
     }
-    ~StderrSilencer()
-    {
-        std::fflush(stderr);
-        if (saved_ >= 0) {
-            dup2(saved_, STDERR_FILENO);
-            close(saved_);
-        }
-    }
+  }
 
-private:
-    int saved_;
+ private:
+  int saved_;
 };
 
-PaStream* asStream(void* p) { return static_cast<PaStream*>(p); }
-
-template <typename Entries>
-PaDeviceIndex resolve(int device, const Entries& entries, PaDeviceIndex fallback)
-{
-    if (device >= 0 && device < static_cast<int>(entries.size()))
-        return entries[static_cast<std::size_t>(device)].index;
-    return fallback;
+PaStream* asStream(void* p) {
+  return static_cast<PaStream*>(p);
 }
 
-void stopAndClose(void*& stream)
-{
-    if (!stream)
-        return;
-    Pa_StopStream(asStream(stream));
-    Pa_CloseStream(asStream(stream));
-    stream = nullptr;
+template <typename Entries>
+PaDeviceIndex resolve(int device, const Entries& entries, PaDeviceIndex fallback) {
+  if (device >= 0 && device < static_cast<int>(entries.size()))
+    return entries[static_cast<std::size_t>(device)].index;
+  return fallback;
+}
+
+void stopAndClose(void*& stream) {
+  if (!stream) return;
+  Pa_StopStream(asStream(stream));
+  Pa_CloseStream(asStream(stream));
+  stream = nullptr;
 }
 
 }  // namespace
 
-PortAudioDevice::PortAudioDevice()
-{
-    snd_lib_error_set_handler(quietAlsa);
-    {
-        StderrSilencer silence;
-        initialised_ = Pa_Initialize() == paNoError;
-    }
-    if (!initialised_)
-        return;
-    const PaDeviceIndex count = Pa_GetDeviceCount();
-    for (PaDeviceIndex i = 0; i < count; ++i) {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
-        if (!info)
-            continue;
-        if (info->maxInputChannels > 0)
-            inputs_.push_back({i, info->name ? info->name : ""});
-        if (info->maxOutputChannels > 0)
-            outputs_.push_back({i, info->name ? info->name : ""});
-    }
-    hasDefaultInput_ = Pa_GetDefaultInputDevice() != paNoDevice;
+PortAudioDevice::PortAudioDevice() {
+  snd_lib_error_set_handler(quietAlsa);
+  {
+    StderrSilencer silence;
+    initialised_ = Pa_Initialize() == paNoError;
+  }
+  if (!initialised_) return;
+  const PaDeviceIndex count = Pa_GetDeviceCount();
+  for (PaDeviceIndex i = 0; i < count; ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (!info) continue;
+    if (info->maxInputChannels > 0) inputs_.push_back({i, info->name ? info->name : ""});
+    if (info->maxOutputChannels > 0) outputs_.push_back({i, info->name ? info->name : ""});
+  }
+  hasDefaultInput_ = Pa_GetDefaultInputDevice() != paNoDevice;
 }
 
-PortAudioDevice::~PortAudioDevice()
-{
-    stopAndClose(input_);
-    stopAndClose(output_);
-    if (initialised_)
-        Pa_Terminate();
+PortAudioDevice::~PortAudioDevice() {
+  stopAndClose(input_);
+  stopAndClose(output_);
+  if (initialised_) Pa_Terminate();
 }
 
-std::string PortAudioDevice::inputDeviceName(int number) const
-{
-    return number >= 0 && number < inputDeviceCount() ? inputs_[number].name : std::string();
+std::string PortAudioDevice::inputDeviceName(int number) const {
+  return number >= 0 && number < inputDeviceCount() ? inputs_[number].name : std::string();
 }
 
-std::string PortAudioDevice::outputDeviceName(int number) const
-{
-    return number >= 0 && number < outputDeviceCount() ? outputs_[number].name : std::string();
+std::string PortAudioDevice::outputDeviceName(int number) const {
+  return number >= 0 && number < outputDeviceCount() ? outputs_[number].name : std::string();
 }
 
-bool PortAudioDevice::openInput(int device, int rate, std::size_t blockLength)
-{
-    closeInput();
-    if (!initialised_)
-        return false;
-    const PaDeviceIndex index = resolve(device, inputs_, Pa_GetDefaultInputDevice());
-    const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
-    if (!info)
-        return false;
-    PaStreamParameters in{};
-    in.device = index;
-    in.channelCount = 1;
-    in.sampleFormat = paUInt8;
-    // The card keeps recording while a block is demodulated: room for two
-    // blocks at least, so a slow pass never loses samples.
-    in.suggestedLatency = std::max(info->defaultHighInputLatency, 2.0 * blockLength / rate);
-    PaStream* stream = nullptr;
-    if (Pa_OpenStream(&stream, &in, nullptr, rate, paFramesPerBufferUnspecified, paClipOff,
-                      nullptr, nullptr) != paNoError)
-        return false;
-    if (Pa_StartStream(stream) != paNoError) {
-        Pa_CloseStream(stream);
-        return false;
-    }
-    input_ = stream;
-    return true;
+bool PortAudioDevice::openInput(int device, int rate, std::size_t blockLength) {
+  closeInput();
+  if (!initialised_) return false;
+  const PaDeviceIndex index = resolve(device, inputs_, Pa_GetDefaultInputDevice());
+  const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
+  if (!info) return false;
+  PaStreamParameters in{};
+  in.device = index;
+  in.channelCount = 1;
+  in.sampleFormat = paUInt8;
+  // The card keeps recording while a block is demodulated: room for two
+  // blocks at least, so a slow pass never loses samples.
+  in.suggestedLatency = std::max(info->defaultHighInputLatency, 2.0 * blockLength / rate);
+  PaStream* stream = nullptr;
+  if (Pa_OpenStream(&stream, &in, nullptr, rate, paFramesPerBufferUnspecified, paClipOff, nullptr,
+                    nullptr) != paNoError)
+    return false;
+  if (Pa_StartStream(stream) != paNoError) {
+    Pa_CloseStream(stream);
+    return false;
+  }
+  input_ = stream;
+  return true;
 }
 
-bool PortAudioDevice::readInput(std::uint8_t* dest, std::size_t length)
-{
-    if (!input_)
-        return false;
-    const PaError err = Pa_ReadStream(asStream(input_), dest, static_cast<unsigned long>(length));
-    // An overflow means samples were lost before this block; the block itself
-    // is whole, and the framing recovers by itself.
-    return err == paNoError || err == paInputOverflowed;
+bool PortAudioDevice::readInput(std::uint8_t* dest, std::size_t length) {
+  if (!input_) return false;
+  const PaError err = Pa_ReadStream(asStream(input_), dest, static_cast<unsigned long>(length));
+  // An overflow means samples were lost before this block; the block itself
+  // is whole, and the framing recovers by itself.
+  return err == paNoError || err == paInputOverflowed;
 }
 
-void PortAudioDevice::closeInput() { stopAndClose(input_); }
-
-bool PortAudioDevice::openOutput(int device, int rate)
-{
-    closeOutput();
-    if (!initialised_)
-        return false;
-    const PaDeviceIndex index = resolve(device, outputs_, Pa_GetDefaultOutputDevice());
-    const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
-    if (!info)
-        return false;
-    PaStreamParameters out{};
-    out.device = index;
-    out.channelCount = 1;
-    out.sampleFormat = paUInt8;
-    out.suggestedLatency = info->defaultHighOutputLatency;
-    PaStream* stream = nullptr;
-    if (Pa_OpenStream(&stream, nullptr, &out, rate, paFramesPerBufferUnspecified, paClipOff,
-                      nullptr, nullptr) != paNoError)
-        return false;
-    if (Pa_StartStream(stream) != paNoError) {
-        Pa_CloseStream(stream);
-        return false;
-    }
-    output_ = stream;
-    outputRate_ = rate;
-    return true;
+void PortAudioDevice::closeInput() {
+  stopAndClose(input_);
 }
 
-bool PortAudioDevice::play(const std::uint8_t* samples, std::size_t length)
-{
-    if (!output_)
-        return false;
-    const PaError err = Pa_WriteStream(asStream(output_), samples, static_cast<unsigned long>(length));
-    return err == paNoError || err == paOutputUnderflowed;
+bool PortAudioDevice::openOutput(int device, int rate) {
+  closeOutput();
+  if (!initialised_) return false;
+  const PaDeviceIndex index = resolve(device, outputs_, Pa_GetDefaultOutputDevice());
+  const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
+  if (!info) return false;
+  PaStreamParameters out{};
+  out.device = index;
+  out.channelCount = 1;
+  out.sampleFormat = paUInt8;
+  out.suggestedLatency = info->defaultHighOutputLatency;
+  PaStream* stream = nullptr;
+  if (Pa_OpenStream(&stream, nullptr, &out, rate, paFramesPerBufferUnspecified, paClipOff, nullptr,
+                    nullptr) != paNoError)
+    return false;
+  if (Pa_StartStream(stream) != paNoError) {
+    Pa_CloseStream(stream);
+    return false;
+  }
+  output_ = stream;
+  outputRate_ = rate;
+  return true;
 }
 
-bool PortAudioDevice::drainOutput()
-{
-    if (!output_)
-        return false;
-    // Stopping an ALSA stream throws away what the card still holds. Pushing
-    // silence through, as much as the stream buffers and a margin, makes the
-    // blocking write return only once the real samples have gone out; what
-    // a later stop discards is then silence.
-    const PaStreamInfo* info = Pa_GetStreamInfo(asStream(output_));
-    const double latency = info ? info->outputLatency : 0.5;
-    const std::size_t flush = static_cast<std::size_t>(std::ceil((latency + 0.05) * outputRate_));
-    const std::vector<std::uint8_t> silence(std::min<std::size_t>(flush, 4096), 128);
-    for (std::size_t done = 0; done < flush; done += silence.size()) {
-        const std::size_t n = std::min(silence.size(), flush - done);
-        if (!play(silence.data(), n))
-            return false;
-    }
-    return true;
+bool PortAudioDevice::play(const std::uint8_t* samples, std::size_t length) {
+  if (!output_) return false;
+  const PaError err =
+      Pa_WriteStream(asStream(output_), samples, static_cast<unsigned long>(length));
+  return err == paNoError || err == paOutputUnderflowed;
 }
 
-void PortAudioDevice::closeOutput() { stopAndClose(output_); }
+bool PortAudioDevice::drainOutput() {
+  if (!output_) return false;
+  // Stopping an ALSA stream throws away what the card still holds. Pushing
+  // silence through, as much as the stream buffers and a margin, makes the
+  // blocking write return only once the real samples have gone out; what
+  // a later stop discards is then silence.
+  const PaStreamInfo* info = Pa_GetStreamInfo(asStream(output_));
+  const double latency = info ? info->outputLatency : 0.5;
+  const std::size_t flush = static_cast<std::size_t>(std::ceil((latency + 0.05) * outputRate_));
+  const std::vector<std::uint8_t> silence(std::min<std::size_t>(flush, 4096), 128);
+  for (std::size_t done = 0; done < flush; done += silence.size()) {
+    const std::size_t n = std::min(silence.size(), flush - done);
+    if (!play(silence.data(), n)) return false;
+  }
+  return true;
+}
+
+void PortAudioDevice::closeOutput() {
+  stopAndClose(output_);
+}
 
 }  // namespace quelto

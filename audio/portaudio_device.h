@@ -18,39 +18,39 @@
 namespace quelto {
 
 class PortAudioDevice : public SoundDevice {
-public:
-    PortAudioDevice();
-    ~PortAudioDevice() override;
-    PortAudioDevice(const PortAudioDevice&) = delete;
-    PortAudioDevice& operator=(const PortAudioDevice&) = delete;
+ public:
+  PortAudioDevice();
+  ~PortAudioDevice() override;
+  PortAudioDevice(const PortAudioDevice&) = delete;
+  PortAudioDevice& operator=(const PortAudioDevice&) = delete;
 
-    int inputDeviceCount() const override { return static_cast<int>(inputs_.size()); }
-    int outputDeviceCount() const override { return static_cast<int>(outputs_.size()); }
-    std::string inputDeviceName(int number) const override;
-    std::string outputDeviceName(int number) const override;
-    bool hasInputDevice() const override { return hasDefaultInput_; }
+  int inputDeviceCount() const override { return static_cast<int>(inputs_.size()); }
+  int outputDeviceCount() const override { return static_cast<int>(outputs_.size()); }
+  std::string inputDeviceName(int number) const override;
+  std::string outputDeviceName(int number) const override;
+  bool hasInputDevice() const override { return hasDefaultInput_; }
 
-    bool openInput(int device, int rate, std::size_t blockLength) override;
-    bool readInput(std::uint8_t* dest, std::size_t length) override;
-    void closeInput() override;
-    bool openOutput(int device, int rate) override;
-    bool play(const std::uint8_t* samples, std::size_t length) override;
-    bool drainOutput() override;
-    void closeOutput() override;
+  bool openInput(int device, int rate, std::size_t blockLength) override;
+  bool readInput(std::uint8_t* dest, std::size_t length) override;
+  void closeInput() override;
+  bool openOutput(int device, int rate) override;
+  bool play(const std::uint8_t* samples, std::size_t length) override;
+  bool drainOutput() override;
+  void closeOutput() override;
 
-private:
-    struct Entry {
-        int index;  // PortAudio's device index
-        std::string name;
-    };
+ private:
+  struct Entry {
+    int index;  // PortAudio's device index
+    std::string name;
+  };
 
-    bool initialised_ = false;
-    bool hasDefaultInput_ = false;
-    std::vector<Entry> inputs_;
-    std::vector<Entry> outputs_;
-    void* input_ = nullptr;   // PaStream*
-    void* output_ = nullptr;  // PaStream*
-    int outputRate_ = 0;
+  bool initialised_ = false;
+  bool hasDefaultInput_ = false;
+  std::vector<Entry> inputs_;
+  std::vector<Entry> outputs_;
+  void* input_ = nullptr;   // PaStream*
+  void* output_ = nullptr;  // PaStream*
+  int outputRate_ = 0;
 };
 
 }  // namespace quelto

@@ -22,39 +22,39 @@
 namespace quelto {
 
 class SignalCapture {
-public:
-    SignalCapture() = default;
-    ~SignalCapture();
-    SignalCapture(const SignalCapture&) = delete;
-    SignalCapture& operator=(const SignalCapture&) = delete;
+ public:
+  SignalCapture() = default;
+  ~SignalCapture();
+  SignalCapture(const SignalCapture&) = delete;
+  SignalCapture& operator=(const SignalCapture&) = delete;
 
-    // Set once at start-up from the command line, before the modem starts.
-    void setCaptureMode(bool on) { captureMode_ = on; }
-    bool captureMode() const { return captureMode_; }
+  // Set once at start-up from the command line, before the modem starts.
+  void setCaptureMode(bool on) { captureMode_ = on; }
+  bool captureMode() const { return captureMode_; }
 
-    void append(const std::uint8_t* samples, std::size_t length);
-    std::vector<std::uint8_t> captured() const;
+  void append(const std::uint8_t* samples, std::size_t length);
+  std::vector<std::uint8_t> captured() const;
 
-    // Writes the capture buffer as an 8-bit mono WAV file whose header always
-    // says 22050 samples per second (the rate of text). Does nothing (and
-    // returns false) unless capture mode is on and the buffer holds samples,
-    // or when the file cannot be written. The buffer is kept.
-    bool saveCapture(const std::string& fileName) const;
-    void clearCapture();
+  // Writes the capture buffer as an 8-bit mono WAV file whose header always
+  // says 22050 samples per second (the rate of text). Does nothing (and
+  // returns false) unless capture mode is on and the buffer holds samples,
+  // or when the file cannot be written. The buffer is kept.
+  bool saveCapture(const std::string& fileName) const;
+  void clearCapture();
 
-    // Opens the raw input dump (truncating the file). False if it cannot be
-    // created; the dump then stays off.
-    bool openRawDump(const std::string& fileName);
-    bool rawDumpActive() const { return rawDump_ != nullptr; }
-    // One write per block, nothing between blocks.
-    void appendRawDump(const std::uint8_t* samples, std::size_t length);
-    void closeRawDump();
+  // Opens the raw input dump (truncating the file). False if it cannot be
+  // created; the dump then stays off.
+  bool openRawDump(const std::string& fileName);
+  bool rawDumpActive() const { return rawDump_ != nullptr; }
+  // One write per block, nothing between blocks.
+  void appendRawDump(const std::uint8_t* samples, std::size_t length);
+  void closeRawDump();
 
-private:
-    bool captureMode_ = false;
-    mutable std::mutex mutex_;
-    std::vector<std::uint8_t> buffer_;
-    std::FILE* rawDump_ = nullptr;
+ private:
+  bool captureMode_ = false;
+  mutable std::mutex mutex_;
+  std::vector<std::uint8_t> buffer_;
+  std::FILE* rawDump_ = nullptr;
 };
 
 // The 44-byte header that saveCapture writes before `sampleCount` samples.

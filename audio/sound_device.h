@@ -20,34 +20,34 @@
 namespace quelto {
 
 class SoundDevice {
-public:
-    virtual ~SoundDevice() = default;
+ public:
+  virtual ~SoundDevice() = default;
 
-    // Number of input-capable / output-capable devices and their names.
-    virtual int inputDeviceCount() const = 0;
-    virtual int outputDeviceCount() const = 0;
-    virtual std::string inputDeviceName(int number) const = 0;
-    virtual std::string outputDeviceName(int number) const = 0;
+  // Number of input-capable / output-capable devices and their names.
+  virtual int inputDeviceCount() const = 0;
+  virtual int outputDeviceCount() const = 0;
+  virtual std::string inputDeviceName(int number) const = 0;
+  virtual std::string outputDeviceName(int number) const = 0;
 
-    // True when the system has some device to record from (the default
-    // input device exists).
-    virtual bool hasInputDevice() const = 0;
+  // True when the system has some device to record from (the default
+  // input device exists).
+  virtual bool hasInputDevice() const = 0;
 
-    // Opens the input at `rate` samples per second and starts recording at
-    // once. Recording runs on between reads, so no sample is lost while a
-    // block is being demodulated. `blockLength` is the read size to come.
-    virtual bool openInput(int device, int rate, std::size_t blockLength) = 0;
-    // Blocks until `length` samples have been recorded and copies them out.
-    virtual bool readInput(std::uint8_t* dest, std::size_t length) = 0;
-    virtual void closeInput() = 0;
+  // Opens the input at `rate` samples per second and starts recording at
+  // once. Recording runs on between reads, so no sample is lost while a
+  // block is being demodulated. `blockLength` is the read size to come.
+  virtual bool openInput(int device, int rate, std::size_t blockLength) = 0;
+  // Blocks until `length` samples have been recorded and copies them out.
+  virtual bool readInput(std::uint8_t* dest, std::size_t length) = 0;
+  virtual void closeInput() = 0;
 
-    virtual bool openOutput(int device, int rate) = 0;
-    // Queues samples for playing; may return before they are heard.
-    virtual bool play(const std::uint8_t* samples, std::size_t length) = 0;
-    // Blocks until everything queued has been heard. Closing the output
-    // without draining first may drop what the card still holds.
-    virtual bool drainOutput() = 0;
-    virtual void closeOutput() = 0;
+  virtual bool openOutput(int device, int rate) = 0;
+  // Queues samples for playing; may return before they are heard.
+  virtual bool play(const std::uint8_t* samples, std::size_t length) = 0;
+  // Blocks until everything queued has been heard. Closing the output
+  // without draining first may drop what the card still holds.
+  virtual bool drainOutput() = 0;
+  virtual void closeOutput() = 0;
 };
 
 }  // namespace quelto

@@ -23,10 +23,10 @@ namespace quelto {
 
 // Values of the status byte; the modem mirrors anything but Ok into its state.
 enum class StreamStatus : std::uint8_t {
-    OpenFailed = 0,    // opening the device failed (shown as Unavailable)
-    BufferFailed = 1,  // a buffer could not be played or recorded, or a read
-                       // asked for too many samples (shown as Fault)
-    Ok = 2,
+  OpenFailed = 0,    // opening the device failed (shown as Unavailable)
+  BufferFailed = 1,  // a buffer could not be played or recorded, or a read
+                     // asked for too many samples (shown as Fault)
+  Ok = 2,
 };
 
 enum class StreamMode : int { InputOpen = 1, OutputOpen = 2, Closed = 3 };
@@ -34,79 +34,79 @@ enum class StreamMode : int { InputOpen = 1, OutputOpen = 2, Closed = 3 };
 // Process-wide stream settings, written by start-up and the preferences
 // dialog, read by the modem thread.
 struct StreamOptions {
-    // Device numbers resolved from "WaveInputDevice"/"WaveOutputDevice";
-    // -1 is the system default. The stream resets the output number to -1
-    // itself when it names a device that no longer exists.
-    std::atomic<int> configuredInputDevice{-1};
-    std::atomic<int> configuredOutputDevice{-1};
-    // "CloseWaveAfterWrite": close the output after every write.
-    std::atomic<bool> closeWaveAfterWrite{false};
-    // "AddPadBits": frame every output block by 352 samples of silence.
-    std::atomic<bool> addPadBits{false};
+  // Device numbers resolved from "WaveInputDevice"/"WaveOutputDevice";
+  // -1 is the system default. The stream resets the output number to -1
+  // itself when it names a device that no longer exists.
+  std::atomic<int> configuredInputDevice{-1};
+  std::atomic<int> configuredOutputDevice{-1};
+  // "CloseWaveAfterWrite": close the output after every write.
+  std::atomic<bool> closeWaveAfterWrite{false};
+  // "AddPadBits": frame every output block by 352 samples of silence.
+  std::atomic<bool> addPadBits{false};
 };
 
 StreamOptions& streamOptions();
 
 class SoundStream {
-public:
-    static constexpr int kInputRate = 8000;
-    static constexpr int kTextRate = 22050;
-    static constexpr std::size_t kMaxReadLength = 8192;
-    static constexpr std::size_t kTrailerLength = 4096;
-    static constexpr std::size_t kPadLength = 352;
-    static constexpr int kInputOpenPauseMs = 500;
-    static constexpr int kOutputFailurePauseMs = 100;
+ public:
+  static constexpr int kInputRate = 8000;
+  static constexpr int kTextRate = 22050;
+  static constexpr std::size_t kMaxReadLength = 8192;
+  static constexpr std::size_t kTrailerLength = 4096;
+  static constexpr std::size_t kPadLength = 352;
+  static constexpr int kInputOpenPauseMs = 500;
+  static constexpr int kOutputFailurePauseMs = 100;
 
-    using Sleeper = std::function<void(int milliseconds)>;
+  using Sleeper = std::function<void(int milliseconds)>;
 
-    // The stream keeps references; all must outlive it. `sleep` serves the
-    // pauses after failures (tests pass one that only records them).
-    SoundStream(SoundDevice& device, StreamOptions& options, SignalCapture& capture,
-                Sleeper sleep = {});
-    ~SoundStream();
-    SoundStream(const SoundStream&) = delete;
-    SoundStream& operator=(const SoundStream&) = delete;
+  // The stream keeps references; all must outlive it. `sleep` serves the
+  // pauses after failures (tests pass one that only records them).
+  SoundStream(SoundDevice& device, StreamOptions& options, SignalCapture& capture,
+              Sleeper sleep = {});
+  ~SoundStream();
+  SoundStream(const SoundStream&) = delete;
+  SoundStream& operator=(const SoundStream&) = delete;
 
-    // Records one block of `length` samples at 8000 per second into `dest`.
-    // Returns `length`, or 0 on failure (status tells which).
-    std::size_t readInput(std::uint8_t* dest, std::size_t length);
+  // Records one block of `length` samples at 8000 per second into `dest`.
+  // Returns `length`, or 0 on failure (status tells which).
+  std::size_t readInput(std::uint8_t* dest, std::size_t length);
 
-    // Plays `length` samples at the current output rate, followed by 4096
-    // samples of silence (and framed by the pads when "AddPadBits" is on).
-    // Returns only once all of it has been heard. Returns `length`, or 0 on
-    // failure. In capture mode the samples are only appended to the capture
-    // buffer.
-    std::size_t writeOutput(const std::uint8_t* samples, std::size_t length);
+  // Plays `length` samples at the current output rate, followed by 4096
+  // samples of silence (and framed by the pads when "AddPadBits" is on).
+  // Returns only once all of it has been heard. Returns `length`, or 0 on
+  // failure. In capture mode the samples are only appended to the capture
+  // buffer.
+  std::size_t writeOutput(const std::uint8_t* samples, std::size_t length);
 
-    // 22050 for text; the modem sets 8000 around dial tones and announcements.
-    void setOutputRate(int samplesPerSecond) { outputRate_ = samplesPerSecond; }
-    int outputRate() const { return outputRate_; }
+  // 22050 for text; the modem sets 8000 around dial tones and announcements.
+  void setOutputRate(int samplesPerSecond) { outputRate_ = samplesPerSecond; }
+  int outputRate() const { return outputRate_; }
 
-    StreamStatus status() const { return status_; }
-    StreamMode mode() const { return mode_; }
-    int inputDeviceInUse() const { return inputInUse_; }
-    int outputDeviceInUse() const { return outputInUse_; }
+  StreamStatus status() const { return status_; }
+  StreamMode mode() const { return mode_; }
+  int inputDeviceInUse() const { return inputInUse_; }
+  int outputDeviceInUse() const { return outputInUse_; }
 
-private:
-    void closeInput();
-    void closeOutput();
-    std::size_t failOutput();
-    void pause(int milliseconds);
+ private:
+  void closeInput();
+  void closeOutput();
+  std::size_t failOutput();
+  void pause(int milliseconds);
 
-    SoundDevice& device_;
-    StreamOptions& options_;
-    SignalCapture& capture_;
-    Sleeper sleep_;
+  SoundDevice& device_;
+  StreamOptions& options_;
+  SignalCapture& capture_;
+  Sleeper sleep_;
 
-    StreamMode mode_ = StreamMode::Closed;
-    StreamStatus status_ = StreamStatus::Ok;
-    int outputRate_ = kTextRate;
-    int openOutputRate_ = 0;
-    std::size_t openInputLength_ = 0;
-    int inputChoice_;  // the configured number the device in use came from
-    int inputInUse_;
-    int outputInUse_;
-    std::vector<std::uint8_t> silence_;
+  StreamMode mode_ = StreamMode::Closed;
+  StreamStatus status_ = StreamStatus::Ok;
+  int outputRate_ = kTextRate;
+  int openOutputRate_ = 0;
+  std::size_t openInputLength_ = 0;
+  int inputChoice_;  // the configured number the device in use came from
+  int inputInUse_;
+  int outputInUse_;
+  std::vector<std::uint8_t> silence_;
 };
 
 }  // namespace quelto

@@ -3,10 +3,10 @@
 //
 // Exit status: 0 on success, 2 on any error (one line on standard error).
 
-#include "text/text_encoding.h"
 #include "modem/baudot.h"
 #include "modem/fsk_modem.h"
 #include "modem/line_signal.h"
+#include "text/text_encoding.h"
 
 #include <samplerate.h>
 #include <sndfile.h>
@@ -56,296 +56,305 @@ const char* const kUsage =
 
 // An error that ends the program with status 2 and one line on stderr.
 struct Failure {
-    std::string message;
+  std::string message;
 };
 
-[[noreturn]] void fail(const std::string& message) { throw Failure{message}; }
+[[noreturn]] void fail(const std::string& message) {
+  throw Failure{message};
+}
 
 std::optional<double> parseNumber(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v)) return std::nullopt;
-    return v;
+  if (text.empty()) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
 }
 
 struct Options {
-    std::string command;
-    int baud = kBaud45;
-    std::optional<std::string> output;
-    std::optional<double> sensitivity;
-    std::optional<double> threshold;
-    std::vector<std::string> words;
+  std::string command;
+  int baud = kBaud45;
+  std::optional<std::string> output;
+  std::optional<double> sensitivity;
+  std::optional<double> threshold;
+  std::vector<std::string> words;
 };
 
 Options parse(int argc, char** argv) {
-    Options o;
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) fail("missing command (encode, decode or dial); try --help");
-    bool optionsDone = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (optionsDone || arg.size() < 2 || arg[0] != '-') {
-            if (o.command.empty()) {
-                if (arg != "encode" && arg != "decode" && arg != "dial") fail("unknown command: " + arg);
-                o.command = arg;
-            } else {
-                o.words.push_back(arg);
-            }
-            continue;
-        }
-        if (arg == "--") {
-            optionsDone = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            o.command = "help";
-            return o;
-        }
-        if (arg == "--version") {
-            o.command = "version";
-            return o;
-        }
-        // --name=value or --name value.
-        std::optional<std::string> inlineValue;
-        if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-        }
-        auto value = [&]() -> std::string {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= args.size()) fail("option " + arg + " needs a value");
-            return args[++i];
-        };
-        if (arg == "--baud") {
-            const std::string v = value();
-            if (v == "45" || v == "45.45") {
-                o.baud = kBaud45;
-            } else if (v == "50") {
-                o.baud = kBaud50;
-            } else {
-                fail("bad baud rate: " + v + " (45 or 50)");
-            }
-        } else if (arg == "-o" || arg == "--output") {
-            o.output = value();
-            if (o.output->empty()) fail("empty output file name");
-        } else if (arg == "--sensitivity") {
-            const std::string v = value();
-            o.sensitivity = parseNumber(v);
-            if (!o.sensitivity || *o.sensitivity < 0 || *o.sensitivity > 100)
-                fail("bad sensitivity: " + v + " (0 to 100)");
-        } else if (arg == "--threshold") {
-            const std::string v = value();
-            o.threshold = parseNumber(v);
-            if (!o.threshold || *o.threshold < 0) fail("bad threshold: " + v + " (a number, 0 or more)");
-        } else {
-            fail("unknown option: " + arg);
-        }
+  Options o;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) fail("missing command (encode, decode or dial); try --help");
+  bool optionsDone = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (optionsDone || arg.size() < 2 || arg[0] != '-') {
+      if (o.command.empty()) {
+        if (arg != "encode" && arg != "decode" && arg != "dial") fail("unknown command: " + arg);
+        o.command = arg;
+      } else {
+        o.words.push_back(arg);
+      }
+      continue;
     }
-    if (o.command.empty()) fail("missing command (encode, decode or dial); try --help");
-    if (o.command != "decode" && (o.sensitivity || o.threshold))
-        fail("--sensitivity and --threshold are for decode");
-    if (o.command == "dial" && o.baud != kBaud45) fail("--baud is for encode and decode");
-    if (o.command == "decode" && o.output) fail("-o is for encode and dial");
-    if (o.sensitivity && o.threshold) fail("give --sensitivity or --threshold, not both");
-    return o;
+    if (arg == "--") {
+      optionsDone = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      o.command = "help";
+      return o;
+    }
+    if (arg == "--version") {
+      o.command = "version";
+      return o;
+    }
+    // --name=value or --name value.
+    std::optional<std::string> inlineValue;
+    if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      inlineValue = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+    }
+    auto value = [&]() -> std::string {
+      if (inlineValue) return *inlineValue;
+      if (i + 1 >= args.size()) fail("option " + arg + " needs a value");
+      return args[++i];
+    };
+    if (arg == "--baud") {
+      const std::string v = value();
+      if (v == "45" || v == "45.45") {
+        o.baud = kBaud45;
+      } else if (v == "50") {
+        o.baud = kBaud50;
+      } else {
+        fail("bad baud rate: " + v + " (45 or 50)");
+      }
+    } else if (arg == "-o" || arg == "--output") {
+      o.output = value();
+      if (o.output->empty()) fail("empty output file name");
+    } else if (arg == "--sensitivity") {
+      const std::string v = value();
+      o.sensitivity = parseNumber(v);
+      if (!o.sensitivity || *o.sensitivity < 0 || *o.sensitivity > 100)
+        fail("bad sensitivity: " + v + " (0 to 100)");
+    } else if (arg == "--threshold") {
+      const std::string v = value();
+      o.threshold = parseNumber(v);
+      if (!o.threshold || *o.threshold < 0) fail("bad threshold: " + v + " (a number, 0 or more)");
+    } else {
+      fail("unknown option: " + arg);
+    }
+  }
+  if (o.command.empty()) fail("missing command (encode, decode or dial); try --help");
+  if (o.command != "decode" && (o.sensitivity || o.threshold))
+    fail("--sensitivity and --threshold are for decode");
+  if (o.command == "dial" && o.baud != kBaud45) fail("--baud is for encode and decode");
+  if (o.command == "decode" && o.output) fail("-o is for encode and dial");
+  if (o.sensitivity && o.threshold) fail("give --sensitivity or --threshold, not both");
+  return o;
 }
 
 void writeU8Wav(const std::string& path, const std::vector<uint8_t>& samples, int rate) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f) fail("cannot write " + path + ": " + sf_strerror(nullptr));
-    // 8-bit unsigned WAV data is exactly our samples.
-    const sf_count_t written = sf_write_raw(f, samples.data(), static_cast<sf_count_t>(samples.size()));
-    const bool ok = written == static_cast<sf_count_t>(samples.size());
-    const int closed = sf_close(f);
-    if (!ok || closed != 0) fail("cannot write " + path);
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!f) fail("cannot write " + path + ": " + sf_strerror(nullptr));
+  // 8-bit unsigned WAV data is exactly our samples.
+  const sf_count_t written =
+      sf_write_raw(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+  const bool ok = written == static_cast<sf_count_t>(samples.size());
+  const int closed = sf_close(f);
+  if (!ok || closed != 0) fail("cannot write " + path);
 }
 
 // Length of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
 std::size_t sequenceLength(unsigned char lead) {
-    if (lead >= 0xF0 && lead < 0xF8) return 4;
-    if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
-    if (lead >= 0xC0) return 2;
-    return 1;
+  if (lead >= 0xF0 && lead < 0xF8) return 4;
+  if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
+  if (lead >= 0xC0) return 2;
+  return 1;
 }
 
 // How a dropped character is named in the warning: itself when printable,
 // U+XXXX for a control character.
 std::string nameOf(const std::string& utf8) {
-    const unsigned char c = static_cast<unsigned char>(utf8[0]);
-    if (utf8.size() == 1 && (c < 0x20 || c == 0x7F)) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "U+%04X", c);
-        return buf;
-    }
-    if (utf8.size() == 1 && c >= 0x80) return "\xEF\xBF\xBD";  // a byte that is not UTF-8
-    return utf8;
+  const unsigned char c = static_cast<unsigned char>(utf8[0]);
+  if (utf8.size() == 1 && (c < 0x20 || c == 0x7F)) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", c);
+    return buf;
+  }
+  if (utf8.size() == 1 && c >= 0x80) return "\xEF\xBF\xBD";  // a byte that is not UTF-8
+  return utf8;
 }
 
 int encode(const Options& o) {
-    if (!o.output) fail("encode needs -o OUT.wav");
-    std::string text;
-    if (!o.words.empty()) {
-        for (std::size_t i = 0; i < o.words.size(); ++i) text += (i ? " " : "") + o.words[i];
-    } else {
-        const std::string in{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-        // A line end is what Enter types: one carriage return.
-        for (std::size_t i = 0; i < in.size(); ++i) {
-            if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n') ++i;
-            text += (in[i] == '\n') ? '\r' : in[i];
-        }
+  if (!o.output) fail("encode needs -o OUT.wav");
+  std::string text;
+  if (!o.words.empty()) {
+    for (std::size_t i = 0; i < o.words.size(); ++i) text += (i ? " " : "") + o.words[i];
+  } else {
+    const std::string in{std::istreambuf_iterator<char>(std::cin),
+                         std::istreambuf_iterator<char>()};
+    // A line end is what Enter types: one carriage return.
+    for (std::size_t i = 0; i < in.size(); ++i) {
+      if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n') ++i;
+      text += (in[i] == '\n') ? '\r' : in[i];
     }
-    if (text.empty()) fail("empty text: nothing to send");
+  }
+  if (text.empty()) fail("empty text: nothing to send");
 
-    std::string typed;
-    std::vector<std::string> dropped;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = std::min(sequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
-        const std::string piece = text.substr(i, n);
-        i += n;
-        const std::string cp = utf8ToCp1252(piece);
-        if (cp.size() == 1 && isSendable(static_cast<unsigned char>(cp[0]))) {
-            typed += cp;
-        } else if (std::find(dropped.begin(), dropped.end(), nameOf(piece)) == dropped.end()) {
-            dropped.push_back(nameOf(piece));
-        }
+  std::string typed;
+  std::vector<std::string> dropped;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n =
+        std::min(sequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
+    const std::string piece = text.substr(i, n);
+    i += n;
+    const std::string cp = utf8ToCp1252(piece);
+    if (cp.size() == 1 && isSendable(static_cast<unsigned char>(cp[0]))) {
+      typed += cp;
+    } else if (std::find(dropped.begin(), dropped.end(), nameOf(piece)) == dropped.end()) {
+      dropped.push_back(nameOf(piece));
     }
-    std::string names;
-    for (const std::string& d : dropped) names += " " + d;
-    if (typed.empty()) fail("empty text: nothing Baudot can carry (dropped:" + names + ")");
-    if (!dropped.empty())
-        std::cerr << kProgram << ": warning: dropped characters that Baudot cannot carry:" << names << '\n';
+  }
+  std::string names;
+  for (const std::string& d : dropped) names += " " + d;
+  if (typed.empty()) fail("empty text: nothing Baudot can carry (dropped:" + names + ")");
+  if (!dropped.empty())
+    std::cerr << kProgram << ": warning: dropped characters that Baudot cannot carry:" << names
+              << '\n';
 
-    FskModem modem;
-    modem.setBaud(o.baud);
-    writeU8Wav(*o.output, renderTextSignal(modem, typed), kTextOutputRate);
-    return 0;
+  FskModem modem;
+  modem.setBaud(o.baud);
+  writeU8Wav(*o.output, renderTextSignal(modem, typed), kTextOutputRate);
+  return 0;
 }
 
 uint8_t toU8(float v) {
-    // Round half away from zero, without a call into the maths library: this
-    // runs for every input sample.
-    const float scaled = v * 128.0f;
-    const long q = static_cast<long>(scaled + (scaled < 0.0f ? -0.5f : 0.5f));
-    return static_cast<uint8_t>(std::clamp<long>(q, -128, 127) + 128);
+  // Round half away from zero, without a call into the maths library: this
+  // runs for every input sample.
+  const float scaled = v * 128.0f;
+  const long q = static_cast<long>(scaled + (scaled < 0.0f ? -0.5f : 0.5f));
+  return static_cast<uint8_t>(std::clamp<long>(q, -128, 127) + 128);
 }
 
 uint8_t toU8(short v) {
-    // 16-bit to 8-bit, rounded; 8-bit files come in as exact multiples of 256.
-    return static_cast<uint8_t>(std::clamp((v + 128) >> 8, -128, 127) + 128);
+  // 16-bit to 8-bit, rounded; 8-bit files come in as exact multiples of 256.
+  return static_cast<uint8_t>(std::clamp((v + 128) >> 8, -128, 127) + 128);
 }
 
 int decode(const Options& o) {
-    if (o.words.size() != 1) fail(o.words.empty() ? "decode needs an input file" : "decode takes one input file");
-    const std::string& path = o.words[0];
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f) fail("cannot read " + path + ": " + sf_strerror(nullptr));
-    struct Closer {
-        SNDFILE* f;
-        SRC_STATE* src = nullptr;
-        ~Closer() {
-            sf_close(f);
-            if (src) src_delete(src);
-        }
-    } closer{f};
-    if (info.channels < 1 || info.samplerate <= 0) fail("unsupported sound file: " + path);
-
-    FskModem modem;
-    modem.setBaud(o.baud);
-    modem.setThreshold(o.threshold ? *o.threshold : FskModem::thresholdForSensitivity(o.sensitivity.value_or(30.0)));
-    TextReceiver receiver(modem);
-
-    const double ratio = static_cast<double>(kReceiveRate) / info.samplerate;
-    if (info.samplerate != kReceiveRate) {
-        int err = 0;
-        closer.src = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &err);
-        if (!closer.src) fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
+  if (o.words.size() != 1)
+    fail(o.words.empty() ? "decode needs an input file" : "decode takes one input file");
+  const std::string& path = o.words[0];
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (!f) fail("cannot read " + path + ": " + sf_strerror(nullptr));
+  struct Closer {
+    SNDFILE* f;
+    SRC_STATE* src = nullptr;
+    ~Closer() {
+      sf_close(f);
+      if (src) src_delete(src);
     }
+  } closer{f};
+  if (info.channels < 1 || info.samplerate <= 0) fail("unsupported sound file: " + path);
 
-    constexpr sf_count_t kFrames = 8192;
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(kFrames * std::max(1.0, ratio)) + 256);
-    if (!closer.src) {
-        // Already at the receiver's rate: read integers, no conversion step.
-        std::vector<short> frames(static_cast<std::size_t>(kFrames) * info.channels);
-        for (;;) {
-            const sf_count_t got = sf_readf_short(f, frames.data(), kFrames);
-            if (got <= 0) break;
-            for (sf_count_t i = 0; i < got; ++i) bytes[i] = toU8(frames[i * info.channels]);
-            receiver.feed(bytes.data(), static_cast<std::size_t>(got));
-        }
-    } else {
-        std::vector<float> frames(static_cast<std::size_t>(kFrames) * info.channels);
-        std::vector<float> mono(kFrames);
-        std::vector<float> converted(bytes.size());
-        for (bool end = false; !end;) {
-            const sf_count_t got = sf_readf_float(f, frames.data(), kFrames);
-            if (got < 0) fail("cannot read " + path);
-            end = got == 0;
-            for (sf_count_t i = 0; i < got; ++i) mono[i] = frames[i * info.channels];
-            SRC_DATA data{};
-            data.src_ratio = ratio;
-            data.end_of_input = end ? 1 : 0;
-            long used = 0;
-            for (;;) {
-                data.data_in = mono.data() + used;
-                data.input_frames = static_cast<long>(got) - used;
-                data.data_out = converted.data();
-                data.output_frames = static_cast<long>(converted.size());
-                if (const int err = src_process(closer.src, &data))
-                    fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
-                used += data.input_frames_used;
-                for (long i = 0; i < data.output_frames_gen; ++i) bytes[i] = toU8(converted[i]);
-                receiver.feed(bytes.data(), static_cast<std::size_t>(data.output_frames_gen));
-                if (used >= got && data.output_frames_gen == 0) break;
-            }
-        }
+  FskModem modem;
+  modem.setBaud(o.baud);
+  modem.setThreshold(o.threshold ? *o.threshold
+                                 : FskModem::thresholdForSensitivity(o.sensitivity.value_or(30.0)));
+  TextReceiver receiver(modem);
+
+  const double ratio = static_cast<double>(kReceiveRate) / info.samplerate;
+  if (info.samplerate != kReceiveRate) {
+    int err = 0;
+    closer.src = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &err);
+    if (!closer.src) fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
+  }
+
+  constexpr sf_count_t kFrames = 8192;
+  std::vector<uint8_t> bytes(static_cast<std::size_t>(kFrames * std::max(1.0, ratio)) + 256);
+  if (!closer.src) {
+    // Already at the receiver's rate: read integers, no conversion step.
+    std::vector<short> frames(static_cast<std::size_t>(kFrames) * info.channels);
+    for (;;) {
+      const sf_count_t got = sf_readf_short(f, frames.data(), kFrames);
+      if (got <= 0) break;
+      for (sf_count_t i = 0; i < got; ++i) bytes[i] = toU8(frames[i * info.channels]);
+      receiver.feed(bytes.data(), static_cast<std::size_t>(got));
     }
-    if (sf_error(f) != SF_ERR_NO_ERROR) fail("cannot read " + path + ": " + sf_strerror(f));
+  } else {
+    std::vector<float> frames(static_cast<std::size_t>(kFrames) * info.channels);
+    std::vector<float> mono(kFrames);
+    std::vector<float> converted(bytes.size());
+    for (bool end = false; !end;) {
+      const sf_count_t got = sf_readf_float(f, frames.data(), kFrames);
+      if (got < 0) fail("cannot read " + path);
+      end = got == 0;
+      for (sf_count_t i = 0; i < got; ++i) mono[i] = frames[i * info.channels];
+      SRC_DATA data{};
+      data.src_ratio = ratio;
+      data.end_of_input = end ? 1 : 0;
+      long used = 0;
+      for (;;) {
+        data.data_in = mono.data() + used;
+        data.input_frames = static_cast<long>(got) - used;
+        data.data_out = converted.data();
+        data.output_frames = static_cast<long>(converted.size());
+        if (const int err = src_process(closer.src, &data))
+          fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
+        used += data.input_frames_used;
+        for (long i = 0; i < data.output_frames_gen; ++i) bytes[i] = toU8(converted[i]);
+        receiver.feed(bytes.data(), static_cast<std::size_t>(data.output_frames_gen));
+        if (used >= got && data.output_frames_gen == 0) break;
+      }
+    }
+  }
+  if (sf_error(f) != SF_ERR_NO_ERROR) fail("cannot read " + path + ": " + sf_strerror(f));
 
-    const std::string text = cp1252ToUtf8(receiver.finish());
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    return std::fflush(stdout) == 0 ? 0 : kExitError;
+  const std::string text = cp1252ToUtf8(receiver.finish());
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  return std::fflush(stdout) == 0 ? 0 : kExitError;
 }
 
 int dial(const Options& o) {
-    if (!o.output) fail("dial needs -o OUT.wav");
-    if (o.words.size() != 1) fail(o.words.empty() ? "dial needs a NUMBER" : "dial takes one NUMBER");
-    const std::string& number = o.words[0];
-    if (number.empty()) fail("empty number: nothing to dial");
-    FskModem modem;
-    if (modem.dialPlan(number).empty()) fail("nothing to dial in " + number + " (digits, *, # and ,)");
-    writeU8Wav(*o.output, renderDialSignal(modem, number), kDialRate);
-    return 0;
+  if (!o.output) fail("dial needs -o OUT.wav");
+  if (o.words.size() != 1) fail(o.words.empty() ? "dial needs a NUMBER" : "dial takes one NUMBER");
+  const std::string& number = o.words[0];
+  if (number.empty()) fail("empty number: nothing to dial");
+  FskModem modem;
+  if (modem.dialPlan(number).empty())
+    fail("nothing to dial in " + number + " (digits, *, # and ,)");
+  writeU8Wav(*o.output, renderDialSignal(modem, number), kDialRate);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        const Options o = parse(argc, argv);
-        if (o.command == "help") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (o.command == "version") {
-            std::cout << kProgram << ' ' << QUELTO_VERSION << '\n';
-            return 0;
-        }
-        if (o.command == "encode") return encode(o);
-        if (o.command == "decode") return decode(o);
-        return dial(o);
-    } catch (const Failure& e) {
-        std::cerr << kProgram << ": " << e.message << '\n';
-        return kExitError;
-    } catch (const std::exception& e) {
-        std::cerr << kProgram << ": " << e.what() << '\n';
-        return kExitError;
+  try {
+    const Options o = parse(argc, argv);
+    if (o.command == "help") {
+      std::cout << kUsage;
+      return 0;
     }
+    if (o.command == "version") {
+      std::cout << kProgram << ' ' << QUELTO_VERSION << '\n';
+      return 0;
+    }
+    if (o.command == "encode") return encode(o);
+    if (o.command == "decode") return decode(o);
+    return dial(o);
+  } catch (const Failure& e) {
+    std::cerr << kProgram << ": " << e.message << '\n';
+    return kExitError;
+  } catch (const std::exception& e) {
+    std::cerr << kProgram << ": " << e.what() << '\n';
+    return kExitError;
+  }
 }

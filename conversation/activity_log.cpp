@@ -1,11 +1,11 @@
 #include "conversation/activity_log.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "settings/settings_store.h"
 
@@ -94,13 +94,20 @@ bool openFile() {
 
 const char* heading(int code) {
   switch (code) {
-    case 1: return "\\RECEIVING %s\n";
-    case 2: return "\\SENDING %s\n";
-    case 3: return "\\SAVING %s\n";
-    case 4: return "\\SAVING_RTF %s\n";
-    case 5: return "\\LOADING_FILE %s\n";
-    case 6: return "\\NEW %s\n";
-    default: return "\\QUIT %s\n";
+    case 1:
+      return "\\RECEIVING %s\n";
+    case 2:
+      return "\\SENDING %s\n";
+    case 3:
+      return "\\SAVING %s\n";
+    case 4:
+      return "\\SAVING_RTF %s\n";
+    case 5:
+      return "\\LOADING_FILE %s\n";
+    case 6:
+      return "\\NEW %s\n";
+    default:
+      return "\\QUIT %s\n";
   }
 }
 
@@ -125,11 +132,17 @@ void stopActivityLog() {
   state().enabled = false;
 }
 
-bool activityLogEnabled() { return state().enabled; }
+bool activityLogEnabled() {
+  return state().enabled;
+}
 
-void setActivityLogClock(std::function<std::tm()> clock) { state().clock = std::move(clock); }
+void setActivityLogClock(std::function<std::tm()> clock) {
+  state().clock = std::move(clock);
+}
 
-std::string activityLogPath() { return state().path; }
+std::string activityLogPath() {
+  return state().path;
+}
 
 void logEvent(LogCode logCode, unsigned char ch) {
   LogState& s = state();

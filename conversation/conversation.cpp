@@ -11,8 +11,12 @@ namespace {
 
 constexpr unsigned char kLineFeed = 10;
 
-unsigned char toUpper(unsigned char ch) { return (ch >= 'a' && ch <= 'z') ? ch - 32 : ch; }
-unsigned char toLower(unsigned char ch) { return (ch >= 'A' && ch <= 'Z') ? ch + 32 : ch; }
+unsigned char toUpper(unsigned char ch) {
+  return (ch >= 'a' && ch <= 'z') ? ch - 32 : ch;
+}
+unsigned char toLower(unsigned char ch) {
+  return (ch >= 'A' && ch <= 'Z') ? ch + 32 : ch;
+}
 
 std::unique_ptr<ConversationLine> newLine(unsigned char direction) {
   auto line = std::make_unique<ConversationLine>(direction);
@@ -24,7 +28,7 @@ std::unique_ptr<ConversationLine> newLine(unsigned char direction) {
 // Appends one character of direction d to the current line. Returns the new
 // line the caller must append, if any.
 std::unique_ptr<ConversationLine> appendChar(ConversationLine& line, unsigned char d,
-                                                 unsigned char ch) {
+                                             unsigned char ch) {
   if (line.hasCharacters() && d != line.direction()) {
     auto fresh = newLine(d);
     // A line feed at a change of direction is dropped: the new line already
@@ -46,9 +50,13 @@ ConversationLine::ConversationLine(unsigned char direction)
 
 ConversationLine::~ConversationLine() = default;
 
-Conversation::Conversation() { lines.push_back(newLine(kSentDirection)); }
+Conversation::Conversation() {
+  lines.push_back(newLine(kSentDirection));
+}
 
-Conversation::~Conversation() { logEvent(LogCode::Quit); }
+Conversation::~Conversation() {
+  logEvent(LogCode::Quit);
+}
 
 bool Conversation::addReceived(unsigned char ch) {
   modified = 1;
@@ -183,7 +191,9 @@ void Conversation::setSelectionEnd(int line, int ch) {
   }
 }
 
-void Conversation::clearSelection() { anchorLine = anchorChar = endLine = endChar = -1; }
+void Conversation::clearSelection() {
+  anchorLine = anchorChar = endLine = endChar = -1;
+}
 
 std::pair<int, int> Conversation::selectedRange(int i) {
   if (anchorLine > endLine || (anchorLine == endLine && anchorChar > endChar)) {

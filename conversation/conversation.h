@@ -58,7 +58,10 @@ class ConversationLine {
   bool hasCharacters() const { return text.size() > 1; }
   unsigned char direction() const { return static_cast<unsigned char>(text[0]); }
   bool isReceived() const { return (text[0] & 1) != 0; }
-  void markUnmeasured() { width = -1; height = -1; }
+  void markUnmeasured() {
+    width = -1;
+    height = -1;
+  }
 };
 
 class Conversation {
@@ -72,18 +75,18 @@ class Conversation {
   Conversation& operator=(const Conversation&) = delete;
 
   // --- Metadata (Windows-1252) --------------------------------------------
-  std::string fileName;        // path last loaded or saved; "" = none yet
-  std::string password;        // written into the file on saving (<= 8 bytes
-                               // are kept; longer is cut)
-  uint32_t ownerId = 0;        // id of the owning profile; the UI sets it to
-                               // currentProfile's id before New and Open
+  std::string fileName;  // path last loaded or saved; "" = none yet
+  std::string password;  // written into the file on saving (<= 8 bytes
+                         // are kept; longer is cut)
+  uint32_t ownerId = 0;  // id of the owning profile; the UI sets it to
+                         // currentProfile's id before New and Open
   std::string ownerName;
   std::string ownerFirstName;
   std::string ownerLastName;
   std::string date;
   std::string notes;
   std::string caller;
-  uint8_t incoming = 1;        // 1 received call, 0 placed call
+  uint8_t incoming = 1;  // 1 received call, 0 placed call
 
   // The line structure changed since the last character was appended.
   uint32_t layoutChanged = 0;

@@ -72,8 +72,8 @@ class Reader {
 std::string encodeConversationFile(const Conversation& c) {
   const FileScrambler fs;
   size_t size = 4 + kFilePasswordBytes + 4 + 6 * 4 + 4 + 1 + c.ownerName.size() +
-                c.ownerFirstName.size() + c.ownerLastName.size() + c.date.size() +
-                c.notes.size() + c.caller.size();
+                c.ownerFirstName.size() + c.ownerLastName.size() + c.date.size() + c.notes.size() +
+                c.caller.size();
   for (const auto& line : c.lines) size += 5 + line->text.size();
 
   std::string out;

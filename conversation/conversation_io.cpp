@@ -8,9 +8,9 @@
 #include "conversation/conversation_file.h"
 #include "conversation/prompt.h"
 #include "conversation/safe_file.h"
-#include "text/text_encoding.h"
 #include "settings/profile.h"
 #include "settings/translation.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 
@@ -57,8 +57,8 @@ bool Conversation::loadFromFile(const std::string& name, Prompt& prompt) {
   const bool otherOwner = file->ownerId != ownerId;
   if (!file->password.empty() && otherOwner && !expected.empty()) {
     const std::string owner = cp1252ToUtf8(file->ownerName);
-    const char* format = translate(
-        "This file belongs to '%s'. To open it, supply this person's password: ");
+    const char* format =
+        translate("This file belongs to '%s'. To open it, supply this person's password: ");
     const int n = std::snprintf(nullptr, 0, format, owner.c_str());
     std::string question(n > 0 ? static_cast<size_t>(n) : 0, '\0');
     std::snprintf(question.data(), question.size() + 1, format, owner.c_str());
@@ -94,17 +94,23 @@ namespace {
 // The two low bits of a face are its style; the rest is the family.
 const char* rtfFamily(int face) {
   switch (face & ~3) {
-    case 8: return "\\froman\\fprq2";
-    case 0: return "\\fswiss\\fprq2";
-    default: return "\\fmodern\\fprq0";
+    case 8:
+      return "\\froman\\fprq2";
+    case 0:
+      return "\\fswiss\\fprq2";
+    default:
+      return "\\fmodern\\fprq0";
   }
 }
 
 const char* rtfFontName(int face) {
   switch (face & ~3) {
-    case 8: return "times";
-    case 0: return "helvetica";
-    default: return "courier";
+    case 8:
+      return "times";
+    case 0:
+      return "helvetica";
+    default:
+      return "courier";
   }
 }
 
@@ -148,15 +154,14 @@ void Conversation::exportRtf(std::ostream& out) {
   doc += std::string("{\\fonttbl{\\f0") + rtfFamily(fr) + " " + rtfFontName(fr) + ";}{\\f1" +
          rtfFamily(fs) + " " + rtfFontName(fs) + ";}}\n";
   doc += "{\\info{\\comment Created by Quelto}{\\vern1000}}\n";
-  doc += pr + (incoming == 1 ? "Appel Entrant de" : "Appel sortant \xE0") + ": " +
-         escaped(caller) + "\\par\n";
+  doc += pr + (incoming == 1 ? "Appel Entrant de" : "Appel sortant \xE0") + ": " + escaped(caller) +
+         "\\par\n";
   doc += pr + "Date: " + escaped(date) + "\\par\n";
   doc += pr + "Notes: " + escaped(notes) + "\\par\n";
   std::string printedBy = translate("Printed by");
   if (printedBy.empty()) printedBy = "Printed by";
-  doc += pr + escaped(utf8ToCp1252(printedBy)) + ": " +
-         escaped(utf8ToCp1252(profile.firstName)) + " " +
-         escaped(utf8ToCp1252(profile.lastName)) + "\\par\n";
+  doc += pr + escaped(utf8ToCp1252(printedBy)) + ": " + escaped(utf8ToCp1252(profile.firstName)) +
+         " " + escaped(utf8ToCp1252(profile.lastName)) + "\\par\n";
   doc += pr + "\\par\n";
   out << doc;
 

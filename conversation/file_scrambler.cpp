@@ -10,14 +10,16 @@ void FileScrambler::scrambleBytes(unsigned char* b, size_t n) const {
   const size_t len = key_.size();
   b[0] ^= static_cast<unsigned char>(key_[0]);
   for (size_t i = 1; i < n; ++i)
-    b[i] = static_cast<unsigned char>((b[i] ^ static_cast<unsigned char>(key_[i % len])) ^ b[i - 1]);
+    b[i] =
+        static_cast<unsigned char>((b[i] ^ static_cast<unsigned char>(key_[i % len])) ^ b[i - 1]);
 }
 
 void FileScrambler::unscrambleBytes(unsigned char* b, size_t n) const {
   if (n == 0) return;
   const size_t len = key_.size();
   for (size_t i = n - 1; i >= 1; --i)
-    b[i] = static_cast<unsigned char>((b[i] ^ b[i - 1]) ^ static_cast<unsigned char>(key_[i % len]));
+    b[i] =
+        static_cast<unsigned char>((b[i] ^ b[i - 1]) ^ static_cast<unsigned char>(key_[i % len]));
   b[0] ^= static_cast<unsigned char>(key_[0]);
 }
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "conversation/conversation.h"
-#include "text/text_encoding.h"
 #include "settings/profile.h"
 #include "settings/translation.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 
@@ -149,8 +149,10 @@ class PageLayout {
 
 std::string foldCase(std::string text, bool capitals, bool lowerOtherwise) {
   for (char& c : text) {
-    if (capitals && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    else if (!capitals && lowerOtherwise && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (capitals && c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 32);
+    else if (!capitals && lowerOtherwise && c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c + 32);
   }
   return text;
 }
@@ -166,9 +168,12 @@ std::string headingText(const char* english, const char* fallback) {
 
 std::string printFaceName(int face) {
   switch (face & ~3) {
-    case 0: return "Arial";
-    case 4: return "Courier New";
-    default: return "Times New Roman";
+    case 0:
+      return "Arial";
+    case 4:
+      return "Courier New";
+    default:
+      return "Times New Roman";
   }
 }
 
@@ -185,7 +190,8 @@ bool printConversation(PageDevice* device, const Conversation& c, const Profile&
   const bool recvCaps = (screen ? p.receivedTextCapitals : p.printReceivedTextCapitals) != 0;
 
   const LoadedFont heading = page.makeFont("Times New Roman", 18, true, false);
-  const LoadedFont sent = page.makeFont(printFaceName(sentFace), sentSize, sentFace & 1, sentFace & 2);
+  const LoadedFont sent =
+      page.makeFont(printFaceName(sentFace), sentSize, sentFace & 1, sentFace & 2);
   const LoadedFont received =
       page.makeFont(printFaceName(recvFace), recvSize, recvFace & 1, recvFace & 2);
   page.setHeadingFont(heading);

@@ -20,11 +20,11 @@ struct Profile;
 
 // What a device tells the layout about its page, in device pixels.
 struct PageGeometry {
-  int offsetX = 0;   // physical offset of the printable area from the paper edge
+  int offsetX = 0;  // physical offset of the printable area from the paper edge
   int offsetY = 0;
-  int width = 0;     // physical page (paper) width
-  int height = 0;    // physical page height
-  int dpiX = 72;     // pixels per inch
+  int width = 0;   // physical page (paper) width
+  int height = 0;  // physical page height
+  int dpiX = 72;   // pixels per inch
   int dpiY = 72;
 };
 

@@ -15,8 +15,7 @@ std::string& lastChosen() {
 }  // namespace
 
 std::optional<std::string> chooseFile(Prompt& prompt, bool save, const std::string& title,
-                                      const std::string& extension,
-                                      const std::string& filterName) {
+                                      const std::string& extension, const std::string& filterName) {
   FileRequest request;
   request.save = save;
   request.title = title;
@@ -38,6 +37,8 @@ std::optional<std::string> chooseFile(Prompt& prompt, bool save, const std::stri
   return chosen;
 }
 
-void forgetChosenFile() { lastChosen().clear(); }
+void forgetChosenFile() {
+  lastChosen().clear();
+}
 
 }  // namespace quelto

@@ -21,14 +21,14 @@ namespace quelto {
 
 // What a file chooser is asked for.
 struct FileRequest {
-  bool save = false;          // true: a save dialog (may name a new file)
-  std::string title;          // window title
-  std::string extension;      // default extension without the dot, e.g. "tdd";
-                              // empty: no filter
-  std::string filterName;     // the single filter's name, e.g. "Quelto Files";
-                              // shown with the pattern "*.<extension>"
-  std::string prefill;        // name offered at first: the previously chosen
-                              // path cut at its last "." (may be empty)
+  bool save = false;       // true: a save dialog (may name a new file)
+  std::string title;       // window title
+  std::string extension;   // default extension without the dot, e.g. "tdd";
+                           // empty: no filter
+  std::string filterName;  // the single filter's name, e.g. "Quelto Files";
+                           // shown with the pattern "*.<extension>"
+  std::string prefill;     // name offered at first: the previously chosen
+                           // path cut at its last "." (may be empty)
 };
 
 class Prompt {
@@ -41,8 +41,8 @@ class Prompt {
   // A question with up to three buttons, b0 the leftmost; an empty button
   // text hides that button. Returns the index (0, 1, 2) of the button
   // pressed; closing the box with Escape counts as button 0.
-  virtual int choice(const std::string& question, const std::string& b0,
-                     const std::string& b1, const std::string& b2) = 0;
+  virtual int choice(const std::string& question, const std::string& b0, const std::string& b1,
+                     const std::string& b2) = 0;
 
   // A one-line text input pre-filled with defaultText. Nothing on cancel.
   virtual std::optional<std::string> input(const std::string& label,
@@ -63,8 +63,7 @@ class Prompt {
 // chosen path is remembered, cut to 1023 bytes. Texts are UTF-8.
 // User-interface thread only.
 std::optional<std::string> chooseFile(Prompt& prompt, bool save, const std::string& title,
-                                      const std::string& extension,
-                                      const std::string& filterName);
+                                      const std::string& extension, const std::string& filterName);
 
 // Forgets the remembered path (a new run starts with none).
 void forgetChosenFile();

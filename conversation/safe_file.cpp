@@ -1,10 +1,10 @@
 #include "conversation/safe_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 
 #include <atomic>
 
@@ -50,8 +50,7 @@ SafeWriteResult writeFileSafely(const std::string& path, const std::string& byte
   if (fd < 0) return SafeWriteResult::CannotCreate;
 
   struct stat old {};
-  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-    ::fchmod(fd, old.st_mode & 07777);
+  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
 
   bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;

@@ -25,10 +25,10 @@ class ScriptedPrompt : public Prompt {
 
   struct Call {
     Kind kind;
-    std::string text;                 // message, question, label or title
-    std::vector<std::string> extra;   // choice buttons, input default,
-                                      // chooser extension/filter/prefill
-    bool save = false;                // chooseFile only
+    std::string text;                // message, question, label or title
+    std::vector<std::string> extra;  // choice buttons, input default,
+                                     // chooser extension/filter/prefill
+    bool save = false;               // chooseFile only
   };
 
   // Queue answers. An absent optional answers "cancel".
@@ -49,12 +49,10 @@ class ScriptedPrompt : public Prompt {
     return *this;
   }
 
-  void alert(const std::string& text) override {
-    calls.push_back({Kind::Alert, text, {}, false});
-  }
+  void alert(const std::string& text) override { calls.push_back({Kind::Alert, text, {}, false}); }
 
-  int choice(const std::string& question, const std::string& b0,
-             const std::string& b1, const std::string& b2) override {
+  int choice(const std::string& question, const std::string& b0, const std::string& b1,
+             const std::string& b2) override {
     calls.push_back({Kind::Choice, question, {b0, b1, b2}, false});
     auto a = take(Kind::Choice);
     return a ? a->button : 0;

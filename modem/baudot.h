@@ -30,8 +30,8 @@ constexpr unsigned char kBell = 7;
 // What encodeChar puts on the line for one accepted character: the shift
 // code to send first (FIGS or LTRS) when one is needed, then the code.
 struct BaudotCodes {
-    std::optional<int> shiftFirst;
-    int code = 0;
+  std::optional<int> shiftFirst;
+  int code = 0;
 };
 
 // True exactly for the characters that have a transmit code, plus backspace.

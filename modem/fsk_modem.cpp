@@ -15,256 +15,259 @@ constexpr double kSpaceHz = 1800.0;
 // share them; the normalising constants are always taken over 22 entries,
 // also at 50 baud where a sub-window uses only the first 20.
 struct ReferenceTables {
-    double sinSpace[22], cosSpace[22], sinMark[22], cosMark[22];
-    double ks = 0.0, km = 0.0;
+  double sinSpace[22], cosSpace[22], sinMark[22], cosMark[22];
+  double ks = 0.0, km = 0.0;
 };
 
 ReferenceTables makeReferenceTables() {
-    ReferenceTables r{};
-    double sumS = 0.0, sumM = 0.0;
-    for (int i = 0; i < 22; ++i) {
-        const double a = i * 2.0 * kPi / kReceiveRate;
-        r.sinSpace[i] = std::sin(kSpaceHz * a);
-        r.cosSpace[i] = std::cos(kSpaceHz * a);
-        r.sinMark[i] = std::sin(kMarkHz * a);
-        r.cosMark[i] = std::cos(kMarkHz * a);
-        sumS += r.sinSpace[i] * r.sinSpace[i];
-        sumM += r.sinMark[i] * r.sinMark[i];
-    }
-    r.ks = sumS / 22.0;
-    r.km = sumM / 22.0;
-    return r;
+  ReferenceTables r{};
+  double sumS = 0.0, sumM = 0.0;
+  for (int i = 0; i < 22; ++i) {
+    const double a = i * 2.0 * kPi / kReceiveRate;
+    r.sinSpace[i] = std::sin(kSpaceHz * a);
+    r.cosSpace[i] = std::cos(kSpaceHz * a);
+    r.sinMark[i] = std::sin(kMarkHz * a);
+    r.cosMark[i] = std::cos(kMarkHz * a);
+    sumS += r.sinSpace[i] * r.sinSpace[i];
+    sumM += r.sinMark[i] * r.sinMark[i];
+  }
+  r.ks = sumS / 22.0;
+  r.km = sumM / 22.0;
+  return r;
 }
 
 const ReferenceTables& referenceTables() {
-    static const ReferenceTables tables = makeReferenceTables();
-    return tables;
+  static const ReferenceTables tables = makeReferenceTables();
+  return tables;
 }
 
 template <std::size_t N>
 void fillWaveform(std::array<uint8_t, N>& out, int samplesPerBit, int code) {
-    const double spaceStep = 2.0 * kPi * kSpaceHz / kTextOutputRate;
-    const double markStep = 2.0 * kPi * kMarkHz / kTextOutputRate;
-    double phi = 0.0;
-    std::size_t k = 0;
-    auto segment = [&](int samples, double step) {
-        for (int i = 0; i < samples; ++i) {
-            out[k++] = static_cast<uint8_t>(static_cast<int>(125.0 * std::sin(phi)) + 128);
-            phi += step;
-        }
-    };
-    segment(samplesPerBit, spaceStep);  // start bit
-    for (int bit = 16; bit >= 1; bit >>= 1) segment(samplesPerBit, (code & bit) ? markStep : spaceStep);
-    segment(2 * samplesPerBit, markStep);  // two stop bits
+  const double spaceStep = 2.0 * kPi * kSpaceHz / kTextOutputRate;
+  const double markStep = 2.0 * kPi * kMarkHz / kTextOutputRate;
+  double phi = 0.0;
+  std::size_t k = 0;
+  auto segment = [&](int samples, double step) {
+    for (int i = 0; i < samples; ++i) {
+      out[k++] = static_cast<uint8_t>(static_cast<int>(125.0 * std::sin(phi)) + 128);
+      phi += step;
+    }
+  };
+  segment(samplesPerBit, spaceStep);  // start bit
+  for (int bit = 16; bit >= 1; bit >>= 1)
+    segment(samplesPerBit, (code & bit) ? markStep : spaceStep);
+  segment(2 * samplesPerBit, markStep);  // two stop bits
 }
 
 struct DialKey {
-    char ch;
-    double low, high;
+  char ch;
+  double low, high;
 };
-constexpr DialKey kDialKeys[kDialKeyCount] = {
-    {'0', 941, 1336}, {'1', 697, 1209}, {'2', 697, 1336}, {'3', 697, 1477},
-    {'4', 770, 1209}, {'5', 770, 1336}, {'6', 770, 1477}, {'7', 852, 1209},
-    {'8', 852, 1336}, {'9', 852, 1477}, {'*', 941, 1209}, {'#', 941, 1477}};
+constexpr DialKey kDialKeys[kDialKeyCount] = {{'0', 941, 1336}, {'1', 697, 1209}, {'2', 697, 1336},
+                                              {'3', 697, 1477}, {'4', 770, 1209}, {'5', 770, 1336},
+                                              {'6', 770, 1477}, {'7', 852, 1209}, {'8', 852, 1336},
+                                              {'9', 852, 1477}, {'*', 941, 1209}, {'#', 941, 1477}};
 
 int dialKeyIndex(char ch) {
-    for (int d = 0; d < kDialKeyCount; ++d)
-        if (kDialKeys[d].ch == ch) return d;
-    return -1;
+  for (int d = 0; d < kDialKeyCount; ++d)
+    if (kDialKeys[d].ch == ch) return d;
+  return -1;
 }
 
 }  // namespace
 
 TonePowers measureSubWindow(const uint8_t* samples, int length) {
-    const ReferenceTables& r = referenceTables();
-    length = std::min(length, 22);
-    TonePowers out;
-    if (samples == nullptr || length <= 0) return out;
-    double ss = 0.0, cs = 0.0, sm = 0.0, cm = 0.0, energy = 0.0;
-    int peak = 0;
-    for (int i = 0; i < length; ++i) {
-        const int centred = static_cast<int>(samples[i]) - 128;
-        const double v = centred;
-        ss += v * r.sinSpace[i];
-        cs += v * r.cosSpace[i];
-        sm += v * r.sinMark[i];
-        cm += v * r.cosMark[i];
-        energy += v * v;
-        peak = std::max(peak, centred < 0 ? -centred : centred);
-    }
-    out.peak = peak;
-    if (energy == 0.0) return out;
-    out.silent = false;
-    const double p = energy / length;
-    out.space = (ss * ss + cs * cs) / (p * r.ks);
-    out.mark = (sm * sm + cm * cm) / (p * r.km);
-    return out;
+  const ReferenceTables& r = referenceTables();
+  length = std::min(length, 22);
+  TonePowers out;
+  if (samples == nullptr || length <= 0) return out;
+  double ss = 0.0, cs = 0.0, sm = 0.0, cm = 0.0, energy = 0.0;
+  int peak = 0;
+  for (int i = 0; i < length; ++i) {
+    const int centred = static_cast<int>(samples[i]) - 128;
+    const double v = centred;
+    ss += v * r.sinSpace[i];
+    cs += v * r.cosSpace[i];
+    sm += v * r.sinMark[i];
+    cm += v * r.cosMark[i];
+    energy += v * v;
+    peak = std::max(peak, centred < 0 ? -centred : centred);
+  }
+  out.peak = peak;
+  if (energy == 0.0) return out;
+  out.silent = false;
+  const double p = energy / length;
+  out.space = (ss * ss + cs * cs) / (p * r.ks);
+  out.mark = (sm * sm + cm * cm) / (p * r.km);
+  return out;
 }
 
 SampleSpan CharacterWaveforms::of(int baud, int code) const {
-    if (code < 0 || code > 31) return {};
-    if (baud == kBaud45) return {baud45[code].data(), static_cast<int>(baud45[code].size())};
-    return {baud50[code].data(), static_cast<int>(baud50[code].size())};
+  if (code < 0 || code > 31) return {};
+  if (baud == kBaud45) return {baud45[code].data(), static_cast<int>(baud45[code].size())};
+  return {baud50[code].data(), static_cast<int>(baud50[code].size())};
 }
 
 CharacterWaveforms buildCharacterWaveforms() {
-    CharacterWaveforms w;
-    for (int code = 0; code < 32; ++code) {
-        fillWaveform(w.baud45[code], samplesPerTransmitBit(kBaud45), code);
-        fillWaveform(w.baud50[code], samplesPerTransmitBit(kBaud50), code);
-    }
-    return w;
+  CharacterWaveforms w;
+  for (int code = 0; code < 32; ++code) {
+    fillWaveform(w.baud45[code], samplesPerTransmitBit(kBaud45), code);
+    fillWaveform(w.baud50[code], samplesPerTransmitBit(kBaud50), code);
+  }
+  return w;
 }
 
 const CharacterWaveforms& characterWaveforms() {
-    static const CharacterWaveforms waveforms = buildCharacterWaveforms();
-    return waveforms;
+  static const CharacterWaveforms waveforms = buildCharacterWaveforms();
+  return waveforms;
 }
 
 DialTones buildDialTones() {
-    DialTones t;
-    t.samples.assign(static_cast<std::size_t>(kDialKeyCount) * kDialKeySamples, 128);
-    for (int d = 0; d < kDialKeyCount; ++d) {
-        uint8_t* key = t.samples.data() + static_cast<std::size_t>(d) * kDialKeySamples;
-        for (int k = 0; k < kDialToneSamples; ++k) {
-            const double v = 60.0 * std::sin(2.0 * kPi * kDialKeys[d].low * k / kDialRate) + 128.0 +
-                             30.0 * std::sin(2.0 * kPi * kDialKeys[d].high * k / kDialRate);
-            key[k] = static_cast<uint8_t>(static_cast<int>(v));
-        }
+  DialTones t;
+  t.samples.assign(static_cast<std::size_t>(kDialKeyCount) * kDialKeySamples, 128);
+  for (int d = 0; d < kDialKeyCount; ++d) {
+    uint8_t* key = t.samples.data() + static_cast<std::size_t>(d) * kDialKeySamples;
+    for (int k = 0; k < kDialToneSamples; ++k) {
+      const double v = 60.0 * std::sin(2.0 * kPi * kDialKeys[d].low * k / kDialRate) + 128.0 +
+                       30.0 * std::sin(2.0 * kPi * kDialKeys[d].high * k / kDialRate);
+      key[k] = static_cast<uint8_t>(static_cast<int>(v));
     }
-    return t;
+  }
+  return t;
 }
 
 SampleSpan DialTones::keyFor(char ch) const {
-    const int d = dialKeyIndex(ch);
-    if (d < 0 || samples.size() < static_cast<std::size_t>(kDialKeyCount) * kDialKeySamples) return {};
-    return {samples.data() + static_cast<std::size_t>(d) * kDialKeySamples, kDialKeySamples};
+  const int d = dialKeyIndex(ch);
+  if (d < 0 || samples.size() < static_cast<std::size_t>(kDialKeyCount) * kDialKeySamples)
+    return {};
+  return {samples.data() + static_cast<std::size_t>(d) * kDialKeySamples, kDialKeySamples};
 }
 
 FskModem::FskModem(FramingConfig framing) : framing_(framing), dialTones_(buildDialTones()) {
-    framing_.restartCount = std::clamp(framing_.restartCount, 0, 64);
-    referenceTables();
+  framing_.restartCount = std::clamp(framing_.restartCount, 0, 64);
+  referenceTables();
 }
 
 void FskModem::setBaud(int selector) {
-    if (selector != baud_) resetFraming();
-    baud_ = selector;
+  if (selector != baud_) resetFraming();
+  baud_ = selector;
 }
 
 void FskModem::resetFraming() {
-    ringCount_ = 0;
-    ringWrite_ = 0;
+  ringCount_ = 0;
+  ringWrite_ = 0;
 }
 
 std::optional<unsigned char> FskModem::takePending() {
-    if (pending_ == 0) return std::nullopt;
-    const unsigned char c = pending_;
-    pending_ = 0;
-    return c;
+  if (pending_ == 0) return std::nullopt;
+  const unsigned char c = pending_;
+  pending_ = 0;
+  return c;
 }
 
 int FskModem::decisionFor(const TonePowers& powers) const {
-    if (powers.silent) return 0;
-    if (powers.space > threshold_ || powers.mark > threshold_) return powers.mark >= powers.space ? 1 : -1;
-    return 0;
+  if (powers.silent) return 0;
+  if (powers.space > threshold_ || powers.mark > threshold_)
+    return powers.mark >= powers.space ? 1 : -1;
+  return 0;
 }
 
 std::optional<unsigned char> FskModem::pushDecision(int decision) {
-    ringWrite_ = (ringWrite_ + 63) & 63;
-    ring_[ringWrite_] = static_cast<int8_t>(decision > 0 ? 1 : (decision < 0 ? -1 : 0));
-    if (ringCount_ < 64) ++ringCount_;
-    if (ringCount_ < 64) return std::nullopt;
+  ringWrite_ = (ringWrite_ + 63) & 63;
+  ring_[ringWrite_] = static_cast<int8_t>(decision > 0 ? 1 : (decision < 0 ? -1 : 0));
+  if (ringCount_ < 64) ++ringCount_;
+  if (ringCount_ < 64) return std::nullopt;
 
-    // Position 0 is the newest decision, 63 the oldest.
-    auto count = [this](int from, int value) {
-        int c = 0;
-        for (int p = from; p < from + 8; ++p) c += ring_[(ringWrite_ + p) & 63] == value;
-        return c;
-    };
-    if (-count(56, -1) > framing_.startBitThreshold) return std::nullopt;
-    if (count(0, 1) + count(8, 1) < framing_.stopBitThreshold) return std::nullopt;
+  // Position 0 is the newest decision, 63 the oldest.
+  auto count = [this](int from, int value) {
+    int c = 0;
+    for (int p = from; p < from + 8; ++p) c += ring_[(ringWrite_ + p) & 63] == value;
+    return c;
+  };
+  if (-count(56, -1) > framing_.startBitThreshold) return std::nullopt;
+  if (count(0, 1) + count(8, 1) < framing_.stopBitThreshold) return std::nullopt;
 
-    int code = 0;
-    for (int j = 0; j < 5; ++j) {
-        const int slot = 8 * (6 - j);
-        if (count(slot, 1) >= 7) {
-            code |= 1 << (4 - j);
-        } else if (count(slot, -1) < 7) {
-            return std::nullopt;
-        }
+  int code = 0;
+  for (int j = 0; j < 5; ++j) {
+    const int slot = 8 * (6 - j);
+    if (count(slot, 1) >= 7) {
+      code |= 1 << (4 - j);
+    } else if (count(slot, -1) < 7) {
+      return std::nullopt;
     }
-    ringCount_ = framing_.restartCount;
-    return decodeCode(code, shift_);
+  }
+  ringCount_ = framing_.restartCount;
+  return decodeCode(code, shift_);
 }
 
 std::optional<unsigned char> FskModem::demodulateBlock(const uint8_t* block, int n) {
-    if (block == nullptr || n <= 0) return std::nullopt;
-    const int length = subWindowLength(baud_);
-    const int windows = n / length;
-    std::optional<unsigned char> first;
-    for (int w = 0; w < windows; ++w) {
-        const TonePowers powers = measureSubWindow(block + w * length, length);
-        peak_ = powers.peak;
-        std::optional<unsigned char> c = pushDecision(decisionFor(powers));
-        if (!c || *c == kCarriageReturn) continue;
-        const unsigned char ch = *c == kLineFeed ? ' ' : *c;
-        if (!first) {
-            first = ch;
-        } else {
-            pending_ = ch;
-        }
+  if (block == nullptr || n <= 0) return std::nullopt;
+  const int length = subWindowLength(baud_);
+  const int windows = n / length;
+  std::optional<unsigned char> first;
+  for (int w = 0; w < windows; ++w) {
+    const TonePowers powers = measureSubWindow(block + w * length, length);
+    peak_ = powers.peak;
+    std::optional<unsigned char> c = pushDecision(decisionFor(powers));
+    if (!c || *c == kCarriageReturn) continue;
+    const unsigned char ch = *c == kLineFeed ? ' ' : *c;
+    if (!first) {
+      first = ch;
+    } else {
+      pending_ = ch;
     }
-    return first;
+  }
+  return first;
 }
 
 SampleSpan FskModem::renderChar(unsigned char ch) {
-    const std::optional<BaudotCodes> codes = encodeChar(ch, shift_);
-    if (!codes) return {};
-    const CharacterWaveforms& waveforms = characterWaveforms();
-    int length = 0;
-    if (codes->shiftFirst) {
-        const SampleSpan s = waveforms.of(baud_, *codes->shiftFirst);
-        std::memcpy(transmit_.data(), s.data, s.length);
-        length = s.length;
-    }
-    const SampleSpan c = waveforms.of(baud_, codes->code);
-    std::memcpy(transmit_.data() + length, c.data, c.length);
-    return {transmit_.data(), length + c.length};
+  const std::optional<BaudotCodes> codes = encodeChar(ch, shift_);
+  if (!codes) return {};
+  const CharacterWaveforms& waveforms = characterWaveforms();
+  int length = 0;
+  if (codes->shiftFirst) {
+    const SampleSpan s = waveforms.of(baud_, *codes->shiftFirst);
+    std::memcpy(transmit_.data(), s.data, s.length);
+    length = s.length;
+  }
+  const SampleSpan c = waveforms.of(baud_, codes->code);
+  std::memcpy(transmit_.data() + length, c.data, c.length);
+  return {transmit_.data(), length + c.length};
 }
 
 int FskModem::renderBatch(const unsigned char* chars, int count, uint8_t* out, int capacity) {
-    if (chars == nullptr || out == nullptr) return 0;
-    count = std::clamp(count, 0, kBatchMaxChars);
-    int written = 0;
-    for (int i = 0; i < count; ++i) {
-        const SampleSpan s = renderChar(chars[i]);
-        if (s.empty()) continue;
-        if (s.length > capacity - written) break;
-        std::memcpy(out + written, s.data, s.length);
-        written += s.length;
-    }
-    return written;
+  if (chars == nullptr || out == nullptr) return 0;
+  count = std::clamp(count, 0, kBatchMaxChars);
+  int written = 0;
+  for (int i = 0; i < count; ++i) {
+    const SampleSpan s = renderChar(chars[i]);
+    if (s.empty()) continue;
+    if (s.length > capacity - written) break;
+    std::memcpy(out + written, s.data, s.length);
+    written += s.length;
+  }
+  return written;
 }
 
 std::vector<DialStep> FskModem::dialPlan(const std::string& number) const {
-    std::vector<DialStep> plan;
-    for (char ch : number) {
-        if (ch == ',') {
-            DialStep pause;
-            pause.kind = DialStep::Kind::Pause;
-            pause.pauseMs = kDialPauseMs;
-            plan.push_back(pause);
-            continue;
-        }
-        const SampleSpan key = dialToneFor(ch);
-        if (key.empty()) continue;
-        DialStep step;
-        step.kind = DialStep::Kind::Key;
-        step.key = ch;
-        step.samples = key;
-        plan.push_back(step);
+  std::vector<DialStep> plan;
+  for (char ch : number) {
+    if (ch == ',') {
+      DialStep pause;
+      pause.kind = DialStep::Kind::Pause;
+      pause.pauseMs = kDialPauseMs;
+      plan.push_back(pause);
+      continue;
     }
-    return plan;
+    const SampleSpan key = dialToneFor(ch);
+    if (key.empty()) continue;
+    DialStep step;
+    step.kind = DialStep::Kind::Key;
+    step.key = ch;
+    step.samples = key;
+    plan.push_back(step);
+  }
+  return plan;
 }
 
 }  // namespace quelto

@@ -40,16 +40,24 @@ constexpr int kDialRate = 8000;         // samples/s of dial tones
 
 // Receive timing: every block is 64 sub-windows of one eighth of a bit.
 constexpr int kSubWindowsPerBlock = 64;
-constexpr int subWindowLength(int baud) { return baud == kBaud45 ? 22 : 20; }
+constexpr int subWindowLength(int baud) {
+  return baud == kBaud45 ? 22 : 20;
+}
 // Samples per receive block: 1408 (176 ms) at 45.45 baud, 1280 (160 ms) at 50.
-constexpr int receiveBlockLength(int baud) { return kSubWindowsPerBlock * subWindowLength(baud); }
+constexpr int receiveBlockLength(int baud) {
+  return kSubWindowsPerBlock * subWindowLength(baud);
+}
 constexpr int kMaxReceiveBlockLength = 1408;
 
 // Transmit timing at 22050 samples/s: start bit, five data bits, two stop
 // bits. 485 samples per bit (3880 per character, 175.96 ms) at 45.45 baud,
 // 441 (3528, 160 ms) at 50 baud.
-constexpr int samplesPerTransmitBit(int baud) { return baud == kBaud45 ? 485 : 441; }
-constexpr int characterWaveformLength(int baud) { return 8 * samplesPerTransmitBit(baud); }
+constexpr int samplesPerTransmitBit(int baud) {
+  return baud == kBaud45 ? 485 : 441;
+}
+constexpr int characterWaveformLength(int baud) {
+  return 8 * samplesPerTransmitBit(baud);
+}
 constexpr int kMaxCharacterWaveformLength = 3880;
 
 // One send pass renders at most 8 characters, each with a shift code in
@@ -72,9 +80,9 @@ constexpr int kDialPauseSamples = kDialRate * kDialPauseMs / 1000;
 // A read-only view of samples owned by someone else (see each function for
 // whose, and for how long the view stays valid). Empty: data null, length 0.
 struct SampleSpan {
-    const uint8_t* data = nullptr;
-    int length = 0;
-    bool empty() const { return length == 0; }
+  const uint8_t* data = nullptr;
+  int length = 0;
+  bool empty() const { return length == 0; }
 };
 
 // The framing rules of the receiver, read once at start-up from the
@@ -83,14 +91,14 @@ struct SampleSpan {
 // lets every start slot pass; a stop threshold above 16 rejects every frame;
 // a restart count is clamped to 0..64 since it is a ring count.
 struct FramingConfig {
-    // The number of space decisions in the 8-decision start slot, negated,
-    // must not exceed this (-7: at least 7 of 8).
-    int startBitThreshold = -7;
-    // At least this many mark decisions among the 16 newest.
-    int stopBitThreshold = 12;
-    // Ring count after a decoded frame; the next test comes 64 - this many
-    // decisions later.
-    int restartCount = 6;
+  // The number of space decisions in the 8-decision start slot, negated,
+  // must not exceed this (-7: at least 7 of 8).
+  int startBitThreshold = -7;
+  // At least this many mark decisions among the 16 newest.
+  int stopBitThreshold = 12;
+  // Ring count after a decoded frame; the next test comes 64 - this many
+  // decisions later.
+  int restartCount = 6;
 };
 
 // The normalised tone powers of one receive sub-window of `length` samples
@@ -101,10 +109,10 @@ struct FramingConfig {
 // amplitude and phase. A sub-window of pure 128 has no energy: both powers
 // are 0 and `silent` is true.
 struct TonePowers {
-    double space = 0.0;  // 1800 Hz
-    double mark = 0.0;   // 1400 Hz
-    int peak = 0;        // largest |sample - 128|, 0..128
-    bool silent = true;
+  double space = 0.0;  // 1800 Hz
+  double mark = 0.0;   // 1400 Hz
+  int peak = 0;        // largest |sample - 128|, 0..128
+  bool silent = true;
 };
 TonePowers measureSubWindow(const uint8_t* samples, int length);
 
@@ -112,10 +120,10 @@ TonePowers measureSubWindow(const uint8_t* samples, int length);
 // starting at phase 0: sample = trunc(125 sin phi) + 128, phase continuous
 // across the bits of one character.
 struct CharacterWaveforms {
-    std::array<std::array<uint8_t, 3880>, 32> baud45;  // 3880 samples each
-    std::array<std::array<uint8_t, 3528>, 32> baud50;  // 3528 samples each
-    // The waveform of code 0-31 at a baud selector; valid as long as this object.
-    SampleSpan of(int baud, int code) const;
+  std::array<std::array<uint8_t, 3880>, 32> baud45;  // 3880 samples each
+  std::array<std::array<uint8_t, 3528>, 32> baud50;  // 3528 samples each
+  // The waveform of code 0-31 at a baud selector; valid as long as this object.
+  SampleSpan of(int baud, int code) const;
 };
 // Builds both sets (about 237 KB). FskModem uses one process-wide copy built
 // on first use (characterWaveforms()); this is exposed for that copy and tests.
@@ -127,114 +135,115 @@ const CharacterWaveforms& characterWaveforms();
 // 2400 samples of tone, trunc(60 sin(2 pi low k / 8000) + 128 +
 // 30 sin(2 pi high k / 8000)), then 2400 samples of 128.
 struct DialTones {
-    std::vector<uint8_t> samples;  // kDialKeyCount * kDialKeySamples bytes
-    // The key's slice (tone then gap, 4800 samples) for "0"-"9", "*", "#";
-    // empty for any other character. Valid as long as this object.
-    SampleSpan keyFor(char ch) const;
+  std::vector<uint8_t> samples;  // kDialKeyCount * kDialKeySamples bytes
+  // The key's slice (tone then gap, 4800 samples) for "0"-"9", "*", "#";
+  // empty for any other character. Valid as long as this object.
+  SampleSpan keyFor(char ch) const;
 };
 DialTones buildDialTones();
 
 // One step of a dial pass: play a key's samples at 8000 samples/s, or pause.
 struct DialStep {
-    enum class Kind { Key, Pause };
-    Kind kind = Kind::Key;
-    char key = 0;          // the key character for Kind::Key
-    SampleSpan samples;    // Kind::Key: the key's 4800 samples (tone, gap)
-    int pauseMs = 0;       // Kind::Pause: kDialPauseMs
+  enum class Kind { Key, Pause };
+  Kind kind = Kind::Key;
+  char key = 0;        // the key character for Kind::Key
+  SampleSpan samples;  // Kind::Key: the key's 4800 samples (tone, gap)
+  int pauseMs = 0;     // Kind::Pause: kDialPauseMs
 };
 
 class FskModem {
-public:
-    // Baud selector 1, threshold 40, shift LTRS, empty framing ring, peak 0.
-    explicit FskModem(FramingConfig framing = FramingConfig{});
+ public:
+  // Baud selector 1, threshold 40, shift LTRS, empty framing ring, peak 0.
+  explicit FskModem(FramingConfig framing = FramingConfig{});
 
-    // --- Shift state (shared by both directions) ---
-    ShiftState shift() const { return shift_; }
-    // Forces the page (forceFigures / forceLetters); value FIGS or LTRS.
-    void setShift(ShiftState s) { shift_ = s; }
+  // --- Shift state (shared by both directions) ---
+  ShiftState shift() const { return shift_; }
+  // Forces the page (forceFigures / forceLetters); value FIGS or LTRS.
+  void setShift(ShiftState s) { shift_ = s; }
 
-    // --- Line parameters ---
-    int baud() const { return baud_; }
-    // Stores the baud selector; a change of rate empties the framing ring.
-    void setBaud(int selector);
-    // Detection threshold T on the normalised tone powers (about 484 for a
-    // clean tone at 45.45 baud, 400 at 50). A profile sensitivity S in
-    // 0..100 maps to T = 50 - (S * 0.4 - 20); S = 30 gives 58.
-    double threshold() const { return threshold_; }
-    void setThreshold(double t) { threshold_ = t; }
-    // The decision for one sub-window: +1 (mark) or -1 (space) when either
-    // power exceeds the threshold, the stronger tone winning and ties going
-    // to mark; 0 (no tone) otherwise.
-    int decisionFor(const TonePowers& powers) const;
-    static double thresholdForSensitivity(double sensitivity) { return 50.0 - (sensitivity * 0.4 - 20.0); }
-    const FramingConfig& framing() const { return framing_; }
+  // --- Line parameters ---
+  int baud() const { return baud_; }
+  // Stores the baud selector; a change of rate empties the framing ring.
+  void setBaud(int selector);
+  // Detection threshold T on the normalised tone powers (about 484 for a
+  // clean tone at 45.45 baud, 400 at 50). A profile sensitivity S in
+  // 0..100 maps to T = 50 - (S * 0.4 - 20); S = 30 gives 58.
+  double threshold() const { return threshold_; }
+  void setThreshold(double t) { threshold_ = t; }
+  // The decision for one sub-window: +1 (mark) or -1 (space) when either
+  // power exceeds the threshold, the stronger tone winning and ties going
+  // to mark; 0 (no tone) otherwise.
+  int decisionFor(const TonePowers& powers) const;
+  static double thresholdForSensitivity(double sensitivity) {
+    return 50.0 - (sensitivity * 0.4 - 20.0);
+  }
+  const FramingConfig& framing() const { return framing_; }
 
-    // --- Receive ---
-    // Samples per block at the current baud selector (1408 or 1280).
-    int receiveBlockLength() const { return quelto::receiveBlockLength(baud_); }
-    // Demodulates block[0..n) (n normally receiveBlockLength(); any n >= 0
-    // is safe: it is walked as n / L whole sub-windows of L samples, a tail
-    // shorter than L is ignored). Each sub-window gives one decision that
-    // goes through pushDecision. Returns the first character completed in
-    // the block, with carriage return dropped and line feed turned into a
-    // space; a second one is left in the pending slot (a third would replace
-    // it). Afterwards peak() holds the last sub-window's peak. The block is
-    // only read during the call.
-    std::optional<unsigned char> demodulateBlock(const uint8_t* block, int n);
-    // Feeds one decision (-1 space, 0 no tone, +1 mark) into the framing
-    // ring; returns the decoded character (raw, as decodeCode gives it) when
-    // a well-formed frame completes.
-    std::optional<unsigned char> pushDecision(int decision);
-    // Empties the framing ring.
-    void resetFraming();
-    // The character left by the last demodulateBlock after its result, or 0
-    // when the slot is empty.
-    unsigned char pending() const { return pending_; }
-    // Returns the pending character, if any, and empties the slot.
-    std::optional<unsigned char> takePending();
-    // Largest |sample - 128| in the last sub-window demodulated, 0..128.
-    double peak() const { return peak_; }
+  // --- Receive ---
+  // Samples per block at the current baud selector (1408 or 1280).
+  int receiveBlockLength() const { return quelto::receiveBlockLength(baud_); }
+  // Demodulates block[0..n) (n normally receiveBlockLength(); any n >= 0
+  // is safe: it is walked as n / L whole sub-windows of L samples, a tail
+  // shorter than L is ignored). Each sub-window gives one decision that
+  // goes through pushDecision. Returns the first character completed in
+  // the block, with carriage return dropped and line feed turned into a
+  // space; a second one is left in the pending slot (a third would replace
+  // it). Afterwards peak() holds the last sub-window's peak. The block is
+  // only read during the call.
+  std::optional<unsigned char> demodulateBlock(const uint8_t* block, int n);
+  // Feeds one decision (-1 space, 0 no tone, +1 mark) into the framing
+  // ring; returns the decoded character (raw, as decodeCode gives it) when
+  // a well-formed frame completes.
+  std::optional<unsigned char> pushDecision(int decision);
+  // Empties the framing ring.
+  void resetFraming();
+  // The character left by the last demodulateBlock after its result, or 0
+  // when the slot is empty.
+  unsigned char pending() const { return pending_; }
+  // Returns the pending character, if any, and empties the slot.
+  std::optional<unsigned char> takePending();
+  // Largest |sample - 128| in the last sub-window demodulated, 0..128.
+  double peak() const { return peak_; }
 
-    // --- Transmit ---
-    // Runs encodeChar on ch (updating the shift state) and copies into this
-    // modem's transmit area the shift code's waveform (when one is needed)
-    // followed by the character's, at the current baud selector. The span
-    // points into this object and is valid until the next renderChar or
-    // renderBatch; empty for a character without a code.
-    SampleSpan renderChar(unsigned char ch);
-    // Renders up to kBatchMaxChars characters (extra ones are ignored, and
-    // so are characters without a code) back to back into out, which must
-    // hold capacity >= kBatchBufferSize bytes; a smaller buffer gets only the
-    // characters that fit whole. Returns the number of samples written (at
-    // 22050/s). The output stream adds the 4096-sample trailer itself.
-    int renderBatch(const unsigned char* chars, int count, uint8_t* out, int capacity);
+  // --- Transmit ---
+  // Runs encodeChar on ch (updating the shift state) and copies into this
+  // modem's transmit area the shift code's waveform (when one is needed)
+  // followed by the character's, at the current baud selector. The span
+  // points into this object and is valid until the next renderChar or
+  // renderBatch; empty for a character without a code.
+  SampleSpan renderChar(unsigned char ch);
+  // Renders up to kBatchMaxChars characters (extra ones are ignored, and
+  // so are characters without a code) back to back into out, which must
+  // hold capacity >= kBatchBufferSize bytes; a smaller buffer gets only the
+  // characters that fit whole. Returns the number of samples written (at
+  // 22050/s). The output stream adds the 4096-sample trailer itself.
+  int renderBatch(const unsigned char* chars, int count, uint8_t* out, int capacity);
 
-    // --- Dial ---
-    // The key's slice of this modem's dial-tone table (tone then gap, 4800
-    // samples at 8000/s), valid as long as this object; empty for anything
-    // but "0"-"9", "*", "#".
-    SampleSpan dialToneFor(char ch) const { return dialTones_.keyFor(ch); }
-    // The dial pass for a dial string, in order: a Key step per digit, "*"
-    // or "#", a Pause step of kDialPauseMs per ","; every other character
-    // (spaces, dashes, brackets, letters, ":", ";") is skipped. Key samples
-    // point into this object.
-    std::vector<DialStep> dialPlan(const std::string& number) const;
+  // --- Dial ---
+  // The key's slice of this modem's dial-tone table (tone then gap, 4800
+  // samples at 8000/s), valid as long as this object; empty for anything
+  // but "0"-"9", "*", "#".
+  SampleSpan dialToneFor(char ch) const { return dialTones_.keyFor(ch); }
+  // The dial pass for a dial string, in order: a Key step per digit, "*"
+  // or "#", a Pause step of kDialPauseMs per ","; every other character
+  // (spaces, dashes, brackets, letters, ":", ";") is skipped. Key samples
+  // point into this object.
+  std::vector<DialStep> dialPlan(const std::string& number) const;
 
-private:
+ private:
+  FramingConfig framing_;
+  ShiftState shift_ = LTRS;
+  int baud_ = kBaud45;
+  double threshold_ = 40.0;
+  double peak_ = 0.0;
+  unsigned char pending_ = 0;
 
-    FramingConfig framing_;
-    ShiftState shift_ = LTRS;
-    int baud_ = kBaud45;
-    double threshold_ = 40.0;
-    double peak_ = 0.0;
-    unsigned char pending_ = 0;
+  std::array<int8_t, 64> ring_{};
+  int ringWrite_ = 0;
+  int ringCount_ = 0;
 
-    std::array<int8_t, 64> ring_{};
-    int ringWrite_ = 0;
-    int ringCount_ = 0;
-
-    std::array<uint8_t, 2 * kMaxCharacterWaveformLength> transmit_{};
-    DialTones dialTones_;
+  std::array<uint8_t, 2 * kMaxCharacterWaveformLength> transmit_{};
+  DialTones dialTones_;
 };
 
 }  // namespace quelto

@@ -32,22 +32,22 @@ std::vector<uint8_t> renderDialSignal(const FskModem& modem, const std::string& 
 // show them: carriage return dropped, line feed as a space, a received
 // backspace erasing the previous character (nothing when there is none).
 class TextReceiver {
-public:
-    explicit TextReceiver(FskModem& modem) : modem_(modem) {}
-    void feed(const uint8_t* samples, std::size_t count);
-    // Demodulates what is left (padded with silence) and one more block of
-    // silence, since the live receiver keeps listening after a transmission
-    // and a frame whose last decisions fall after the input still completes;
-    // returns the whole text.
-    std::string finish();
+ public:
+  explicit TextReceiver(FskModem& modem) : modem_(modem) {}
+  void feed(const uint8_t* samples, std::size_t count);
+  // Demodulates what is left (padded with silence) and one more block of
+  // silence, since the live receiver keeps listening after a transmission
+  // and a frame whose last decisions fall after the input still completes;
+  // returns the whole text.
+  std::string finish();
 
-private:
-    void runBlock(const uint8_t* block);
-    void deliver(unsigned char ch);
+ private:
+  void runBlock(const uint8_t* block);
+  void deliver(unsigned char ch);
 
-    FskModem& modem_;
-    std::vector<uint8_t> partial_;
-    std::string text_;
+  FskModem& modem_;
+  std::vector<uint8_t> partial_;
+  std::string text_;
 };
 
 // The whole receive path over one buffer: TextReceiver feed, then finish.

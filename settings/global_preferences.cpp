@@ -67,7 +67,8 @@ GlobalPreferencesStored storeGlobalPreferences(const GlobalPreferencesValues& va
 SplashPlan splashPlan() {
   SplashPlan plan;
   if (!getSettingBool("ShowSlpashScreen", true)) return plan;
-  const float seconds = static_cast<float>(getSettingDouble("SplashScreenDuration", kSplashDurationDefault));
+  const float seconds =
+      static_cast<float>(getSettingDouble("SplashScreenDuration", kSplashDurationDefault));
   if (!(seconds > kSplashMinimumSeconds)) return plan;
   plan.show = true;
   plan.seconds = seconds;

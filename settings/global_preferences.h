@@ -18,8 +18,8 @@ constexpr double kSplashSliderDefault = 3.0;
 constexpr const char* kDefaultDeviceName = "Default";
 
 struct GlobalPreferencesValues {
-  int languageIndex = 0;           // position in the "&Language" choice
-  bool disableSplash = false;      // "&Disable": not "ShowSlpashScreen"
+  int languageIndex = 0;                            // position in the "&Language" choice
+  bool disableSplash = false;                       // "&Disable": not "ShowSlpashScreen"
   double durationDisplay = kSplashDurationDefault;  // "sec." display
   double durationSlider = kSplashSliderDefault;     // "Duration" slider
   bool confirmFileNew = false;

@@ -24,7 +24,9 @@ PhonebookEntry* Phonebook::editableEntry(int index) {
   return &entries_[static_cast<std::size_t>(index)];
 }
 
-void Phonebook::append(PhonebookEntry entry) { entries_.push_back(std::move(entry)); }
+void Phonebook::append(PhonebookEntry entry) {
+  entries_.push_back(std::move(entry));
+}
 
 void Phonebook::remove(int index) {
   if (index < 0 || index >= size()) return;
@@ -86,7 +88,9 @@ std::vector<std::string> PhonebookEditor::listLines() const {
   return lines;
 }
 
-void PhonebookEditor::select(int line) { selected_ = line >= 1 && line <= copy_.size() ? line : 0; }
+void PhonebookEditor::select(int line) {
+  selected_ = line >= 1 && line <= copy_.size() ? line : 0;
+}
 
 PhonebookEditor::Fields PhonebookEditor::fields() const {
   Fields f;

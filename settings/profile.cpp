@@ -103,10 +103,14 @@ bool listHasId(std::int32_t id) {
 
 double marginUnitFactor(int units) {
   switch (units) {
-    case static_cast<int>(MarginUnit::Centimetres): return 2.54;
-    case static_cast<int>(MarginUnit::Millimetres): return 25.4;
-    case static_cast<int>(MarginUnit::Points): return 72.0;
-    default: return 1.0;
+    case static_cast<int>(MarginUnit::Centimetres):
+      return 2.54;
+    case static_cast<int>(MarginUnit::Millimetres):
+      return 25.4;
+    case static_cast<int>(MarginUnit::Points):
+      return 72.0;
+    default:
+      return 1.0;
   }
 }
 
@@ -141,7 +145,9 @@ Profile& currentProfile() {
   return current;
 }
 
-std::string profileKey(std::int32_t id) { return "profiles\\" + std::to_string(id); }
+std::string profileKey(std::int32_t id) {
+  return "profiles\\" + std::to_string(id);
+}
 
 void readProfile(Profile& profile, const std::string& key) {
   for (const FieldDescriptor& f : kProfileFields) {

@@ -45,16 +45,16 @@ struct Profile {
   std::string name;
   std::string firstName;
   std::string lastName;
-  std::string password;  // at most kMaxPasswordLength characters; empty: none
-  int sentTextColor = 0;          // black
-  int sentTextCapitals = 0;       // 0/1
-  int sentTextFace = 0;           // Helvetica
+  std::string password;      // at most kMaxPasswordLength characters; empty: none
+  int sentTextColor = 0;     // black
+  int sentTextCapitals = 0;  // 0/1
+  int sentTextFace = 0;      // Helvetica
   int sentTextSize = 18;
-  int receivedTextColor = 6;      // cyan
+  int receivedTextColor = 6;  // cyan
   int receivedTextCapitals = 1;
-  int receivedTextFace = 5;       // Courier bold
+  int receivedTextFace = 5;  // Courier bold
   int receivedTextSize = 18;
-  int currentTextColor = 3;       // yellow: the bottom (current) text line
+  int currentTextColor = 3;  // yellow: the bottom (current) text line
   int currentTextSize = 18;
   int backgroundColor = 196;      // a colour-cube index
   int bottomBackgroundColor = 0;  // black
@@ -66,9 +66,9 @@ struct Profile {
   double leftMargin = 1.0;
   double rightMargin = 1.0;
   double bottomMargin = 1.0;
-  int useScreenFaces = 0;         // print with the screen faces and sizes
+  int useScreenFaces = 0;  // print with the screen faces and sizes
   int printSentTextCapitals = 0;
-  int printSentTextFace = 8;      // Times
+  int printSentTextFace = 8;  // Times
   int printSentTextSize = 14;
   int printReceivedTextCapitals = 1;
   int printReceivedTextFace = 9;  // Times bold

@@ -17,6 +17,8 @@ constexpr const char* kNotProgrammedLabel = "Not Programmed";
 std::string programmedMessageLabel(int index, const std::string& text);
 
 // The function key that sends message index: 3 for message 0, ... 12.
-constexpr int programmedMessageKeyNumber(int index) { return index + 3; }
+constexpr int programmedMessageKeyNumber(int index) {
+  return index + 3;
+}
 
 }  // namespace quelto

@@ -1,9 +1,9 @@
 #include "settings/settings_store.h"
 
-#include <sqlite3.h>
-#include <sys/stat.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,9 +88,8 @@ class Store {
         "INSERT INTO settings(name, value) VALUES(?1, ?2) "
         "ON CONFLICT(name) DO UPDATE SET value = excluded.value"};
     if (!db) return nullptr;
-    if (!statements_[query] &&
-        sqlite3_prepare_v3(db, kSql[query], -1, SQLITE_PREPARE_PERSISTENT, &statements_[query],
-                           nullptr) != SQLITE_OK) {
+    if (!statements_[query] && sqlite3_prepare_v3(db, kSql[query], -1, SQLITE_PREPARE_PERSISTENT,
+                                                  &statements_[query], nullptr) != SQLITE_OK) {
       statements_[query] = nullptr;
     }
     return statements_[query];
@@ -387,7 +386,9 @@ SettingsBatch::SettingsBatch() {
   s.beginBatch();
 }
 
-SettingsBatch::~SettingsBatch() { finish(); }
+SettingsBatch::~SettingsBatch() {
+  finish();
+}
 
 int SettingsBatch::finish() {
   if (!open_) return kSettingWriteOk;
@@ -397,7 +398,9 @@ int SettingsBatch::finish() {
   return s.endBatch();
 }
 
-std::string settingsStorePath() { return Store::currentPath(); }
+std::string settingsStorePath() {
+  return Store::currentPath();
+}
 
 void closeSettingsStore() {
   Store& s = store();

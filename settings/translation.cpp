@@ -7,9 +7,9 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "text/text_encoding.h"
 #include "settings/settings_store.h"
 #include "settings/translation_table.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 namespace {
@@ -99,7 +99,9 @@ const char* languageName(int index) {
   return kLanguageNames[index];
 }
 
-int languageCount() { return kLanguageCount; }
+int languageCount() {
+  return kLanguageCount;
+}
 
 std::string formatDate(std::time_t when, bool withTime) {
   std::tm local{};
@@ -107,18 +109,21 @@ std::string formatDate(std::time_t when, bool withTime) {
   locale_t locale = cTimeLocale();
   if (currentLanguage() == kLanguageFrench && frenchTimeLocale()) locale = frenchTimeLocale();
   char text[128];
-  const std::size_t length = strftime_l(text, sizeof text, withTime ? "%A %d %B %Y, %H:%M:%S" : "%A %d %B %Y",
-                                        &local, locale);
+  const std::size_t length = strftime_l(
+      text, sizeof text, withTime ? "%A %d %B %Y, %H:%M:%S" : "%A %d %B %Y", &local, locale);
   const std::string result(text, length);
   // A French locale in Latin-1 (plain "fr_FR") gives single-byte accents.
   return isUtf8(locale) ? result : cp1252ToUtf8(result);
 }
 
-std::string formatCurrentDate(bool withTime) { return formatDate(std::time(nullptr), withTime); }
+std::string formatCurrentDate(bool withTime) {
+  return formatDate(std::time(nullptr), withTime);
+}
 
 const MessageTexts& messageTexts() {
   static const MessageTexts texts{
-      translate("For the changes to take effect, you have to restart the application. Restart it now?"),
+      translate(
+          "For the changes to take effect, you have to restart the application. Restart it now?"),
       translate("Yes"),
       translate("No"),
       translate("Cancel"),
@@ -149,7 +154,8 @@ const MessageTexts& messageTexts() {
       translate("New name of contact?"),
       translate("Wrong password!"),
       translate("The file could not be written!"),
-      translate("The text in the conversation has not been saved. Do you want to save the changes?"),
+      translate(
+          "The text in the conversation has not been saved. Do you want to save the changes?"),
   };
   return texts;
 }

@@ -58,9 +58,9 @@ int languageCount();
 constexpr const char* kLeftArrowLabel = "@<-";
 constexpr const char* kRightArrowLabel = "@->";
 constexpr const char* kAboutLines[6] = {
-    "Quelto 0.1.0 for Linux",   "Copyright (C) 2026 Ostrevane",
-    "All rights reserved.",     "Written by the Quelto developers",
-    "Made by Ostrevane",        "Built with the FLTK toolkit"};
+    "Quelto 0.1.0 for Linux", "Copyright (C) 2026 Ostrevane",
+    "All rights reserved.",   "Written by the Quelto developers",
+    "Made by Ostrevane",      "Built with the FLTK toolkit"};
 
 // The local date of `when` in the current language: "%A %d %B %Y, %H:%M:%S"
 // with the time, "%A %d %B %Y" without. French uses the first locale that
@@ -76,38 +76,39 @@ std::string formatCurrentDate(bool withTime);
 // main, which also fixes the language for the run; nothing here does so by
 // itself, so that linking this library never reads the settings early.
 struct MessageTexts {
-  const char* restartQuestion;     // "For the changes to take effect, ..."
+  const char* restartQuestion;  // "For the changes to take effect, ..."
   const char* yes;
   const char* no;
   const char* cancel;
-  const char* mustSupplyName;      // "You must supply a name!"
-  const char* passwordTooLong;     // "The supplied password is too long"
-  const char* passwordsDontMatch;  // "Passwords don't match !"
-  const char* restartFailed;       // "The program could not be restarted !"
-  const char* numberToDial;        // "Number to dial?"
-  const char* soundcardProblem;    // "Soundcard problem..."
+  const char* mustSupplyName;         // "You must supply a name!"
+  const char* passwordTooLong;        // "The supplied password is too long"
+  const char* passwordsDontMatch;     // "Passwords don't match !"
+  const char* restartFailed;          // "The program could not be restarted !"
+  const char* numberToDial;           // "Number to dial?"
+  const char* soundcardProblem;       // "Soundcard problem..."
   const char* couldNotOpenSoundcard;  // "Could not open soundcard !"
-  const char* saveToRtf;           // "Save to RTF..."
-  const char* rtfFiles;            // "RTF Files"
-  const char* saveAs;              // "Save as"
-  const char* load;                // "Load"
-  const char* queltoFiles;         // "Quelto Files"
-  const char* enterPassword;       // "Enter Password"
-  const char* cannotDeleteCurrent;  // "You cannot delete the current profile!"
-  const char* cannotDeleteDefault;  // "You cannot delete the default profile!"
-  const char* fileBelongsTo;       // "This file belongs to '%s'. ..." (one %s)
-  const char* sentTextFont;        // "Sent text font"
-  const char* sentTextFontCaps;    // "SENT TEXT FONT"
-  const char* receivedTextFont;    // "Received text font"
-  const char* receivedTextFontCaps;  // "RECEIVED TEXT FONT"
-  const char* receivedCall;        // "Received Call"
-  const char* placedCall;          // "Placed Call"
-  const char* printedBy;           // "Printed by"
-  const char* nameOfContact;       // "Name of contact?"
-  const char* newNameOfContact;    // "New name of contact?"
-  const char* wrongPassword;       // "Wrong password!"
-  const char* fileNotWritten;      // "The file could not be written!"
-  const char* notSavedSaveChanges;  // "The text in the conversation has not been saved. Do you want to save the changes?"
+  const char* saveToRtf;              // "Save to RTF..."
+  const char* rtfFiles;               // "RTF Files"
+  const char* saveAs;                 // "Save as"
+  const char* load;                   // "Load"
+  const char* queltoFiles;            // "Quelto Files"
+  const char* enterPassword;          // "Enter Password"
+  const char* cannotDeleteCurrent;    // "You cannot delete the current profile!"
+  const char* cannotDeleteDefault;    // "You cannot delete the default profile!"
+  const char* fileBelongsTo;          // "This file belongs to '%s'. ..." (one %s)
+  const char* sentTextFont;           // "Sent text font"
+  const char* sentTextFontCaps;       // "SENT TEXT FONT"
+  const char* receivedTextFont;       // "Received text font"
+  const char* receivedTextFontCaps;   // "RECEIVED TEXT FONT"
+  const char* receivedCall;           // "Received Call"
+  const char* placedCall;             // "Placed Call"
+  const char* printedBy;              // "Printed by"
+  const char* nameOfContact;          // "Name of contact?"
+  const char* newNameOfContact;       // "New name of contact?"
+  const char* wrongPassword;          // "Wrong password!"
+  const char* fileNotWritten;         // "The file could not be written!"
+  const char* notSavedSaveChanges;  // "The text in the conversation has not been saved. Do you want
+                                    // to save the changes?"
 };
 const MessageTexts& messageTexts();
 

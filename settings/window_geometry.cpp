@@ -36,10 +36,18 @@ bool scanInt(const char*& p, int& out) {
 }  // namespace
 
 const std::array<const char*, 12> kWindowSettingNames = {
-    "MainWindow",           "GlobalPreferencesWindow2", "CreateProfileWindow",
-    "EditCurrentProfileWindow", "AboutWindow",          "HelpWindow",
-    "ProgrammedMessagesWindow", "PhonebookWindow",      "ProfilePickWindow",
-    "ProfileDeletePickWindow",  "FileInfoWindow",       "EditProfileWindow",
+    "MainWindow",
+    "GlobalPreferencesWindow2",
+    "CreateProfileWindow",
+    "EditCurrentProfileWindow",
+    "AboutWindow",
+    "HelpWindow",
+    "ProgrammedMessagesWindow",
+    "PhonebookWindow",
+    "ProfilePickWindow",
+    "ProfileDeletePickWindow",
+    "FileInfoWindow",
+    "EditProfileWindow",
 };
 
 std::string formatWindowGeometry(int w, int h, int x, int y) {
@@ -83,7 +91,8 @@ void restoreWindowGeometry(const std::string& name, WindowGeometry& window, Work
 }
 
 int saveWindowGeometry(const std::string& name, const WindowGeometry& window) {
-  return setSettingString(name, formatWindowGeometry(window.w(), window.h(), window.x(), window.y()));
+  return setSettingString(name,
+                          formatWindowGeometry(window.w(), window.h(), window.x(), window.y()));
 }
 
 void restoreWindowLayout(const std::vector<NamedWindow>& windows, WorkArea area) {

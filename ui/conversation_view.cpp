@@ -10,11 +10,11 @@
 #include <cstring>
 
 #include "conversation/prompt.h"
-#include "text/text_encoding.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 
@@ -49,8 +49,7 @@ int utf8Count(const std::string& utf8, size_t bytes) {
 
 }  // namespace
 
-ConversationView::ConversationView(int x, int y, int w, int h,
-                                                             const char* label)
+ConversationView::ConversationView(int x, int y, int w, int h, const char* label)
     : Fl_Widget(x, y, w, h, label), contentWidth_(w), contentHeight_(h) {
   box(FL_THIN_UP_BOX);
   color(196);
@@ -58,8 +57,7 @@ ConversationView::ConversationView(int x, int y, int w, int h,
 
 ConversationView::~ConversationView() = default;
 
-void ConversationView::setScrollbars(Fl_Scrollbar* horizontal,
-                                                  Fl_Scrollbar* vertical) {
+void ConversationView::setScrollbars(Fl_Scrollbar* horizontal, Fl_Scrollbar* vertical) {
   hScroll_ = horizontal;
   vScroll_ = vertical;
   relayout();
@@ -72,9 +70,13 @@ void ConversationView::setDisplay(const ConversationDisplay& display) {
   redrawAll();
 }
 
-void ConversationView::redrawCurrentLine() { damage(FL_DAMAGE_USER1); }
+void ConversationView::redrawCurrentLine() {
+  damage(FL_DAMAGE_USER1);
+}
 
-void ConversationView::redrawAll() { redraw(); }
+void ConversationView::redrawAll() {
+  redraw();
+}
 
 void ConversationView::relayout() {
   for (auto& line : conversation.lines) line->markUnmeasured();
@@ -251,8 +253,7 @@ bool ConversationView::reflowSecondHalf() {
 
 bool ConversationView::drawBand() {
   ConversationLine& current = conversation.currentLine();
-  fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace,
-          display_.currentSize);
+  fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace, display_.currentSize);
   const int fh = fl_height();
   const int d = fl_descent();
   fl_color(display_.bottomBackground);
@@ -281,8 +282,7 @@ bool ConversationView::drawBand() {
 void ConversationView::drawHistory() {
   forgetPositions();
   ConversationLine& current = conversation.currentLine();
-  fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace,
-          display_.currentSize);
+  fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace, display_.currentSize);
   const int fh = fl_height();
   int bottom = y() + h() - 9 - fh;
   int left = x() + fh / 4 + 3;
@@ -519,8 +519,8 @@ int ConversationView::handleKey() {
   // The character rule.
   bool used = false;
   if (modem_) {
-    const std::string bytes = utf8ToCp1252(std::string(Fl::event_text(),
-                                                       static_cast<size_t>(Fl::event_length())));
+    const std::string bytes =
+        utf8ToCp1252(std::string(Fl::event_text(), static_cast<size_t>(Fl::event_length())));
     bool structure = false;
     if (lockModem()) {
       for (unsigned char ch : bytes) used |= sendCharacterLocked(ch, structure);
@@ -540,8 +540,8 @@ int ConversationView::handleKey() {
 
 void ConversationView::handlePaste() {
   if (modem_) {
-    const std::string bytes = utf8ToCp1252(std::string(Fl::event_text(),
-                                                       static_cast<size_t>(Fl::event_length())));
+    const std::string bytes =
+        utf8ToCp1252(std::string(Fl::event_text(), static_cast<size_t>(Fl::event_length())));
     bool structure = false;
     if (lockModem()) {
       for (unsigned char ch : bytes) {
@@ -592,7 +592,6 @@ std::string ConversationView::clipboardText(const Conversation& conversation) {
   return out;
 }
 
-
 // --- The modem's queues ------------------------------------------------------------
 
 bool ConversationView::lockModem() {
@@ -601,13 +600,17 @@ bool ConversationView::lockModem() {
   return true;
 }
 
-void ConversationView::unlockModem() { modem_->mutex().unlock(); }
+void ConversationView::unlockModem() {
+  modem_->mutex().unlock();
+}
 
 void ConversationView::queueLocked(unsigned char ch) {
   modem_->sendQueue.push_back(QueuedChar{ch, QueuedChar::kTyped});
 }
 
-void ConversationView::emptySendQueueLocked() { modem_->sendQueue.clear(); }
+void ConversationView::emptySendQueueLocked() {
+  modem_->sendQueue.clear();
+}
 
 void ConversationView::forceLetters() {
   if (modem_) modem_->forceLetters();

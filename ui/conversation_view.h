@@ -40,15 +40,15 @@ class Prompt;
 // Faces are toolkit font numbers, colours toolkit colour indices, sizes in
 // pixels. The defaults are those in force before any profile is applied.
 struct ConversationDisplay {
-  int receivedFace = 5;     // FR
-  int receivedSize = 18;    // SR
-  int receivedColor = 6;    // CR
-  int sentFace = 0;         // FS
-  int sentSize = 18;        // SS
-  int sentColor = 0;        // CS
-  int currentSize = 18;     // SC
-  int currentColor = 3;     // CC
-  int background = 196;     // BG, history area
+  int receivedFace = 5;      // FR
+  int receivedSize = 18;     // SR
+  int receivedColor = 6;     // CR
+  int sentFace = 0;          // FS
+  int sentSize = 18;         // SS
+  int sentColor = 0;         // CS
+  int currentSize = 18;      // SC
+  int currentColor = 3;      // CC
+  int background = 196;      // BG, history area
   int bottomBackground = 0;  // BB, frame and bottom band
 };
 
@@ -144,10 +144,10 @@ class ConversationView : public Fl_Widget {
   // What one line's measurement found, kept so that text appended to a
   // long line is wrapped from the start of its last row only.
   struct RowCache {
-    std::string source;          // the characters measured (Windows-1252)
-    std::string utf8;            // the same characters as UTF-8
-    std::vector<int> rowStarts;  // byte offsets in utf8 of each row
-    double widestBeforeLast = 0;  // widest row except the last, in pixels
+    std::string source;                   // the characters measured (Windows-1252)
+    std::string utf8;                     // the same characters as UTF-8
+    std::vector<int> rowStarts;           // byte offsets in utf8 of each row
+    double widestBeforeLast = 0;          // widest row except the last, in pixels
     int face = -1, size = -1, wrap = -1;  // font and width they were wrapped at
   };
 
@@ -180,7 +180,7 @@ class ConversationView : public Fl_Widget {
   int contentWidth_;
   int contentHeight_;
   bool reflowPending_ = false;
-  int lastRowOffset_ = 0;   // in characters of the line, 0-based from index 1
+  int lastRowOffset_ = 0;  // in characters of the line, 0-based from index 1
   bool lastRowSet_ = false;
   bool dragging_ = false;
   std::unordered_map<const ConversationLine*, RowCache> rows_;

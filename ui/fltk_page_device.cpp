@@ -15,7 +15,9 @@
 
 namespace quelto {
 
-FltkPageDevice::FltkPageDevice(Fl_Paged_Device& device) : device_(device) { fl_open_display(); }
+FltkPageDevice::FltkPageDevice(Fl_Paged_Device& device) : device_(device) {
+  fl_open_display();
+}
 
 PageGeometry FltkPageDevice::geometry() {
   int w = 0, h = 0, left = 0, top = 0, right = 0, bottom = 0;
@@ -78,9 +80,13 @@ void FltkPageDevice::drawLine(int x0, int y0, int x1, int y1) {
   fl_point(x1, y1);
 }
 
-void FltkPageDevice::startPage() { device_.start_page(); }
+void FltkPageDevice::startPage() {
+  device_.start_page();
+}
 
-void FltkPageDevice::endPage() { device_.end_page(); }
+void FltkPageDevice::endPage() {
+  device_.end_page();
+}
 
 bool printConversationToPostScript(const std::string& path, const Conversation& conversation,
                                    const Profile& profile) {

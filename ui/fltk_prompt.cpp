@@ -8,14 +8,18 @@ namespace quelto {
 
 namespace {
 
-const char* orNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+const char* orNull(const std::string& s) {
+  return s.empty() ? nullptr : s.c_str();
+}
 
 }  // namespace
 
-void FltkPrompt::alert(const std::string& text) { fl_alert("%s", text.c_str()); }
+void FltkPrompt::alert(const std::string& text) {
+  fl_alert("%s", text.c_str());
+}
 
-int FltkPrompt::choice(const std::string& question, const std::string& b0,
-                       const std::string& b1, const std::string& b2) {
+int FltkPrompt::choice(const std::string& question, const std::string& b0, const std::string& b1,
+                       const std::string& b2) {
   return fl_choice("%s", orNull(b0), orNull(b1), orNull(b2), question.c_str());
 }
 

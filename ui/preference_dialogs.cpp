@@ -10,7 +10,6 @@
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Window.H>
 
-
 #include "audio/announcements.h"
 #include "audio/device_list.h"
 #include "audio/sound_stream.h"
@@ -56,7 +55,9 @@ void setActive(Fl_Widget* widget, bool active) {
     widget->deactivate();
 }
 
-void hideSplash(void* window) { static_cast<Fl_Window*>(window)->hide(); }
+void hideSplash(void* window) {
+  static_cast<Fl_Window*>(window)->hide();
+}
 
 }  // namespace
 
@@ -87,9 +88,11 @@ void QueltoUserInterfaceImpl::buildPreferenceWindows() {
 
   // Closing the window with its close box or Escape is a Cancel: the message
   // buttons and the contacts are given back too.
-  personalPreferencesWindow->callback([](Fl_Widget*, void* data) {
-    static_cast<QueltoUserInterfaceImpl*>(data)->cancelPersonalPreferences();
-  }, this);
+  personalPreferencesWindow->callback(
+      [](Fl_Widget*, void* data) {
+        static_cast<QueltoUserInterfaceImpl*>(data)->cancelPersonalPreferences();
+      },
+      this);
 }
 
 // Without the lists taken at start-up the choices offer "Default" only.
@@ -198,10 +201,10 @@ PersonalPreferencesValues QueltoUserInterfaceImpl::shownPreferenceValues() const
 void QueltoUserInterfaceImpl::showPersonalPreferences() {
   applyProfileToInterface();
   const bool any = !contacts_.workingCopy().empty();
-  for (Fl_Widget* w : {static_cast<Fl_Widget*>(renameContactButton),
-                       static_cast<Fl_Widget*>(removeContactButton),
-                       static_cast<Fl_Widget*>(contactTelephone), static_cast<Fl_Widget*>(contactNotes),
-                       static_cast<Fl_Widget*>(contactList)})
+  for (Fl_Widget* w :
+       {static_cast<Fl_Widget*>(renameContactButton), static_cast<Fl_Widget*>(removeContactButton),
+        static_cast<Fl_Widget*>(contactTelephone), static_cast<Fl_Widget*>(contactNotes),
+        static_cast<Fl_Widget*>(contactList)})
     setActive(w, any);
   if (any) {
     contactList->value(1);
@@ -348,9 +351,9 @@ void QueltoUserInterfaceImpl::showContactFields() {
   const PhonebookEditor::Fields f = contacts_.fields();
   contactTelephone->value(f.telephone.c_str());
   contactNotes->value(f.notes.c_str());
-  for (Fl_Widget* w : {static_cast<Fl_Widget*>(contactTelephone), static_cast<Fl_Widget*>(contactNotes),
-                       static_cast<Fl_Widget*>(renameContactButton),
-                       static_cast<Fl_Widget*>(removeContactButton)})
+  for (Fl_Widget* w :
+       {static_cast<Fl_Widget*>(contactTelephone), static_cast<Fl_Widget*>(contactNotes),
+        static_cast<Fl_Widget*>(renameContactButton), static_cast<Fl_Widget*>(removeContactButton)})
     setActive(w, f.enabled);
   if (f.enabled) {
     contactTelephone->position(static_cast<int>(f.telephone.size()));
@@ -366,9 +369,13 @@ void QueltoUserInterfaceImpl::contactSelected() {
   if (contacts_.selectedLine() > 0) Fl::focus(contactList);
 }
 
-void QueltoUserInterfaceImpl::contactTelephoneEdited() { contacts_.editNumber(contactTelephone->value()); }
+void QueltoUserInterfaceImpl::contactTelephoneEdited() {
+  contacts_.editNumber(contactTelephone->value());
+}
 
-void QueltoUserInterfaceImpl::contactNotesEdited() { contacts_.editNotes(contactNotes->value()); }
+void QueltoUserInterfaceImpl::contactNotesEdited() {
+  contacts_.editNotes(contactNotes->value());
+}
 
 void QueltoUserInterfaceImpl::addContact() {
   const auto name = prompt_.input(messageTexts().nameOfContact, "");
@@ -472,7 +479,8 @@ void QueltoUserInterfaceImpl::showEditProfile() {
   setActive(editProfileOldPassword, form.oldPasswordEnabled);
   setActive(editProfileNewPassword, form.newPasswordEnabled);
   setActive(editProfileNewPasswordConfirm, form.newPasswordEnabled);
-  for (Fl_Input* input : {editProfileOldPassword, editProfileNewPassword, editProfileNewPasswordConfirm})
+  for (Fl_Input* input :
+       {editProfileOldPassword, editProfileNewPassword, editProfileNewPasswordConfirm})
     input->value("");
   editProfileFirstName->value(form.firstName.c_str());
   editProfileLastName->value(form.lastName.c_str());

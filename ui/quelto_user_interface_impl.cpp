@@ -2,22 +2,22 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_.H>
-#include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Window.H>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "audio/signal_capture.h"
 #include "conversation/prompt.h"
-#include "text/text_encoding.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
-#include "audio/signal_capture.h"
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
 #include "settings/window_geometry.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 
@@ -134,20 +134,24 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
   for (Fl_Window* w : {programmedMessagesWindow, diallingWindow, aboutWindow, helpWindow})
     translateLabels(w);
   setUpToolWindows();
-  for (Fl_Window* w : {personalPreferencesWindow, globalPreferencesWindow, editProfileWindow,
-                       deleteProfileWindow})
+  for (Fl_Window* w :
+       {personalPreferencesWindow, globalPreferencesWindow, editProfileWindow, deleteProfileWindow})
     translateLabels(w);
   buildPreferenceWindows();
-  mainWindow->callback([](Fl_Widget*, void* data) {
-    // Escape must not end a call; the window's close box does.
-    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-    static_cast<QueltoUserInterfaceImpl*>(data)->quit();
-  }, this);
-  profileChooserWindow->callback([](Fl_Widget*, void* data) {
-    // Its close box is its Quit button; Escape does nothing.
-    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-    static_cast<QueltoUserInterfaceImpl*>(data)->quitFromChooser();
-  }, this);
+  mainWindow->callback(
+      [](Fl_Widget*, void* data) {
+        // Escape must not end a call; the window's close box does.
+        if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+        static_cast<QueltoUserInterfaceImpl*>(data)->quit();
+      },
+      this);
+  profileChooserWindow->callback(
+      [](Fl_Widget*, void* data) {
+        // Its close box is its Quit button; Escape does nothing.
+        if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+        static_cast<QueltoUserInterfaceImpl*>(data)->quitFromChooser();
+      },
+      this);
   // Typing goes on into the conversation after a click on the bottom line:
   // its buttons never take the keyboard focus.
   for (Fl_Widget* w : {static_cast<Fl_Widget*>(baudButton), static_cast<Fl_Widget*>(stopButton),
@@ -155,7 +159,7 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
     w->clear_visible_focus();
 
   LevelMeter::setThresholds(getSettingInt("VuMeterOffset", LevelMeter::kDefaultOffset),
-                                getSettingDouble("VuMeterFactor", LevelMeter::kDefaultFactor));
+                            getSettingDouble("VuMeterFactor", LevelMeter::kDefaultFactor));
   vuMeter->restoreMode(getSettingInt("VuMeterLed", LevelMeter::BarMode));
 
   Fl::event_dispatch(dispatchEvent);
@@ -183,9 +187,13 @@ QueltoUserInterfaceImpl::~QueltoUserInterfaceImpl() {
   theInstance = nullptr;
 }
 
-QueltoUserInterfaceImpl* QueltoUserInterfaceImpl::instance() { return theInstance; }
+QueltoUserInterfaceImpl* QueltoUserInterfaceImpl::instance() {
+  return theInstance;
+}
 
-const char* QueltoUserInterfaceImpl::identificationLine() { return "Quelto TDD"; }
+const char* QueltoUserInterfaceImpl::identificationLine() {
+  return "Quelto TDD";
+}
 
 void QueltoUserInterfaceImpl::setTitle(const std::string& bracketed) {
   title_ = baseTitle_ + "  -  [" + bracketed + "]";
@@ -283,10 +291,18 @@ void QueltoUserInterfaceImpl::applyProfileToInterface() {
 // --- Start and end ------------------------------------------------------------------
 
 std::vector<std::pair<const char*, Fl_Window*>> QueltoUserInterfaceImpl::keptWindows() {
-  Fl_Window* byName[12] = {mainWindow, globalPreferencesWindow, createProfileWindow,
-                           personalPreferencesWindow, aboutWindow, helpWindow,
-                           programmedMessagesWindow, diallingWindow, profileChooserWindow, deleteProfileWindow,
-                           fileInfoWindow, editProfileWindow};
+  Fl_Window* byName[12] = {mainWindow,
+                           globalPreferencesWindow,
+                           createProfileWindow,
+                           personalPreferencesWindow,
+                           aboutWindow,
+                           helpWindow,
+                           programmedMessagesWindow,
+                           diallingWindow,
+                           profileChooserWindow,
+                           deleteProfileWindow,
+                           fileInfoWindow,
+                           editProfileWindow};
   std::vector<std::pair<const char*, Fl_Window*>> out;
   for (size_t i = 0; i < kWindowSettingNames.size(); ++i)
     if (byName[i]) out.emplace_back(kWindowSettingNames[i], byName[i]);
@@ -331,7 +347,9 @@ void QueltoUserInterfaceImpl::saveState() {
   saveAllProfiles();
 }
 
-void QueltoUserInterfaceImpl::quit() { mainWindow->hide(); }
+void QueltoUserInterfaceImpl::quit() {
+  mainWindow->hide();
+}
 
 bool QueltoUserInterfaceImpl::askToSaveChanges() {
   const MessageTexts& t = messageTexts();
@@ -411,7 +429,9 @@ void QueltoUserInterfaceImpl::editCut() {
   conversationView->clearConversation();
 }
 
-void QueltoUserInterfaceImpl::editPaste() { Fl::paste(*conversationView, 1); }
+void QueltoUserInterfaceImpl::editPaste() {
+  Fl::paste(*conversationView, 1);
+}
 
 // --- Files ------------------------------------------------------------------------------
 
@@ -523,9 +543,8 @@ Fl_Scrollbar* QueltoUserInterfaceImpl::addScrollbar(uchar type, int x, int y, in
   bar->type(type);
   bar->box(FL_FLAT_BOX);
   bar->clear_visible_focus();
-  bar->callback([](Fl_Widget*, void* view) {
-    static_cast<ConversationView*>(view)->redrawAll();
-  }, conversationView);
+  bar->callback([](Fl_Widget*, void* view) { static_cast<ConversationView*>(view)->redrawAll(); },
+                conversationView);
   mainWindow->add(bar);
   return bar;
 }
@@ -585,15 +604,21 @@ void QueltoUserInterfaceImpl::toggleBaud() {
   bottomGroup->redraw();
 }
 
-void QueltoUserInterfaceImpl::switchToLetters() { modem_->forceLetters(); }
+void QueltoUserInterfaceImpl::switchToLetters() {
+  modem_->forceLetters();
+}
 
-void QueltoUserInterfaceImpl::switchToFigures() { modem_->forceFigures(); }
+void QueltoUserInterfaceImpl::switchToFigures() {
+  modem_->forceFigures();
+}
 
 void QueltoUserInterfaceImpl::letterButton() {
   if (modem_->shift.load() == FIGS) switchToLetters();
 }
 
-void QueltoUserInterfaceImpl::stopSending() { conversationView->stopSending(); }
+void QueltoUserInterfaceImpl::stopSending() {
+  conversationView->stopSending();
+}
 
 void QueltoUserInterfaceImpl::sendProgrammedMessage(int index) {
   if (index < 0 || index >= kProgrammedMessageCount) return;

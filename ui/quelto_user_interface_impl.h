@@ -144,7 +144,9 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
 
   // The ten programmed-message button labels ("Not Programmed" until a
   // profile is applied, then "[F3] " and the message text, ...).
-  const std::string& programmedMessageButtonLabel(int index) const { return messageLabels_.at(index); }
+  const std::string& programmedMessageButtonLabel(int index) const {
+    return messageLabels_.at(index);
+  }
   void showDialling() override;
   void editProgrammedMessages() override;
 

@@ -7,13 +7,13 @@
 
 #include "audio/announcements.h"
 #include "audio/audio_settings.h"
-#include "ui/fltk_page_device.h"
 #include "conversation/print_layout.h"
 #include "conversation/prompt.h"
-#include "text/text_encoding.h"
 #include "modem/modem_control.h"
 #include "settings/profile.h"
 #include "settings/translation.h"
+#include "text/text_encoding.h"
+#include "ui/fltk_page_device.h"
 #include "ui/forms/about_texts.h"
 #include "ui/quelto_user_interface_impl.h"
 
@@ -46,7 +46,9 @@ void QueltoUserInterfaceImpl::setUpToolWindows() {
 
 // --- Programmed messages ------------------------------------------------------------
 
-void QueltoUserInterfaceImpl::showProgrammedMessages() { showWindow(programmedMessagesWindow); }
+void QueltoUserInterfaceImpl::showProgrammedMessages() {
+  showWindow(programmedMessagesWindow);
+}
 
 void QueltoUserInterfaceImpl::editProgrammedMessages() {
   preferencesTabs->value(messagesPage);
@@ -93,9 +95,13 @@ void QueltoUserInterfaceImpl::askNumberToDial() {
 
 // --- About box and help ------------------------------------------------------------------
 
-void QueltoUserInterfaceImpl::showAbout() { runModal(aboutWindow); }
+void QueltoUserInterfaceImpl::showAbout() {
+  runModal(aboutWindow);
+}
 
-void QueltoUserInterfaceImpl::showManual() { showWindow(helpWindow); }
+void QueltoUserInterfaceImpl::showManual() {
+  showWindow(helpWindow);
+}
 
 // --- Commands -----------------------------------------------------------------------------
 
@@ -109,8 +115,7 @@ void QueltoUserInterfaceImpl::playVocalAnnounce() {
 }
 
 void QueltoUserInterfaceImpl::diagnostic() {
-  const std::string report =
-      diagnosticReport(deviceLists_ ? *deviceLists_ : DeviceLists({}, {}));
+  const std::string report = diagnosticReport(deviceLists_ ? *deviceLists_ : DeviceLists({}, {}));
   Conversation& c = conversationView->conversation;
   for (unsigned char ch : report) c.addReceived(ch);
   conversationView->relayout();
@@ -125,7 +130,8 @@ void QueltoUserInterfaceImpl::exportRtf() {
   const MessageTexts& t = messageTexts();
   const auto name = chooseFile(prompt_, true, t.saveToRtf, "rtf", t.rtfFiles);
   if (!name || name->empty()) return;
-  if (!conversationView->conversation.exportRtfFile(*name)) prompt_.alert(messageTexts().fileNotWritten);
+  if (!conversationView->conversation.exportRtfFile(*name))
+    prompt_.alert(messageTexts().fileNotWritten);
 }
 
 void QueltoUserInterfaceImpl::printConversation() {

@@ -3,12 +3,12 @@
 // folder; the files to a scratch folder under /tmp.
 //
 //   build/bench/conversation/conversation_bench [repeats]
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "conversation/conversation.h"
 #include "conversation/scripted_prompt.h"
@@ -19,7 +19,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 // 20,000 lines of 52 characters, alternating received and sent, each ended
 // by a line feed: 20,000 x 52 = 1,040,000 bytes of text.
@@ -27,7 +29,8 @@ void fill(Conversation& c) {
   c.lines.clear();
   for (int i = 0; i < 20000; ++i) {
     auto line = std::make_unique<ConversationLine>(i % 2 ? kSentDirection : kReceivedDirection);
-    for (int k = 0; k < 51; ++k) line->text.push_back(static_cast<char>(k % 7 == 6 ? ' ' : 'a' + (i + k) % 26));
+    for (int k = 0; k < 51; ++k)
+      line->text.push_back(static_cast<char>(k % 7 == 6 ? ' ' : 'a' + (i + k) % 26));
     line->text.push_back('\n');
     c.lines.push_back(std::move(line));
   }

@@ -30,7 +30,8 @@ void fillProfiles() {
     profile.name = "Profile " + std::to_string(p);
     profile.password = "secret";
     for (int m = 0; m < kProgrammedMessageCount; ++m) {
-      profile.messages[static_cast<std::size_t>(m)] = "Programmed message number " + std::to_string(m) + " GA";
+      profile.messages[static_cast<std::size_t>(m)] =
+          "Programmed message number " + std::to_string(m) + " GA";
     }
     for (int c = 0; c < 100; ++c) {
       profile.phonebook.append({"Contact " + std::to_string(c), "555-01" + std::to_string(c),
@@ -69,8 +70,8 @@ int main(int argc, char** argv) {
     start = Clock::now();
     const int loaded = loadProfilesFromSettings();
     const double load = msSince(start);
-    std::printf("round %d: save %.1f ms, load %.1f ms (%d profiles, %d contacts in the last)\n", r + 1,
-                save, load, loaded, profileList().back().phonebook.size());
+    std::printf("round %d: save %.1f ms, load %.1f ms (%d profiles, %d contacts in the last)\n",
+                r + 1, save, load, loaded, profileList().back().phonebook.size());
     bestSave = std::min(bestSave, save);
     bestLoad = std::min(bestLoad, load);
     fillProfiles();

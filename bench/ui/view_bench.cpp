@@ -14,19 +14,21 @@
 #include <string>
 #include <vector>
 
-#include "ui/conversation_view.h"
 #include "modem/modem_control.h"
+#include "ui/conversation_view.h"
 
 using namespace quelto;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 std::string words(size_t n, unsigned seed) {
-  static const char* list[] = {"HELLO", "THE", "APPOINTMENT", "IS", "AT", "TEN", "GA",
-                               "PLEASE", "REPEAT", "NUMBER", "THANK", "YOU", "Q"};
+  static const char* list[] = {"HELLO",  "THE",    "APPOINTMENT", "IS",    "AT",  "TEN", "GA",
+                               "PLEASE", "REPEAT", "NUMBER",      "THANK", "YOU", "Q"};
   std::string s;
   while (s.size() < n) {
     seed = seed * 1103515245u + 12345u;
@@ -119,8 +121,9 @@ void run(const char* name, bool alternate) {
   }
 
   std::printf("%s (%d lines, %zu characters):\n", name, c.lineCount(), text.size());
-  std::printf("  typed character, band only : median %.3f ms, 99th %.3f ms, worst %.3f ms (%zu keys)\n",
-              percentile(band, 0.5), percentile(band, 0.99), percentile(band, 1.0), band.size());
+  std::printf(
+      "  typed character, band only : median %.3f ms, 99th %.3f ms, worst %.3f ms (%zu keys)\n",
+      percentile(band, 0.5), percentile(band, 0.99), percentile(band, 1.0), band.size());
   std::printf("  typed character that wraps : worst %.3f ms (%d wraps)\n", worstWrap, wraps);
   std::printf("  full redraw, measured      : median %.3f ms, worst %.3f ms\n",
               percentile(full, 0.5), percentile(full, 1.0));

@@ -1,6 +1,6 @@
 // Device lists, name resolution and the French diagnostic report.
-#include "audio/audio_settings.h"
 #include "audio/device_list.h"
+#include "audio/audio_settings.h"
 #include "audio/memory_sound_device.h"
 #include "settings/settings_store.h"
 
@@ -19,120 +19,117 @@ const std::string kDigital =
     "Quelto.\nSi vous ne recevez pas de texte de votre interlocuteur, essayez de choisir un "
     "autre periquerique dans les preferences globales.\n";
 
-std::string countIn(int n)
-{
-    return "Il y a " + std::to_string(n) +
-           " peripheriques d'entree installes sur cet ordinateur.\nIl serait preferable de "
-           "choisir celui ou est branche Quelto.\n";
+std::string countIn(int n) {
+  return "Il y a " + std::to_string(n) +
+         " peripheriques d'entree installes sur cet ordinateur.\nIl serait preferable de "
+         "choisir celui ou est branche Quelto.\n";
 }
 
-std::string countOut(int n)
-{
-    return "Il y a " + std::to_string(n) +
-           " peripheriques de sortie installes sur cet ordinateur.\nIl serait preferable de "
-           "choisir celui ou est branche Quelto.\n";
+std::string countOut(int n) {
+  return "Il y a " + std::to_string(n) +
+         " peripheriques de sortie installes sur cet ordinateur.\nIl serait preferable de "
+         "choisir celui ou est branche Quelto.\n";
 }
 
-TEST(DeviceListTest, ListsStartWithDefaultAndCutNamesTo31Bytes)
-{
-    const std::string longName = "HDA Intel PCH: ALC3246 Analog (hw:0,0)";
-    MemorySoundDevice device({"USB Audio", longName}, {"Speakers"});
-    const DeviceLists lists(device);
-    EXPECT_EQ(lists.inputList(),
-              (std::vector<std::string>{"Default", "USB Audio", longName.substr(0, 31)}));
-    EXPECT_EQ(lists.outputList(), (std::vector<std::string>{"Default", "Speakers"}));
+TEST(DeviceListTest, ListsStartWithDefaultAndCutNamesTo31Bytes) {
+  const std::string longName = "HDA Intel PCH: ALC3246 Analog (hw:0,0)";
+  MemorySoundDevice device({"USB Audio", longName}, {"Speakers"});
+  const DeviceLists lists(device);
+  EXPECT_EQ(lists.inputList(),
+            (std::vector<std::string>{"Default", "USB Audio", longName.substr(0, 31)}));
+  EXPECT_EQ(lists.outputList(), (std::vector<std::string>{"Default", "Speakers"}));
 
-    // A cut never leaves half a UTF-8 character behind.
-    const DeviceLists accented({std::string(30, 'x') + "\xC3\xA9t\xC3\xA9"}, {});
-    EXPECT_EQ(accented.inputList()[1], std::string(30, 'x'));
+  // A cut never leaves half a UTF-8 character behind.
+  const DeviceLists accented({std::string(30, 'x') + "\xC3\xA9t\xC3\xA9"}, {});
+  EXPECT_EQ(accented.inputList()[1], std::string(30, 'x'));
 }
 
-TEST(DeviceListTest, NamesResolveToListIndexAndDeviceNumber)
-{
-    const DeviceLists lists({"Mic", "Line In", "Mic"}, {});
-    struct Case {
-        const char* name;
-        int index;
-    };
-    for (const Case& c : {Case{"Default", 0}, Case{"Mic", 1}, Case{"Line In", 2},
-                          Case{"line in", 0}, Case{"Gone", 0}, Case{"", 0}}) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(listIndex(lists.inputList(), c.name), c.index);
-        EXPECT_EQ(deviceNumber(lists.inputList(), c.name), c.index - 1);
-    }
+TEST(DeviceListTest, NamesResolveToListIndexAndDeviceNumber) {
+  const DeviceLists lists({"Mic", "Line In", "Mic"}, {});
+  struct Case {
+    const char* name;
+    int index;
+  };
+  for (const Case& c : {Case{"Default", 0}, Case{"Mic", 1}, Case{"Line In", 2}, Case{"line in", 0},
+                        Case{"Gone", 0}, Case{"", 0}}) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(listIndex(lists.inputList(), c.name), c.index);
+    EXPECT_EQ(deviceNumber(lists.inputList(), c.name), c.index - 1);
+  }
 }
 
-TEST(DeviceListTest, ReportTexts)
-{
-    const DeviceLists one({"Mic"}, {"Speakers"});
-    const DeviceLists three({"Mic", "Line In", "Digital In"}, {"A", "B", "C"});
-    struct Case {
-        const char* what;
-        std::string in, out;
-        const DeviceLists& lists;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
-        {"one device each, nothing chosen: no count", "Default", "Default", one,
-         kNotSetIn + "\n" + kNotSetOut + "\n"},
-        {"three devices each, nothing chosen", "Default", "Default", three,
-         kNotSetIn + countIn(3) + "\n" + kNotSetOut + countOut(3) + "\n"},
-        {"named devices", "Line In", "B", three,
-         "Le peripherique d'entree est: Line In\n\n\nLe peripherique de sortie est: B\n\n"},
-        {"digital input in any case warns; output never does", "My DIGITAL In", "Digital Out",
-         three,
-         "Le peripherique d'entree est: My DIGITAL In\n\n" + kDigital +
-             "\nLe peripherique de sortie est: Digital Out\n\n"},
-        {"accented names come out in Windows-1252", "Entr\xC3\xA9" "e", "Default", one,
-         "Le peripherique d'entree est: Entr\xE9" "e\n\n\n" + kNotSetOut + "\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(diagnosticReport(c.in, c.out, c.lists), c.expected);
-    }
+TEST(DeviceListTest, ReportTexts) {
+  const DeviceLists one({"Mic"}, {"Speakers"});
+  const DeviceLists three({"Mic", "Line In", "Digital In"}, {"A", "B", "C"});
+  struct Case {
+    const char* what;
+    std::string in, out;
+    const DeviceLists& lists;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"one device each, nothing chosen: no count", "Default", "Default", one,
+       kNotSetIn + "\n" + kNotSetOut + "\n"},
+      {"three devices each, nothing chosen", "Default", "Default", three,
+       kNotSetIn + countIn(3) + "\n" + kNotSetOut + countOut(3) + "\n"},
+      {"named devices", "Line In", "B", three,
+       "Le peripherique d'entree est: Line In\n\n\nLe peripherique de sortie est: B\n\n"},
+      {"digital input in any case warns; output never does", "My DIGITAL In", "Digital Out", three,
+       "Le peripherique d'entree est: My DIGITAL In\n\n" + kDigital +
+           "\nLe peripherique de sortie est: Digital Out\n\n"},
+      {"accented names come out in Windows-1252",
+       "Entr\xC3\xA9"
+       "e",
+       "Default", one,
+       "Le peripherique d'entree est: Entr\xE9"
+       "e\n\n\n" +
+           kNotSetOut + "\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(diagnosticReport(c.in, c.out, c.lists), c.expected);
+  }
 }
 
 class AudioSettingsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::path(::testing::TempDir()) / "quelto-audio-settings";
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-        closeSettingsStore();
-    }
-    void TearDown() override
-    {
-        closeSettingsStore();
-        std::filesystem::remove_all(dir_);
-    }
-    std::filesystem::path dir_;
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::path(::testing::TempDir()) / "quelto-audio-settings";
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    closeSettingsStore();
+  }
+  void TearDown() override {
+    closeSettingsStore();
+    std::filesystem::remove_all(dir_);
+  }
+  std::filesystem::path dir_;
 };
 
-TEST_F(AudioSettingsTest, StoredNamesAndSwitchesReachTheStreamOptions)
-{
-    const DeviceLists lists({"Mic", "Line In"}, {"Speakers", "Line Out"});
-    StreamOptions options;
-    resolveConfiguredDevices(lists, options);
-    loadStreamSwitches(options);
-    EXPECT_EQ(options.configuredInputDevice, -1);
-    EXPECT_EQ(options.configuredOutputDevice, -1);
-    EXPECT_FALSE(options.closeWaveAfterWrite);
-    EXPECT_FALSE(options.addPadBits);
+TEST_F(AudioSettingsTest, StoredNamesAndSwitchesReachTheStreamOptions) {
+  const DeviceLists lists({"Mic", "Line In"}, {"Speakers", "Line Out"});
+  StreamOptions options;
+  resolveConfiguredDevices(lists, options);
+  loadStreamSwitches(options);
+  EXPECT_EQ(options.configuredInputDevice, -1);
+  EXPECT_EQ(options.configuredOutputDevice, -1);
+  EXPECT_FALSE(options.closeWaveAfterWrite);
+  EXPECT_FALSE(options.addPadBits);
 
-    setSettingString("WaveInputDevice", "Line In");
-    setSettingString("WaveOutputDevice", "line out");  // letter case differs: default
-    setSettingBool("CloseWaveAfterWrite", true);
-    setSettingBool("AddPadBits", true);
-    resolveConfiguredDevices(lists, options);
-    loadStreamSwitches(options);
-    EXPECT_EQ(options.configuredInputDevice, 1);
-    EXPECT_EQ(options.configuredOutputDevice, -1);
-    EXPECT_TRUE(options.closeWaveAfterWrite);
-    EXPECT_TRUE(options.addPadBits);
-    EXPECT_EQ(diagnosticReport(lists),
-              "Le peripherique d'entree est: Line In\n\n\nLe peripherique de sortie est: line out\n\n");
+  setSettingString("WaveInputDevice", "Line In");
+  setSettingString("WaveOutputDevice", "line out");  // letter case differs: default
+  setSettingBool("CloseWaveAfterWrite", true);
+  setSettingBool("AddPadBits", true);
+  resolveConfiguredDevices(lists, options);
+  loadStreamSwitches(options);
+  EXPECT_EQ(options.configuredInputDevice, 1);
+  EXPECT_EQ(options.configuredOutputDevice, -1);
+  EXPECT_TRUE(options.closeWaveAfterWrite);
+  EXPECT_TRUE(options.addPadBits);
+  EXPECT_EQ(
+      diagnosticReport(lists),
+      "Le peripherique d'entree est: Line In\n\n\nLe peripherique de sortie est: line out\n\n");
 }
 
 }  // namespace

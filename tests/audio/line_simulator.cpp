@@ -9,137 +9,119 @@
 namespace quelto {
 
 std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t length, int fromRate,
-                                     int toRate)
-{
-    if (length == 0)
-        return {};
-    if (fromRate == toRate)
-        return {samples, samples + length};
-    std::vector<float> in(length);
-    for (std::size_t i = 0; i < length; ++i)
-        in[i] = (samples[i] - 128) / 128.0f;
-    const double ratio = double(toRate) / fromRate;
-    std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 16);
-    SRC_DATA data{};
-    data.data_in = in.data();
-    data.input_frames = static_cast<long>(in.size());
-    data.data_out = out.data();
-    data.output_frames = static_cast<long>(out.size());
-    data.src_ratio = ratio;
-    if (src_simple(&data, SRC_SINC_BEST_QUALITY, 1) != 0)
-        return {};
-    std::vector<std::uint8_t> result(static_cast<std::size_t>(data.output_frames_gen));
-    for (std::size_t i = 0; i < result.size(); ++i)
-        result[i] = static_cast<std::uint8_t>(std::clamp(std::lround(out[i] * 128.0f) + 128, 0L, 255L));
-    return result;
+                                     int toRate) {
+  if (length == 0) return {};
+  if (fromRate == toRate) return {samples, samples + length};
+  std::vector<float> in(length);
+  for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
+  const double ratio = double(toRate) / fromRate;
+  std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 16);
+  SRC_DATA data{};
+  data.data_in = in.data();
+  data.input_frames = static_cast<long>(in.size());
+  data.data_out = out.data();
+  data.output_frames = static_cast<long>(out.size());
+  data.src_ratio = ratio;
+  if (src_simple(&data, SRC_SINC_BEST_QUALITY, 1) != 0) return {};
+  std::vector<std::uint8_t> result(static_cast<std::size_t>(data.output_frames_gen));
+  for (std::size_t i = 0; i < result.size(); ++i)
+    result[i] = static_cast<std::uint8_t>(std::clamp(std::lround(out[i] * 128.0f) + 128, 0L, 255L));
+  return result;
 }
 
 LineNoise::LineNoise(double snrDb, unsigned seed)
-    : sigma_(std::sqrt(125.0 * 125.0 / 2.0 / std::pow(10.0, snrDb / 10.0))), random_(seed),
-      normal_(0.0, sigma_)
-{
-}
+    : sigma_(std::sqrt(125.0 * 125.0 / 2.0 / std::pow(10.0, snrDb / 10.0))),
+      random_(seed),
+      normal_(0.0, sigma_) {}
 
-void LineNoise::add(std::uint8_t* samples, std::size_t length)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (std::size_t i = 0; i < length; ++i)
-        samples[i] = static_cast<std::uint8_t>(
-            std::clamp(std::lround(samples[i] + normal_(random_)), 0L, 255L));
+void LineNoise::add(std::uint8_t* samples, std::size_t length) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (std::size_t i = 0; i < length; ++i)
+    samples[i] =
+        static_cast<std::uint8_t>(std::clamp(std::lround(samples[i] + normal_(random_)), 0L, 255L));
 }
 
 LineSimulator::LineSimulator(Options options)
-    : options_(options), a_(std::make_unique<Side>()), b_(std::make_unique<Side>())
-{
-    unsigned seed = options_.seed;
-    for (Side* side : {a_.get(), b_.get()}) {
-        side->device.setPace(options_.pace);
-        if (options_.snrDb) {
-            side->noise = std::make_unique<LineNoise>(*options_.snrDb, seed++);
-            LineNoise* noise = side->noise.get();
-            side->device.setInputFilter([noise](std::uint8_t* s, std::size_t n) { noise->add(s, n); });
-        }
+    : options_(options), a_(std::make_unique<Side>()), b_(std::make_unique<Side>()) {
+  unsigned seed = options_.seed;
+  for (Side* side : {a_.get(), b_.get()}) {
+    side->device.setPace(options_.pace);
+    if (options_.snrDb) {
+      side->noise = std::make_unique<LineNoise>(*options_.snrDb, seed++);
+      LineNoise* noise = side->noise.get();
+      side->device.setInputFilter([noise](std::uint8_t* s, std::size_t n) { noise->add(s, n); });
     }
-    join(*a_, *b_);
-    join(*b_, *a_);
+  }
+  join(*a_, *b_);
+  join(*b_, *a_);
 }
 
-LineSimulator::~LineSimulator()
-{
-    // Stop both threads before either device goes away: each plays into the
-    // other.
-    a_->control.reset();
-    b_->control.reset();
+LineSimulator::~LineSimulator() {
+  // Stop both threads before either device goes away: each plays into the
+  // other.
+  a_->control.reset();
+  b_->control.reset();
 }
 
-void LineSimulator::join(Side& from, Side& to)
-{
-    MemorySoundDevice* peer = &to.device;
-    from.device.setPlayListener([peer](int rate, const std::uint8_t* s, std::size_t n) {
-        if (!peer->inputOpen())
-            return;
-        const std::vector<std::uint8_t> line = resampleTo(s, n, rate, SoundStream::kInputRate);
-        peer->feedInput(line);
-    });
+void LineSimulator::join(Side& from, Side& to) {
+  MemorySoundDevice* peer = &to.device;
+  from.device.setPlayListener([peer](int rate, const std::uint8_t* s, std::size_t n) {
+    if (!peer->inputOpen()) return;
+    const std::vector<std::uint8_t> line = resampleTo(s, n, rate, SoundStream::kInputRate);
+    peer->feedInput(line);
+  });
 }
 
-bool LineSimulator::start(std::chrono::milliseconds timeout)
-{
-    for (Side* side : {a_.get(), b_.get()}) {
-        ModemThreadOptions o;
-        o.stream = &side->stream;
-        o.capture = &side->capture;
-        side->control->start(side->device, o);
+bool LineSimulator::start(std::chrono::milliseconds timeout) {
+  for (Side* side : {a_.get(), b_.get()}) {
+    ModemThreadOptions o;
+    o.stream = &side->stream;
+    o.capture = &side->capture;
+    side->control->start(side->device, o);
+  }
+  const auto recording = [](const MemorySoundDevice& d) {
+    return d.countLocked(MemorySoundDevice::EventKind::Read) > 0;
+  };
+  return a_->device.waitUntil(recording, timeout) && b_->device.waitUntil(recording, timeout);
+}
+
+void LineSimulator::type(Side& side, const std::string& text) {
+  std::lock_guard<std::mutex> lock(side.control->mutex());
+  for (unsigned char ch : text) side.control->sendQueue.push_back({ch, QueuedChar::kTyped});
+}
+
+bool LineSimulator::waitListening(Side& side, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < end) {
+    {
+      std::lock_guard<std::mutex> lock(side.control->mutex());
+      if (side.control->sendQueue.empty() && side.device.inputOpen()) return true;
     }
-    const auto recording = [](const MemorySoundDevice& d) {
-        return d.countLocked(MemorySoundDevice::EventKind::Read) > 0;
-    };
-    return a_->device.waitUntil(recording, timeout) && b_->device.waitUntil(recording, timeout);
-}
-
-void LineSimulator::type(Side& side, const std::string& text)
-{
-    std::lock_guard<std::mutex> lock(side.control->mutex());
-    for (unsigned char ch : text)
-        side.control->sendQueue.push_back({ch, QueuedChar::kTyped});
-}
-
-bool LineSimulator::waitListening(Side& side, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        {
-            std::lock_guard<std::mutex> lock(side.control->mutex());
-            if (side.control->sendQueue.empty() && side.device.inputOpen())
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
 }
 
 std::string LineSimulator::receive(Side& side, std::size_t expectedLength,
-                                   std::chrono::milliseconds timeout)
-{
-    std::string text;
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (text.size() < expectedLength && std::chrono::steady_clock::now() < end) {
-        std::vector<QueuedChar> got;
-        {
-            std::lock_guard<std::mutex> lock(side.control->mutex());
-            got = side.control->takeReceived();
-        }
-        for (const QueuedChar& q : got) {
-            if (q.character == kBackspace) {
-                if (!text.empty())
-                    text.pop_back();
-            } else {
-                text.push_back(static_cast<char>(q.character));
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                   std::chrono::milliseconds timeout) {
+  std::string text;
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (text.size() < expectedLength && std::chrono::steady_clock::now() < end) {
+    std::vector<QueuedChar> got;
+    {
+      std::lock_guard<std::mutex> lock(side.control->mutex());
+      got = side.control->takeReceived();
     }
-    return text;
+    for (const QueuedChar& q : got) {
+      if (q.character == kBackspace) {
+        if (!text.empty()) text.pop_back();
+      } else {
+        text.push_back(static_cast<char>(q.character));
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return text;
 }
 
 }  // namespace quelto

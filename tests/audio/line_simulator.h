@@ -29,59 +29,59 @@ std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t le
 // Adds white Gaussian noise whose power sits `snrDb` below that of a
 // full-scale line tone (amplitude 125), clipping to 0..255.
 class LineNoise {
-public:
-    LineNoise(double snrDb, unsigned seed);
-    void add(std::uint8_t* samples, std::size_t length);
-    double sigma() const { return sigma_; }
+ public:
+  LineNoise(double snrDb, unsigned seed);
+  void add(std::uint8_t* samples, std::size_t length);
+  double sigma() const { return sigma_; }
 
-private:
-    double sigma_;
-    std::mutex mutex_;
-    std::mt19937 random_;
-    std::normal_distribution<double> normal_;
+ private:
+  double sigma_;
+  std::mutex mutex_;
+  std::mt19937 random_;
+  std::normal_distribution<double> normal_;
 };
 
 class LineSimulator {
-public:
-    struct Options {
-        double pace = 8.0;              // times faster than real time
-        std::optional<double> snrDb;    // no noise when empty
-        unsigned seed = 1;
-    };
+ public:
+  struct Options {
+    double pace = 8.0;            // times faster than real time
+    std::optional<double> snrDb;  // no noise when empty
+    unsigned seed = 1;
+  };
 
-    explicit LineSimulator(Options options);
-    ~LineSimulator();
+  explicit LineSimulator(Options options);
+  ~LineSimulator();
 
-    struct Side {
-        std::mutex mutex;
-        SignalCapture capture;
-        StreamOptions stream;
-        MemorySoundDevice device;
-        std::unique_ptr<ModemControl> control = std::make_unique<ModemControl>(mutex);
-        std::unique_ptr<LineNoise> noise;
-    };
+  struct Side {
+    std::mutex mutex;
+    SignalCapture capture;
+    StreamOptions stream;
+    MemorySoundDevice device;
+    std::unique_ptr<ModemControl> control = std::make_unique<ModemControl>(mutex);
+    std::unique_ptr<LineNoise> noise;
+  };
 
-    Side& a() { return *a_; }
-    Side& b() { return *b_; }
+  Side& a() { return *a_; }
+  Side& b() { return *b_; }
 
-    // Starts both modem threads and waits until both are recording.
-    bool start(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+  // Starts both modem threads and waits until both are recording.
+  bool start(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-    // Queues typed text (Windows-1252) on a side, as the user interface does.
-    static void type(Side& side, const std::string& text);
-    // Waits until a side has nothing left to send and records again.
-    static bool waitListening(Side& side, std::chrono::milliseconds timeout);
-    // Collects what a side receives until `expectedLength` characters have
-    // arrived (a received backspace erases the last one, as the view does)
-    // or the timeout passes.
-    static std::string receive(Side& side, std::size_t expectedLength,
-                               std::chrono::milliseconds timeout);
+  // Queues typed text (Windows-1252) on a side, as the user interface does.
+  static void type(Side& side, const std::string& text);
+  // Waits until a side has nothing left to send and records again.
+  static bool waitListening(Side& side, std::chrono::milliseconds timeout);
+  // Collects what a side receives until `expectedLength` characters have
+  // arrived (a received backspace erases the last one, as the view does)
+  // or the timeout passes.
+  static std::string receive(Side& side, std::size_t expectedLength,
+                             std::chrono::milliseconds timeout);
 
-private:
-    static void join(Side& from, Side& to);
+ private:
+  static void join(Side& from, Side& to);
 
-    Options options_;
-    std::unique_ptr<Side> a_, b_;
+  Options options_;
+  std::unique_ptr<Side> a_, b_;
 };
 
 }  // namespace quelto

@@ -1,7 +1,7 @@
 // SoundStream over the in-memory device: the half-duplex rules, reopening,
 // pads and trailer, the failure table, capture mode and the raw dump.
-#include "audio/memory_sound_device.h"
 #include "audio/sound_stream.h"
+#include "audio/memory_sound_device.h"
 
 #include <gtest/gtest.h>
 
@@ -17,266 +17,271 @@ namespace {
 using Kind = MemorySoundDevice::EventKind;
 
 class SoundStreamTest : public ::testing::Test {
-protected:
-    SoundStreamTest()
-        : device({"Mic A", "Mic B"}, {"Speaker A", "Speaker B", "Speaker C"}),
-          stream(device, options, capture, [this](int ms) { pauses.push_back(ms); })
-    {
-    }
+ protected:
+  SoundStreamTest()
+      : device({"Mic A", "Mic B"}, {"Speaker A", "Speaker B", "Speaker C"}),
+        stream(device, options, capture, [this](int ms) { pauses.push_back(ms); }) {}
 
-    std::vector<Kind> kinds() const
-    {
-        std::vector<Kind> k;
-        for (const auto& e : device.events())
-            if (e.kind != Kind::Read)
-                k.push_back(e.kind);
-        return k;
-    }
+  std::vector<Kind> kinds() const {
+    std::vector<Kind> k;
+    for (const auto& e : device.events())
+      if (e.kind != Kind::Read) k.push_back(e.kind);
+    return k;
+  }
 
-    MemorySoundDevice::Event lastOf(Kind kind) const
-    {
-        MemorySoundDevice::Event last{kind};
-        for (const auto& e : device.events())
-            if (e.kind == kind)
-                last = e;
-        return last;
-    }
+  MemorySoundDevice::Event lastOf(Kind kind) const {
+    MemorySoundDevice::Event last{kind};
+    for (const auto& e : device.events())
+      if (e.kind == kind) last = e;
+    return last;
+  }
 
-    std::size_t read(std::size_t n)
-    {
-        block.assign(n, 0);
-        return stream.readInput(block.data(), n);
-    }
+  std::size_t read(std::size_t n) {
+    block.assign(n, 0);
+    return stream.readInput(block.data(), n);
+  }
 
-    std::size_t write(std::size_t n, std::uint8_t value = 200)
-    {
-        samples.assign(n, value);
-        return stream.writeOutput(samples.data(), n);
-    }
+  std::size_t write(std::size_t n, std::uint8_t value = 200) {
+    samples.assign(n, value);
+    return stream.writeOutput(samples.data(), n);
+  }
 
-    MemorySoundDevice device;
-    StreamOptions options;
-    SignalCapture capture;
-    std::vector<int> pauses;
-    SoundStream stream;
-    std::vector<std::uint8_t> block, samples;
+  MemorySoundDevice device;
+  StreamOptions options;
+  SignalCapture capture;
+  std::vector<int> pauses;
+  SoundStream stream;
+  std::vector<std::uint8_t> block, samples;
 };
 
-TEST_F(SoundStreamTest, ReadAndWriteNeverLeaveBothDevicesOpen)
-{
-    EXPECT_EQ(read(1408), 1408u);
-    EXPECT_EQ(stream.mode(), StreamMode::InputOpen);
-    EXPECT_EQ(write(100), 100u);
-    EXPECT_EQ(stream.mode(), StreamMode::OutputOpen);
-    EXPECT_EQ(read(1408), 1408u);
-    EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::OpenInput, Kind::CloseInput, Kind::OpenOutput,
-                                          Kind::Play, Kind::Play, Kind::Drain, Kind::CloseOutput,
-                                          Kind::OpenInput}));
-    EXPECT_EQ(lastOf(Kind::OpenInput).rate, 8000);
-    EXPECT_EQ(lastOf(Kind::OpenInput).length, 1408u);
-    EXPECT_EQ(lastOf(Kind::OpenOutput).rate, 22050);
-    EXPECT_EQ(stream.status(), StreamStatus::Ok);
-    EXPECT_TRUE(pauses.empty());
+TEST_F(SoundStreamTest, ReadAndWriteNeverLeaveBothDevicesOpen) {
+  EXPECT_EQ(read(1408), 1408u);
+  EXPECT_EQ(stream.mode(), StreamMode::InputOpen);
+  EXPECT_EQ(write(100), 100u);
+  EXPECT_EQ(stream.mode(), StreamMode::OutputOpen);
+  EXPECT_EQ(read(1408), 1408u);
+  EXPECT_EQ(kinds(),
+            (std::vector<Kind>{Kind::OpenInput, Kind::CloseInput, Kind::OpenOutput, Kind::Play,
+                               Kind::Play, Kind::Drain, Kind::CloseOutput, Kind::OpenInput}));
+  EXPECT_EQ(lastOf(Kind::OpenInput).rate, 8000);
+  EXPECT_EQ(lastOf(Kind::OpenInput).length, 1408u);
+  EXPECT_EQ(lastOf(Kind::OpenOutput).rate, 22050);
+  EXPECT_EQ(stream.status(), StreamStatus::Ok);
+  EXPECT_TRUE(pauses.empty());
 }
 
-TEST_F(SoundStreamTest, InputStaysOpenBetweenReadsAndReopensOnBlockLengthChange)
-{
-    read(1408);
-    read(1408);
-    EXPECT_EQ(device.count(Kind::OpenInput), 1u);
-    read(1280);  // the baud rate changed
-    EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::OpenInput, Kind::CloseInput, Kind::OpenInput}));
-    EXPECT_EQ(lastOf(Kind::OpenInput).length, 1280u);
+TEST_F(SoundStreamTest, InputStaysOpenBetweenReadsAndReopensOnBlockLengthChange) {
+  read(1408);
+  read(1408);
+  EXPECT_EQ(device.count(Kind::OpenInput), 1u);
+  read(1280);  // the baud rate changed
+  EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::OpenInput, Kind::CloseInput, Kind::OpenInput}));
+  EXPECT_EQ(lastOf(Kind::OpenInput).length, 1280u);
 }
 
-TEST_F(SoundStreamTest, InputReopensOnDeviceChangeAndFallsBackToDefaultWhenItVanished)
-{
-    read(1408);
-    options.configuredInputDevice = 1;
-    read(1408);
-    EXPECT_EQ(device.count(Kind::OpenInput), 2u);
-    EXPECT_EQ(stream.inputDeviceInUse(), 1);
+TEST_F(SoundStreamTest, InputReopensOnDeviceChangeAndFallsBackToDefaultWhenItVanished) {
+  read(1408);
+  options.configuredInputDevice = 1;
+  read(1408);
+  EXPECT_EQ(device.count(Kind::OpenInput), 2u);
+  EXPECT_EQ(stream.inputDeviceInUse(), 1);
 
-    options.configuredInputDevice = 5;  // no such device any more
-    read(1408);
-    EXPECT_EQ(stream.inputDeviceInUse(), -1);
-    EXPECT_EQ(options.configuredInputDevice, 5);  // the input choice is kept
-    EXPECT_EQ(lastOf(Kind::OpenInput).device, -1);
-    // A later read with the same stale choice does not reopen again and again.
-    const std::size_t before = device.count(Kind::OpenInput);
-    read(1408);
-    EXPECT_EQ(device.count(Kind::OpenInput), before);
+  options.configuredInputDevice = 5;  // no such device any more
+  read(1408);
+  EXPECT_EQ(stream.inputDeviceInUse(), -1);
+  EXPECT_EQ(options.configuredInputDevice, 5);  // the input choice is kept
+  EXPECT_EQ(lastOf(Kind::OpenInput).device, -1);
+  // A later read with the same stale choice does not reopen again and again.
+  const std::size_t before = device.count(Kind::OpenInput);
+  read(1408);
+  EXPECT_EQ(device.count(Kind::OpenInput), before);
 }
 
-TEST_F(SoundStreamTest, OutputDeviceChangeAndStaleOutputNumberResetToDefault)
-{
-    write(10);
-    options.configuredOutputDevice = 2;
-    write(10);
-    EXPECT_EQ(device.count(Kind::OpenOutput), 2u);
-    EXPECT_EQ(device.playbacks().back().device, 2);
+TEST_F(SoundStreamTest, OutputDeviceChangeAndStaleOutputNumberResetToDefault) {
+  write(10);
+  options.configuredOutputDevice = 2;
+  write(10);
+  EXPECT_EQ(device.count(Kind::OpenOutput), 2u);
+  EXPECT_EQ(device.playbacks().back().device, 2);
 
-    options.configuredOutputDevice = 3;  // beyond the three outputs
-    write(10);
-    EXPECT_EQ(options.configuredOutputDevice, -1);
-    EXPECT_EQ(stream.outputDeviceInUse(), -1);
-    EXPECT_EQ(device.playbacks().back().device, -1);
-    write(10);
-    EXPECT_EQ(device.count(Kind::OpenOutput), 3u);  // settled: no more reopening
+  options.configuredOutputDevice = 3;  // beyond the three outputs
+  write(10);
+  EXPECT_EQ(options.configuredOutputDevice, -1);
+  EXPECT_EQ(stream.outputDeviceInUse(), -1);
+  EXPECT_EQ(device.playbacks().back().device, -1);
+  write(10);
+  EXPECT_EQ(device.count(Kind::OpenOutput), 3u);  // settled: no more reopening
 }
 
-TEST_F(SoundStreamTest, OutputStaysOpenAtOneRateAndReopensWhenTheRateChanges)
-{
-    write(10);
-    write(10);
-    EXPECT_EQ(device.count(Kind::OpenOutput), 1u);
-    stream.setOutputRate(8000);
-    write(10);
-    stream.setOutputRate(22050);
-    write(10);
-    const auto sessions = device.playbacks();
-    ASSERT_EQ(sessions.size(), 3u);
-    EXPECT_EQ(sessions[0].rate, 22050);
-    EXPECT_EQ(sessions[1].rate, 8000);
-    EXPECT_EQ(sessions[2].rate, 22050);
-    EXPECT_EQ(sessions[0].samples.size(), 2 * (10 + 4096u));
+TEST_F(SoundStreamTest, OutputStaysOpenAtOneRateAndReopensWhenTheRateChanges) {
+  write(10);
+  write(10);
+  EXPECT_EQ(device.count(Kind::OpenOutput), 1u);
+  stream.setOutputRate(8000);
+  write(10);
+  stream.setOutputRate(22050);
+  write(10);
+  const auto sessions = device.playbacks();
+  ASSERT_EQ(sessions.size(), 3u);
+  EXPECT_EQ(sessions[0].rate, 22050);
+  EXPECT_EQ(sessions[1].rate, 8000);
+  EXPECT_EQ(sessions[2].rate, 22050);
+  EXPECT_EQ(sessions[0].samples.size(), 2 * (10 + 4096u));
 }
 
-TEST_F(SoundStreamTest, PadsAndTrailerSurroundEveryBlock)
-{
-    struct Case {
-        bool pads;
-        std::vector<std::size_t> plays;
-    };
-    for (const Case& c : {Case{false, {1000, 4096}}, Case{true, {352, 1000, 352, 4096}}}) {
-        SCOPED_TRACE(c.pads);
-        device.clearRecord();
-        options.addPadBits = c.pads;
-        ASSERT_EQ(write(1000, 7), 1000u);
-        std::vector<std::size_t> plays;
-        for (const auto& e : device.events())
-            if (e.kind == Kind::Play)
-                plays.push_back(e.length);
-        EXPECT_EQ(plays, c.plays);
-        EXPECT_EQ(device.count(Kind::Drain), 1u);
+TEST_F(SoundStreamTest, PadsAndTrailerSurroundEveryBlock) {
+  struct Case {
+    bool pads;
+    std::vector<std::size_t> plays;
+  };
+  for (const Case& c : {Case{false, {1000, 4096}}, Case{true, {352, 1000, 352, 4096}}}) {
+    SCOPED_TRACE(c.pads);
+    device.clearRecord();
+    options.addPadBits = c.pads;
+    ASSERT_EQ(write(1000, 7), 1000u);
+    std::vector<std::size_t> plays;
+    for (const auto& e : device.events())
+      if (e.kind == Kind::Play) plays.push_back(e.length);
+    EXPECT_EQ(plays, c.plays);
+    EXPECT_EQ(device.count(Kind::Drain), 1u);
 
-        const std::vector<std::uint8_t> played = device.playedSamples();
-        std::vector<std::uint8_t> expected;
-        if (c.pads)
-            expected.insert(expected.end(), 352, 128);
-        expected.insert(expected.end(), 1000, 7);
-        if (c.pads)
-            expected.insert(expected.end(), 352, 128);
-        expected.insert(expected.end(), 4096, 128);
-        EXPECT_EQ(played, expected);
-    }
+    const std::vector<std::uint8_t> played = device.playedSamples();
+    std::vector<std::uint8_t> expected;
+    if (c.pads) expected.insert(expected.end(), 352, 128);
+    expected.insert(expected.end(), 1000, 7);
+    if (c.pads) expected.insert(expected.end(), 352, 128);
+    expected.insert(expected.end(), 4096, 128);
+    EXPECT_EQ(played, expected);
+  }
 }
 
-TEST_F(SoundStreamTest, CloseWaveAfterWriteOpensTheOutputAfreshForEveryWrite)
-{
-    options.closeWaveAfterWrite = true;
-    write(10);
-    write(10);
-    EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::OpenOutput, Kind::Play, Kind::Play, Kind::Drain,
-                                          Kind::CloseOutput, Kind::OpenOutput, Kind::Play,
-                                          Kind::Play, Kind::Drain, Kind::CloseOutput}));
-    EXPECT_EQ(stream.mode(), StreamMode::Closed);
+TEST_F(SoundStreamTest, CloseWaveAfterWriteOpensTheOutputAfreshForEveryWrite) {
+  options.closeWaveAfterWrite = true;
+  write(10);
+  write(10);
+  EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::OpenOutput, Kind::Play, Kind::Play, Kind::Drain,
+                                        Kind::CloseOutput, Kind::OpenOutput, Kind::Play, Kind::Play,
+                                        Kind::Drain, Kind::CloseOutput}));
+  EXPECT_EQ(stream.mode(), StreamMode::Closed);
 }
 
-TEST_F(SoundStreamTest, FailureTable)
-{
-    enum class Op { Read, ReadTooLong, Write };
-    struct Row {
-        const char* what;
-        std::atomic<bool> MemorySoundDevice::*fault;
-        Op op;
-        StreamStatus status;
-        std::vector<int> pauses;
-        StreamMode modeAfter;
-    };
-    const std::vector<Row> rows = {
-        {"read longer than 8192", nullptr, Op::ReadTooLong, StreamStatus::BufferFailed, {}, StreamMode::Closed},
-        {"input cannot be opened", &MemorySoundDevice::failOpenInput, Op::Read, StreamStatus::OpenFailed, {500}, StreamMode::Closed},
-        {"input read breaks", &MemorySoundDevice::failRead, Op::Read, StreamStatus::BufferFailed, {100}, StreamMode::Closed},
-        {"output cannot be opened", &MemorySoundDevice::failOpenOutput, Op::Write, StreamStatus::OpenFailed, {100}, StreamMode::Closed},
-        {"output buffer refused", &MemorySoundDevice::failPlay, Op::Write, StreamStatus::BufferFailed, {100}, StreamMode::Closed},
-        {"output does not drain", &MemorySoundDevice::failDrain, Op::Write, StreamStatus::BufferFailed, {100}, StreamMode::Closed},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        MemorySoundDevice dev;
-        StreamOptions opts;
-        SignalCapture cap;
-        std::vector<int> slept;
-        SoundStream s(dev, opts, cap, [&](int ms) { slept.push_back(ms); });
-        if (row.fault)
-            (dev.*row.fault) = true;
-        std::vector<std::uint8_t> buf(9000, 128);
-        const std::size_t n = row.op == Op::ReadTooLong ? s.readInput(buf.data(), 8193)
-                              : row.op == Op::Read      ? s.readInput(buf.data(), 1408)
-                                                        : s.writeOutput(buf.data(), 500);
-        EXPECT_EQ(n, 0u);
-        EXPECT_EQ(s.status(), row.status);
-        EXPECT_EQ(slept, row.pauses);
-        EXPECT_EQ(s.mode(), row.modeAfter);
-        EXPECT_FALSE(dev.inputOpen());
-        EXPECT_FALSE(dev.outputOpen());
+TEST_F(SoundStreamTest, FailureTable) {
+  enum class Op { Read, ReadTooLong, Write };
+  struct Row {
+    const char* what;
+    std::atomic<bool> MemorySoundDevice::*fault;
+    Op op;
+    StreamStatus status;
+    std::vector<int> pauses;
+    StreamMode modeAfter;
+  };
+  const std::vector<Row> rows = {
+      {"read longer than 8192",
+       nullptr,
+       Op::ReadTooLong,
+       StreamStatus::BufferFailed,
+       {},
+       StreamMode::Closed},
+      {"input cannot be opened",
+       &MemorySoundDevice::failOpenInput,
+       Op::Read,
+       StreamStatus::OpenFailed,
+       {500},
+       StreamMode::Closed},
+      {"input read breaks",
+       &MemorySoundDevice::failRead,
+       Op::Read,
+       StreamStatus::BufferFailed,
+       {100},
+       StreamMode::Closed},
+      {"output cannot be opened",
+       &MemorySoundDevice::failOpenOutput,
+       Op::Write,
+       StreamStatus::OpenFailed,
+       {100},
+       StreamMode::Closed},
+      {"output buffer refused",
+       &MemorySoundDevice::failPlay,
+       Op::Write,
+       StreamStatus::BufferFailed,
+       {100},
+       StreamMode::Closed},
+      {"output does not drain",
+       &MemorySoundDevice::failDrain,
+       Op::Write,
+       StreamStatus::BufferFailed,
+       {100},
+       StreamMode::Closed},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    MemorySoundDevice dev;
+    StreamOptions opts;
+    SignalCapture cap;
+    std::vector<int> slept;
+    SoundStream s(dev, opts, cap, [&](int ms) { slept.push_back(ms); });
+    if (row.fault) (dev.*row.fault) = true;
+    std::vector<std::uint8_t> buf(9000, 128);
+    const std::size_t n = row.op == Op::ReadTooLong ? s.readInput(buf.data(), 8193)
+                          : row.op == Op::Read      ? s.readInput(buf.data(), 1408)
+                                                    : s.writeOutput(buf.data(), 500);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(s.status(), row.status);
+    EXPECT_EQ(slept, row.pauses);
+    EXPECT_EQ(s.mode(), row.modeAfter);
+    EXPECT_FALSE(dev.inputOpen());
+    EXPECT_FALSE(dev.outputOpen());
 
-        // The next operation tries again and clears the status.
-        if (row.fault)
-            (dev.*row.fault) = false;
-        const std::size_t again = row.op == Op::Write ? s.writeOutput(buf.data(), 500)
-                                                      : s.readInput(buf.data(), 1408);
-        EXPECT_GT(again, 0u);
-        EXPECT_EQ(s.status(), StreamStatus::Ok);
-    }
+    // The next operation tries again and clears the status.
+    if (row.fault) (dev.*row.fault) = false;
+    const std::size_t again =
+        row.op == Op::Write ? s.writeOutput(buf.data(), 500) : s.readInput(buf.data(), 1408);
+    EXPECT_GT(again, 0u);
+    EXPECT_EQ(s.status(), StreamStatus::Ok);
+  }
 }
 
-TEST_F(SoundStreamTest, ARefusedTrailerStillFailsTheWholeWrite)
-{
-    device.failPlayAfter = 1;  // the block is accepted, the trailer refused
-    EXPECT_EQ(write(100), 0u);
-    EXPECT_EQ(stream.status(), StreamStatus::BufferFailed);
-    EXPECT_EQ(device.count(Kind::Drain), 0u);
+TEST_F(SoundStreamTest, ARefusedTrailerStillFailsTheWholeWrite) {
+  device.failPlayAfter = 1;  // the block is accepted, the trailer refused
+  EXPECT_EQ(write(100), 0u);
+  EXPECT_EQ(stream.status(), StreamStatus::BufferFailed);
+  EXPECT_EQ(device.count(Kind::Drain), 0u);
 }
 
-TEST_F(SoundStreamTest, CaptureModePlaysNothingWhileInputStillRecords)
-{
-    capture.setCaptureMode(true);
-    std::vector<std::uint8_t> in(1408, 150);
-    device.feedInput(in);
-    EXPECT_EQ(write(300, 9), 300u);
-    EXPECT_EQ(read(1408), 1408u);
-    EXPECT_EQ(block, in);
-    stream.setOutputRate(8000);
-    EXPECT_EQ(write(20, 11), 20u);
+TEST_F(SoundStreamTest, CaptureModePlaysNothingWhileInputStillRecords) {
+  capture.setCaptureMode(true);
+  std::vector<std::uint8_t> in(1408, 150);
+  device.feedInput(in);
+  EXPECT_EQ(write(300, 9), 300u);
+  EXPECT_EQ(read(1408), 1408u);
+  EXPECT_EQ(block, in);
+  stream.setOutputRate(8000);
+  EXPECT_EQ(write(20, 11), 20u);
 
-    EXPECT_EQ(device.count(Kind::OpenOutput), 0u);
-    EXPECT_TRUE(device.playedSamples().empty());
-    std::vector<std::uint8_t> expected(300, 9);
-    expected.insert(expected.end(), 20, 11);
-    EXPECT_EQ(capture.captured(), expected);  // no pads, no trailer
+  EXPECT_EQ(device.count(Kind::OpenOutput), 0u);
+  EXPECT_TRUE(device.playedSamples().empty());
+  std::vector<std::uint8_t> expected(300, 9);
+  expected.insert(expected.end(), 20, 11);
+  EXPECT_EQ(capture.captured(), expected);  // no pads, no trailer
 }
 
-TEST_F(SoundStreamTest, RawDumpHoldsExactlyTheBlocksRead)
-{
-    const std::string path = ::testing::TempDir() + "quelto-dump.raw";
-    ASSERT_TRUE(capture.openRawDump(path));
-    std::vector<std::uint8_t> fed;
-    for (int i = 0; i < 1408 + 1280; ++i)
-        fed.push_back(static_cast<std::uint8_t>(i * 7));
-    device.feedInput(fed);
-    read(1408);
-    write(50);  // nothing written to the dump while playing
-    read(1280);
-    std::vector<std::uint8_t> tooLong(9000);
-    stream.readInput(tooLong.data(), 9000);  // a refused read adds nothing
-    capture.closeRawDump();
+TEST_F(SoundStreamTest, RawDumpHoldsExactlyTheBlocksRead) {
+  const std::string path = ::testing::TempDir() + "quelto-dump.raw";
+  ASSERT_TRUE(capture.openRawDump(path));
+  std::vector<std::uint8_t> fed;
+  for (int i = 0; i < 1408 + 1280; ++i) fed.push_back(static_cast<std::uint8_t>(i * 7));
+  device.feedInput(fed);
+  read(1408);
+  write(50);  // nothing written to the dump while playing
+  read(1280);
+  std::vector<std::uint8_t> tooLong(9000);
+  stream.readInput(tooLong.data(), 9000);  // a refused read adds nothing
+  capture.closeRawDump();
 
-    std::ifstream f(path, std::ios::binary);
-    const std::vector<std::uint8_t> dumped((std::istreambuf_iterator<char>(f)), {});
-    EXPECT_EQ(dumped, fed);
-    std::remove(path.c_str());
+  std::ifstream f(path, std::ios::binary);
+  const std::vector<std::uint8_t> dumped((std::istreambuf_iterator<char>(f)), {});
+  EXPECT_EQ(dumped, fed);
+  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -19,189 +19,196 @@ using namespace quelto::testing;
 const std::string kTool = QUELTO_MODEM_BIN;
 
 ProcessResult tool(std::vector<std::string> args, const std::string& input = "") {
-    args.insert(args.begin(), kTool);
-    return runProcess(args, input);
+  args.insert(args.begin(), kTool);
+  return runProcess(args, input);
 }
 
 // The raw samples and format of a WAV file the tool wrote.
 struct Wav {
-    int rate = 0;
-    int channels = 0;
-    int format = 0;
-    std::vector<uint8_t> samples;
+  int rate = 0;
+  int channels = 0;
+  int format = 0;
+  std::vector<uint8_t> samples;
 };
 
 Wav readU8(const std::string& path) {
-    Wav w;
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f) return w;
-    w.rate = info.samplerate;
-    w.channels = info.channels;
-    w.format = info.format;
-    w.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-    sf_read_raw(f, w.samples.data(), static_cast<sf_count_t>(w.samples.size()));
-    sf_close(f);
-    return w;
+  Wav w;
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (!f) return w;
+  w.rate = info.samplerate;
+  w.channels = info.channels;
+  w.format = info.format;
+  w.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
+  sf_read_raw(f, w.samples.data(), static_cast<sf_count_t>(w.samples.size()));
+  sf_close(f);
+  return w;
 }
 
 TEST(QueltoModemCli, EncodeWritesTheProgramsLineSignal) {
-    ScratchDir dir;
-    for (int baud : {45, 50}) {
-        const std::string out = dir.file("x.wav");
-        const ProcessResult r = tool({"encode", "--baud", std::to_string(baud), "-o", out, "A1", "B", "\xC3\xA9t\xC3\xA9"});
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        const Wav w = readU8(out);
-        EXPECT_EQ(w.rate, 22050);
-        EXPECT_EQ(w.channels, 1);
-        EXPECT_EQ(w.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
-        FskModem modem;
-        modem.setBaud(baud == 45 ? kBaud45 : kBaud50);
-        EXPECT_EQ(w.samples, renderTextSignal(modem, "A1 B \xE9t\xE9")) << "words joined by one space, UTF-8 to 1252";
-    }
+  ScratchDir dir;
+  for (int baud : {45, 50}) {
+    const std::string out = dir.file("x.wav");
+    const ProcessResult r =
+        tool({"encode", "--baud", std::to_string(baud), "-o", out, "A1", "B", "\xC3\xA9t\xC3\xA9"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const Wav w = readU8(out);
+    EXPECT_EQ(w.rate, 22050);
+    EXPECT_EQ(w.channels, 1);
+    EXPECT_EQ(w.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+    FskModem modem;
+    modem.setBaud(baud == 45 ? kBaud45 : kBaud50);
+    EXPECT_EQ(w.samples, renderTextSignal(modem, "A1 B \xE9t\xE9"))
+        << "words joined by one space, UTF-8 to 1252";
+  }
 }
 
 TEST(QueltoModemCli, StandardInputLineEndsAreCarriageReturns) {
-    ScratchDir dir;
-    ASSERT_EQ(tool({"encode", "-o", dir.file("stdin.wav")}, "HI\nTHERE\r\nGA\n").status, 0);
-    ASSERT_EQ(tool({"encode", "-o", dir.file("args.wav"), "HI\rTHERE\rGA\r"}).status, 0);
-    EXPECT_EQ(readU8(dir.file("stdin.wav")).samples, readU8(dir.file("args.wav")).samples);
-    const ProcessResult r = tool({"decode", dir.file("stdin.wav")});
-    EXPECT_EQ(r.out, "HITHEREGA\n") << "carriage returns are not shown";
+  ScratchDir dir;
+  ASSERT_EQ(tool({"encode", "-o", dir.file("stdin.wav")}, "HI\nTHERE\r\nGA\n").status, 0);
+  ASSERT_EQ(tool({"encode", "-o", dir.file("args.wav"), "HI\rTHERE\rGA\r"}).status, 0);
+  EXPECT_EQ(readU8(dir.file("stdin.wav")).samples, readU8(dir.file("args.wav")).samples);
+  const ProcessResult r = tool({"decode", dir.file("stdin.wav")});
+  EXPECT_EQ(r.out, "HITHEREGA\n") << "carriage returns are not shown";
 }
 
 TEST(QueltoModemCli, LoopbackReturnsTheTextAtBothRates) {
-    struct Case {
-        std::string typed, shown;
-    };
-    const std::vector<Case> cases = {
-        {"HELLO GA", "HELLO GA"},
-        {"A1 B", "A1 B"},
-        {"my number is 555-1234, ok? GA", "MY NUMBER IS 555-1234, OK? GA"},
-        {"$3.50 + (2) = \"5\"; 'yes' / no!", "$3.50 + (2) = \"5\"; 'YES' / NO!"},
-        {"\xC3\xA9l\xC3\xA8ve \xC3\xA0 9:45 \xC3\xA7" "a va", "ELEVE A 9:45 CA VA"},
-        {"1 2 3 A B C 4 5 6", "1 2 3 A B C 4 5 6"},
-        {"AB\bC", "AC"},
-    };
-    ScratchDir dir;
-    for (int baud : {45, 50}) {
-        const std::string b = std::to_string(baud);
-        for (const Case& c : cases) {
-            const std::string wav = dir.file("t.wav");
-            ASSERT_EQ(tool({"encode", "--baud", b, "-o", wav, "--", c.typed}).status, 0);
-            // decode converts 22050 to 8000 itself ...
-            EXPECT_EQ(tool({"decode", "--baud", b, wav}).out, c.shown + "\n") << b << " baud";
-            // ... and reads a file converted by someone else, 8000 Hz 8-bit.
-            int rate = 0;
-            const std::vector<float> sent = readWav(wav, &rate);
-            const std::vector<float> line = resample(sent, rate, 8000);
-            writeWavU8(dir.file("t8.wav"), toU8(line), 8000);
-            EXPECT_EQ(tool({"decode", "--baud", b, "--sensitivity", "50", dir.file("t8.wav")}).out, c.shown + "\n")
-                << b << " baud, 8000 Hz file";
-        }
+  struct Case {
+    std::string typed, shown;
+  };
+  const std::vector<Case> cases = {
+      {"HELLO GA", "HELLO GA"},
+      {"A1 B", "A1 B"},
+      {"my number is 555-1234, ok? GA", "MY NUMBER IS 555-1234, OK? GA"},
+      {"$3.50 + (2) = \"5\"; 'yes' / no!", "$3.50 + (2) = \"5\"; 'YES' / NO!"},
+      {"\xC3\xA9l\xC3\xA8ve \xC3\xA0 9:45 \xC3\xA7"
+       "a va",
+       "ELEVE A 9:45 CA VA"},
+      {"1 2 3 A B C 4 5 6", "1 2 3 A B C 4 5 6"},
+      {"AB\bC", "AC"},
+  };
+  ScratchDir dir;
+  for (int baud : {45, 50}) {
+    const std::string b = std::to_string(baud);
+    for (const Case& c : cases) {
+      const std::string wav = dir.file("t.wav");
+      ASSERT_EQ(tool({"encode", "--baud", b, "-o", wav, "--", c.typed}).status, 0);
+      // decode converts 22050 to 8000 itself ...
+      EXPECT_EQ(tool({"decode", "--baud", b, wav}).out, c.shown + "\n") << b << " baud";
+      // ... and reads a file converted by someone else, 8000 Hz 8-bit.
+      int rate = 0;
+      const std::vector<float> sent = readWav(wav, &rate);
+      const std::vector<float> line = resample(sent, rate, 8000);
+      writeWavU8(dir.file("t8.wav"), toU8(line), 8000);
+      EXPECT_EQ(tool({"decode", "--baud", b, "--sensitivity", "50", dir.file("t8.wav")}).out,
+                c.shown + "\n")
+          << b << " baud, 8000 Hz file";
     }
+  }
 }
 
 TEST(QueltoModemCli, DecodeHonoursTheThresholdAndReadsFlacAndStereo) {
-    ScratchDir dir;
-    ASSERT_EQ(tool({"encode", "-o", dir.file("t.wav"), "TEST 1"}).status, 0);
-    EXPECT_EQ(tool({"decode", "--threshold", "600", dir.file("t.wav")}).out, "\n")
-        << "no tone reaches a power of 600";
-    EXPECT_EQ(tool({"decode", "--threshold=58", dir.file("t.wav")}).out, "TEST 1\n");
+  ScratchDir dir;
+  ASSERT_EQ(tool({"encode", "-o", dir.file("t.wav"), "TEST 1"}).status, 0);
+  EXPECT_EQ(tool({"decode", "--threshold", "600", dir.file("t.wav")}).out, "\n")
+      << "no tone reaches a power of 600";
+  EXPECT_EQ(tool({"decode", "--threshold=58", dir.file("t.wav")}).out, "TEST 1\n");
 
-    // A FLAC at 44100 Hz whose first channel carries the signal and whose
-    // second carries a steady tone.
-    int rate = 0;
-    const std::vector<float> sent = readWav(dir.file("t.wav"), &rate);
-    const std::vector<float> signal = resample(sent, rate, 44100);
-    const std::vector<float> other = toFloat(tone(1800, static_cast<int>(signal.size()), 44100, 90));
-    std::vector<short> stereo;
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        stereo.push_back(static_cast<short>(signal[i] * 20000));
-        stereo.push_back(static_cast<short>(other[i] * 20000));
-    }
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(dir.file("t.flac").c_str(), SFM_WRITE, &info);
-    ASSERT_TRUE(f);
-    sf_writef_short(f, stereo.data(), static_cast<sf_count_t>(signal.size()));
-    sf_close(f);
-    EXPECT_EQ(tool({"decode", dir.file("t.flac")}).out, "TEST 1\n");
+  // A FLAC at 44100 Hz whose first channel carries the signal and whose
+  // second carries a steady tone.
+  int rate = 0;
+  const std::vector<float> sent = readWav(dir.file("t.wav"), &rate);
+  const std::vector<float> signal = resample(sent, rate, 44100);
+  const std::vector<float> other = toFloat(tone(1800, static_cast<int>(signal.size()), 44100, 90));
+  std::vector<short> stereo;
+  for (std::size_t i = 0; i < signal.size(); ++i) {
+    stereo.push_back(static_cast<short>(signal[i] * 20000));
+    stereo.push_back(static_cast<short>(other[i] * 20000));
+  }
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = 2;
+  info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+  SNDFILE* f = sf_open(dir.file("t.flac").c_str(), SFM_WRITE, &info);
+  ASSERT_TRUE(f);
+  sf_writef_short(f, stereo.data(), static_cast<sf_count_t>(signal.size()));
+  sf_close(f);
+  EXPECT_EQ(tool({"decode", dir.file("t.flac")}).out, "TEST 1\n");
 }
 
 TEST(QueltoModemCli, DialWritesKeysTrailersAndPauses) {
-    ScratchDir dir;
-    const ProcessResult r = tool({"dial", "-o", dir.file("d.wav"), "(9),5-1#"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const Wav w = readU8(dir.file("d.wav"));
-    EXPECT_EQ(w.rate, 8000);
-    EXPECT_EQ(w.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
-    FskModem modem;
-    EXPECT_EQ(w.samples, renderDialSignal(modem, "9,51#"));
-    EXPECT_EQ(w.samples.size(), 4u * (4800 + 4096) + 4000);
+  ScratchDir dir;
+  const ProcessResult r = tool({"dial", "-o", dir.file("d.wav"), "(9),5-1#"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Wav w = readU8(dir.file("d.wav"));
+  EXPECT_EQ(w.rate, 8000);
+  EXPECT_EQ(w.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+  FskModem modem;
+  EXPECT_EQ(w.samples, renderDialSignal(modem, "9,51#"));
+  EXPECT_EQ(w.samples.size(), 4u * (4800 + 4096) + 4000);
 }
 
 TEST(QueltoModemCli, UnsendableCharactersAreDroppedWithOneWarning) {
-    ScratchDir dir;
-    const ProcessResult r = tool({"encode", "-o", dir.file("w.wav"), "A@B@\t\xE2\x82\xAC\xC3\x91"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err,
-              "quelto-modem: warning: dropped characters that Baudot cannot carry: @ U+0009 \xE2\x82\xAC \xC3\x91\n");
-    EXPECT_EQ(tool({"decode", dir.file("w.wav")}).out, "AB\n");
+  ScratchDir dir;
+  const ProcessResult r = tool({"encode", "-o", dir.file("w.wav"), "A@B@\t\xE2\x82\xAC\xC3\x91"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "quelto-modem: warning: dropped characters that Baudot cannot carry: @ U+0009 "
+            "\xE2\x82\xAC \xC3\x91\n");
+  EXPECT_EQ(tool({"decode", dir.file("w.wav")}).out, "AB\n");
 }
 
 TEST(QueltoModemCli, HelpAndVersion) {
-    ProcessResult r = tool({"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("quelto-modem encode [--baud 45|50] -o OUT.wav [TEXT...]"), std::string::npos);
-    r = tool({"--version"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("quelto-modem ", 0), 0u);
+  ProcessResult r = tool({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("quelto-modem encode [--baud 45|50] -o OUT.wav [TEXT...]"),
+            std::string::npos);
+  r = tool({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("quelto-modem ", 0), 0u);
 }
 
 TEST(QueltoModemCli, ErrorsAreOneLineAndStatusTwo) {
-    ScratchDir dir;
-    std::ofstream(dir.file("notsound.wav")) << "this is not a sound file\n";
-    ASSERT_EQ(tool({"encode", "-o", dir.file("ok.wav"), "OK"}).status, 0);
-    const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"transmit"},
-        {"decode"},
-        {"decode", dir.file("missing.wav")},
-        {"decode", dir.file("notsound.wav")},
-        {"decode", dir.path()},
-        {"decode", "--frobnicate", dir.file("ok.wav")},
-        {"decode", "--baud", "300", dir.file("ok.wav")},
-        {"decode", "--baud"},
-        {"decode", "--sensitivity", "loud", dir.file("ok.wav")},
-        {"decode", "--sensitivity", "101", dir.file("ok.wav")},
-        {"decode", "--threshold", "nan", dir.file("ok.wav")},
-        {"decode", "--sensitivity", "30", "--threshold", "58", dir.file("ok.wav")},
-        {"decode", dir.file("ok.wav"), dir.file("ok.wav")},
-        {"encode", "HELLO"},
-        {"encode", "-o", dir.file("e.wav"), ""},
-        {"encode", "-o", dir.file("e.wav"), "@@"},
-        {"encode", "-o", dir.file("no/such/dir/e.wav"), "HELLO"},
-        {"encode", "--sensitivity", "30", "-o", dir.file("e.wav"), "HELLO"},
-        {"dial", "-o", dir.file("d.wav")},
-        {"dial", "-o", dir.file("d.wav"), "CALL ME"},
-        {"dial", "5551234"},
-    };
-    for (const auto& args : bad) {
-        const ProcessResult r = tool(args);
-        std::string cmd;
-        for (const auto& a : args) cmd += a + " ";
-        EXPECT_EQ(r.status, 2) << cmd;
-        EXPECT_EQ(r.out, "") << cmd;
-        ASSERT_FALSE(r.err.empty()) << cmd;
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
-        EXPECT_EQ(r.err.rfind("quelto-modem: ", 0), 0u) << r.err;
-    }
-    // Empty standard input is an empty text too.
-    EXPECT_EQ(tool({"encode", "-o", dir.file("e.wav")}, "").status, 2);
+  ScratchDir dir;
+  std::ofstream(dir.file("notsound.wav")) << "this is not a sound file\n";
+  ASSERT_EQ(tool({"encode", "-o", dir.file("ok.wav"), "OK"}).status, 0);
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"transmit"},
+      {"decode"},
+      {"decode", dir.file("missing.wav")},
+      {"decode", dir.file("notsound.wav")},
+      {"decode", dir.path()},
+      {"decode", "--frobnicate", dir.file("ok.wav")},
+      {"decode", "--baud", "300", dir.file("ok.wav")},
+      {"decode", "--baud"},
+      {"decode", "--sensitivity", "loud", dir.file("ok.wav")},
+      {"decode", "--sensitivity", "101", dir.file("ok.wav")},
+      {"decode", "--threshold", "nan", dir.file("ok.wav")},
+      {"decode", "--sensitivity", "30", "--threshold", "58", dir.file("ok.wav")},
+      {"decode", dir.file("ok.wav"), dir.file("ok.wav")},
+      {"encode", "HELLO"},
+      {"encode", "-o", dir.file("e.wav"), ""},
+      {"encode", "-o", dir.file("e.wav"), "@@"},
+      {"encode", "-o", dir.file("no/such/dir/e.wav"), "HELLO"},
+      {"encode", "--sensitivity", "30", "-o", dir.file("e.wav"), "HELLO"},
+      {"dial", "-o", dir.file("d.wav")},
+      {"dial", "-o", dir.file("d.wav"), "CALL ME"},
+      {"dial", "5551234"},
+  };
+  for (const auto& args : bad) {
+    const ProcessResult r = tool(args);
+    std::string cmd;
+    for (const auto& a : args) cmd += a + " ";
+    EXPECT_EQ(r.status, 2) << cmd;
+    EXPECT_EQ(r.out, "") << cmd;
+    ASSERT_FALSE(r.err.empty()) << cmd;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    EXPECT_EQ(r.err.rfind("quelto-modem: ", 0), 0u) << r.err;
+  }
+  // Empty standard input is an empty text too.
+  EXPECT_EQ(tool({"encode", "-o", dir.file("e.wav")}, "").status, 2);
 }
 
 }  // namespace

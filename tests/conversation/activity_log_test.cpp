@@ -59,7 +59,9 @@ class ActivityLog : public testing::ScratchTest {
 
 constexpr const char* kStamp = "2026-12-09 08:05:03";
 
-std::string heading(const char* name) { return std::string("\\") + name + " " + kStamp + "\n"; }
+std::string heading(const char* name) {
+  return std::string("\\") + name + " " + kStamp + "\n";
+}
 
 TEST_F(ActivityLog, AShortConversationWithABackspaceAndTwoSaves) {
   currentProfile().receivedTextCapitals = 1;
@@ -75,10 +77,10 @@ TEST_F(ActivityLog, AShortConversationWithABackspaceAndTwoSaves) {
     ASSERT_TRUE(c.saveToFile());
     ASSERT_TRUE(c.saveToFile());
   }  // the conversation ends: QUIT closes the file
-  EXPECT_EQ(contents(logName(1)),
-            "USERNAME: marie\n" + heading("RECEIVING") + "ALLO\nG\\BACKSPACE A\n" +
-                heading("SENDING") + "oui\\BACKSPACE \n" + heading("SAVING") + "\n" +
-                heading("QUIT"));
+  EXPECT_EQ(contents(logName(1)), "USERNAME: marie\n" + heading("RECEIVING") +
+                                      "ALLO\nG\\BACKSPACE A\n" + heading("SENDING") +
+                                      "oui\\BACKSPACE \n" + heading("SAVING") + "\n" +
+                                      heading("QUIT"));
   EXPECT_FALSE(fs::exists(logName(2)));
   EXPECT_EQ(getSettingInt("LogFileNextId", 1), 2);
 

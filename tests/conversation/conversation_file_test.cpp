@@ -54,7 +54,10 @@ void fillGoldenConversation(Conversation& c, const std::string& password) {
   c.caller = "Conseill\xe8re";
   c.incoming = 0;
   c.lines.clear();
-  for (const char* text : {"\x01HELLO\nHOW ARE YOU\n", "\x00" "fine, {thanks} \\o/", "\x00"}) {
+  for (const char* text : {"\x01HELLO\nHOW ARE YOU\n",
+                           "\x00"
+                           "fine, {thanks} \\o/",
+                           "\x00"}) {
     auto line = std::make_unique<ConversationLine>();
     line->text.assign(text, text[0] == 1 ? std::strlen(text) : std::strlen(text + 1) + 1);
     c.lines.push_back(std::move(line));
@@ -76,10 +79,19 @@ struct Snapshot {
   uint32_t layoutChanged;
 
   explicit Snapshot(const Conversation& c)
-      : lines(lineTexts(c)), fileName(c.fileName), password(c.password), ownerName(c.ownerName),
-        ownerFirstName(c.ownerFirstName), ownerLastName(c.ownerLastName), date(c.date),
-        notes(c.notes), caller(c.caller), ownerId(c.ownerId), incoming(c.incoming),
-        modified(c.modified), layoutChanged(c.layoutChanged) {}
+      : lines(lineTexts(c)),
+        fileName(c.fileName),
+        password(c.password),
+        ownerName(c.ownerName),
+        ownerFirstName(c.ownerFirstName),
+        ownerLastName(c.ownerLastName),
+        date(c.date),
+        notes(c.notes),
+        caller(c.caller),
+        ownerId(c.ownerId),
+        incoming(c.incoming),
+        modified(c.modified),
+        layoutChanged(c.layoutChanged) {}
 
   bool operator==(const Snapshot& o) const {
     return lines == o.lines && fileName == o.fileName && password == o.password &&
@@ -159,7 +171,9 @@ TEST_F(ConversationFile, GoldenFilesFieldByField) {
     EXPECT_EQ(str(withPassword), "Conseill\xe8re");
     EXPECT_EQ(u32(), 3u);
     for (const std::string& text : {std::string("\x01HELLO\nHOW ARE YOU\n"),
-                                    std::string("\x00" "fine, {thanks} \\o/", 19),
+                                    std::string("\x00"
+                                                "fine, {thanks} \\o/",
+                                                19),
                                     std::string(1, '\0')}) {
       EXPECT_EQ(bytes.at(at++), '\0');  // reserved
       EXPECT_EQ(str(withPassword), text);
@@ -193,8 +207,8 @@ TEST_F(ConversationFile, SavingWritesTheGoldenBytesAndLoadingReadsThemBack) {
     EXPECT_EQ(back.ownerLastName, "Dupr\xe9");
     EXPECT_EQ(back.incoming, 0);
     EXPECT_EQ(back.fileName, path(name));
-    EXPECT_EQ(back.password, "");   // Save fills in the profile's password
-    EXPECT_EQ(back.modified, 1);    // a freshly opened file counts as unsaved
+    EXPECT_EQ(back.password, "");  // Save fills in the profile's password
+    EXPECT_EQ(back.modified, 1);   // a freshly opened file counts as unsaved
     EXPECT_EQ(back.layoutChanged, 1u);
   }
 }
@@ -217,16 +231,37 @@ TEST_F(ConversationFile, OwnerAndPasswordRules) {
   };
   const Case cases[] = {
       {"no password: any profile opens it without a question", plain, false, "", {}, true, false},
-      {"other owner, right stored password", locked, false, "", {std::string("secret")}, true, true},
+      {"other owner, right stored password",
+       locked,
+       false,
+       "",
+       {std::string("secret")},
+       true,
+       true},
       {"other owner, wrong password", locked, false, "", {std::string("Secret")}, false, true},
       {"other owner, cancelled", locked, false, "", {std::nullopt}, false, true},
-      {"the owner's current password wins over the stored one", locked, true, "n3w",
-       {std::string("n3w")}, true, true},
-      {"the stored password no longer opens it once changed", locked, true, "n3w",
-       {std::string("secret")}, false, true},
+      {"the owner's current password wins over the stored one",
+       locked,
+       true,
+       "n3w",
+       {std::string("n3w")},
+       true,
+       true},
+      {"the stored password no longer opens it once changed",
+       locked,
+       true,
+       "n3w",
+       {std::string("secret")},
+       false,
+       true},
       {"an owner whose password is now empty: no question", locked, true, "", {}, true, false},
-      {"an accented password typed as UTF-8 matches", locked, true, "d\xc3\xa9j\xc3\xa0",
-       {std::string("d\xc3\xa9j\xc3\xa0")}, true, true},
+      {"an accented password typed as UTF-8 matches",
+       locked,
+       true,
+       "d\xc3\xa9j\xc3\xa0",
+       {std::string("d\xc3\xa9j\xc3\xa0")},
+       true,
+       true},
   };
   for (const Case& tc : cases) {
     SCOPED_TRACE(tc.name);
@@ -348,7 +383,10 @@ TEST_F(ConversationFile, OddButValidContent) {
   {
     SCOPED_TRACE("a line of length 0 is an empty sent line");
     Conversation src;
-    src.lines.back()->text = std::string("\x01" "abc", 4);
+    src.lines.back()->text = std::string(
+        "\x01"
+        "abc",
+        4);
     std::string bytes = encodeConversationFile(src);
     // Replace the one record's count and text with a count of 0.
     const size_t recordAt = bytes.size() - 1 - 4 - 4;
@@ -384,7 +422,8 @@ TEST_F(ConversationFile, OddButValidContent) {
 TEST_F(ConversationFile, SaveIntoAnUnwritableFolderFailsAndEmptiesFileName) {
   // /proc takes no new files, not even from root (the tests may run as root,
   // for whom permission bits do not count).
-  for (const std::string& target : {path("no-such-folder/call.tdd"), std::string("/proc/call.tdd")}) {
+  for (const std::string& target :
+       {path("no-such-folder/call.tdd"), std::string("/proc/call.tdd")}) {
     SCOPED_TRACE(target);
     Conversation c;
     fillUnsaved(c, target);
@@ -407,7 +446,8 @@ TEST_F(ConversationFile, SaveThatCannotReplaceTheTargetLeavesItAndNoLitter) {
   EXPECT_EQ(c.modified, 1);
   EXPECT_EQ(c.fileName, path("call.tdd"));
   EXPECT_TRUE(fs::is_directory(path("call.tdd")));
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);  // config/, call.tdd/
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
+            2);  // config/, call.tdd/
 }
 
 TEST_F(ConversationFile, SaveOnAFullDiskKeepsTheOldFile) {

@@ -26,10 +26,18 @@ std::vector<bool> feed(Conversation& c, const std::vector<std::pair<char, std::s
     for (const char ch : text) {
       const auto b = static_cast<unsigned char>(ch);
       switch (who) {
-        case 'R': results.push_back(c.addReceived(b)); break;
-        case 'S': results.push_back(c.addSent(b)); break;
-        case '<': results.push_back(c.backspace(false)); break;
-        default: results.push_back(c.backspace(true)); break;
+        case 'R':
+          results.push_back(c.addReceived(b));
+          break;
+        case 'S':
+          results.push_back(c.addSent(b));
+          break;
+        case '<':
+          results.push_back(c.backspace(false));
+          break;
+        default:
+          results.push_back(c.backspace(true));
+          break;
       }
     }
   }
@@ -56,26 +64,56 @@ TEST_F(ConversationModel, DirectionChangesAndTheReceivedMerge) {
     Shape expected;
   };
   const Case cases[] = {
-      {"received then typed: no line feed stored at the change", true, false,
-       {{'R', "hello"}, {'S', "hi"}}, {{1, "HELLO"}, {0, "hi"}}},
-      {"Enter right after received text is dropped", true, false,
-       {{'R', "ok"}, {'S', "\n"}}, {{1, "OK"}, {0, ""}}},
-      {"the next typed character goes into that empty sent line", true, false,
-       {{'R', "ok"}, {'S', "\nx"}}, {{1, "OK"}, {0, "x"}}},
-      {"received capitals off lowers, sent capitals off keeps", false, false,
-       {{'R', "A"}, {'S', "A"}}, {{1, "a"}, {0, "A"}}},
-      {"received capitals on raises, sent capitals on raises", true, true,
-       {{'R', "a"}, {'S', "b"}}, {{1, "A"}, {0, "B"}}},
-      {"only ASCII letters are folded", true, true,
-       {{'R', "\xe9z1"}, {'S', "\xe9q"}}, {{1, "\xe9Z1"}, {0, "\xe9Q"}}},
-      {"received lines ended by line feeds merge into one object", false, false,
-       {{'R', "AB\nXY\n"}}, {{1, "ab\nxy\n"}, {1, ""}}},
-      {"sent lines ended by line feeds stay separate", false, false,
-       {{'S', "ab\nxy\n"}}, {{0, "ab\n"}, {0, "xy\n"}, {0, ""}}},
-      {"two sent lines are joined when a received character opens a line", false, false,
-       {{'S', "ab\ncd"}, {'R', "x"}}, {{0, "ab\ncd"}, {1, "x"}}},
-      {"an empty line takes the direction of its first character", true, false,
-       {{'R', "b"}}, {{1, "B"}}},
+      {"received then typed: no line feed stored at the change",
+       true,
+       false,
+       {{'R', "hello"}, {'S', "hi"}},
+       {{1, "HELLO"}, {0, "hi"}}},
+      {"Enter right after received text is dropped",
+       true,
+       false,
+       {{'R', "ok"}, {'S', "\n"}},
+       {{1, "OK"}, {0, ""}}},
+      {"the next typed character goes into that empty sent line",
+       true,
+       false,
+       {{'R', "ok"}, {'S', "\nx"}},
+       {{1, "OK"}, {0, "x"}}},
+      {"received capitals off lowers, sent capitals off keeps",
+       false,
+       false,
+       {{'R', "A"}, {'S', "A"}},
+       {{1, "a"}, {0, "A"}}},
+      {"received capitals on raises, sent capitals on raises",
+       true,
+       true,
+       {{'R', "a"}, {'S', "b"}},
+       {{1, "A"}, {0, "B"}}},
+      {"only ASCII letters are folded",
+       true,
+       true,
+       {{'R', "\xe9z1"}, {'S', "\xe9q"}},
+       {{1, "\xe9Z1"}, {0, "\xe9Q"}}},
+      {"received lines ended by line feeds merge into one object",
+       false,
+       false,
+       {{'R', "AB\nXY\n"}},
+       {{1, "ab\nxy\n"}, {1, ""}}},
+      {"sent lines ended by line feeds stay separate",
+       false,
+       false,
+       {{'S', "ab\nxy\n"}},
+       {{0, "ab\n"}, {0, "xy\n"}, {0, ""}}},
+      {"two sent lines are joined when a received character opens a line",
+       false,
+       false,
+       {{'S', "ab\ncd"}, {'R', "x"}},
+       {{0, "ab\ncd"}, {1, "x"}}},
+      {"an empty line takes the direction of its first character",
+       true,
+       false,
+       {{'R', "b"}},
+       {{1, "B"}}},
   };
   for (const Case& tc : cases) {
     SCOPED_TRACE(tc.name);
@@ -94,7 +132,7 @@ TEST_F(ConversationModel, ResultsAskForAFullRedrawOnlyWhenLinesChange) {
   EXPECT_TRUE(c.addReceived('x'));  // direction change opens a line
   EXPECT_TRUE(c.addReceived('\n'));
   EXPECT_FALSE(c.addReceived('w'));
-  EXPECT_TRUE(c.addSent('\n'));    // dropped, but opens the sent line
+  EXPECT_TRUE(c.addSent('\n'));  // dropped, but opens the sent line
   c.startNewLine();
   EXPECT_EQ(c.layoutChanged, 1u);
   EXPECT_TRUE(c.addReceived('y'));  // reports the pending layout change once
@@ -169,7 +207,8 @@ TEST_F(ConversationModel, SplitCurrentLineAndJoinAfterSplit) {
     feed(c, {{'S', "hello big world"}});
     c.startNewLine();
     c.splitCurrentLine();
-    EXPECT_EQ(shape(c), (std::vector<std::pair<int, std::string>>{{0, "hello big "}, {0, "world"}}));
+    EXPECT_EQ(shape(c),
+              (std::vector<std::pair<int, std::string>>{{0, "hello big "}, {0, "world"}}));
   }
   {
     SCOPED_TRACE("no space: nothing moves");

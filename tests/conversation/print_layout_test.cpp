@@ -179,11 +179,13 @@ TEST_F(PrintLayout, RowsOfTheConversation) {
     std::vector<std::pair<std::string, int>> expected;
   };
   const Case cases[] = {
-      {"an empty line prints as one blank row", {sent("a"), sent(""), sent("b")},
+      {"an empty line prints as one blank row",
+       {sent("a"), sent(""), sent("b")},
        {{"a", 0}, {"b", 2}}},
       {"a final line feed leaves no extra row", {sent("a\n"), sent("b")}, {{"a", 0}, {"b", 1}}},
       {"line feeds inside a line start rows; carriage returns vanish",
-       {sent("a\r\nb\n\nc")}, {{"a", 0}, {"b", 1}, {"c", 3}}},
+       {sent("a\r\nb\n\nc")},
+       {{"a", 0}, {"b", 1}, {"c", 3}}},
       {"words wrap at the last space before the margin",
        {sent("aaaa bbbb cccc dddd eeee ffff gggg")},
        {{"aaaa bbbb cccc dddd eeee", 0}, {"ffff gggg", 1}}},
@@ -192,7 +194,8 @@ TEST_F(PrintLayout, RowsOfTheConversation) {
        {{"hello", 0}, {std::string(28, 'x'), 1}, {std::string(12, 'x') + " end", 2}}},
       {"a tab is four spaces", {sent("a\tb")}, {{"a    b", 0}}},
       {"sent text as typed, received text lowered without print capitals",
-       {sent("Hi"), received("OK")}, {{"Hi", 0}, {"ok", 1}}},
+       {sent("Hi"), received("OK")},
+       {{"Hi", 0}, {"ok", 1}}},
   };
   profile.printReceivedTextCapitals = 0;
   profile.printReceivedTextSize = 10;
@@ -276,7 +279,9 @@ TEST_F(PrintLayout, AWrappedRunCarriedOntoANewPageStillWrapsAtTheMargin) {
     EXPECT_LE(op.x + 10 * static_cast<int>(op.text.size()), 290) << op.text;
 }
 
-TEST_F(PrintLayout, NoDeviceNoPrint) { EXPECT_FALSE(printConversation(nullptr, conversation, profile)); }
+TEST_F(PrintLayout, NoDeviceNoPrint) {
+  EXPECT_FALSE(printConversation(nullptr, conversation, profile));
+}
 
 }  // namespace
 }  // namespace quelto

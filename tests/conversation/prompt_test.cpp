@@ -30,7 +30,8 @@ TEST(FileChooser, OffersTheLastChosenPathWithoutItsExtension) {
   EXPECT_EQ(prompt.calls[1].extra[2], "/home/ana.b/calls/bank.call");
   EXPECT_TRUE(prompt.calls[1].save);
   // No filter without an extension and a filter name.
-  EXPECT_EQ(prompt.calls[2].extra, (std::vector<std::string>{"", "", "/home/ana.b/calls/bank.call"}));
+  EXPECT_EQ(prompt.calls[2].extra,
+            (std::vector<std::string>{"", "", "/home/ana.b/calls/bank.call"}));
   // A dot in a folder name is not an extension.
   EXPECT_EQ(prompt.calls[3].extra[2], "/home/ana.b/notes");
   // The remembered path holds at most 1023 bytes.

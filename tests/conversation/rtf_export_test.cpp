@@ -18,7 +18,7 @@ class RtfExport : public testing::ScratchTest {
     Profile& p = currentProfile();
     p.receivedTextFace = 0;  // Helvetica
     p.receivedTextSize = 18;
-    p.sentTextFace = 5;      // Courier bold
+    p.sentTextFace = 5;  // Courier bold
     p.sentTextSize = 12;
     p.firstName = "Marie";
     p.lastName = "Dupr\xc3\xa9";  // UTF-8, as profiles hold names
@@ -54,17 +54,12 @@ TEST_F(RtfExport, WholeDocumentWithEscapedMetadataAndText) {
   c.notes = "a\\b";
   setLines(c, {std::string("\x01HELLO\n\nBYE\n"), std::string("\x00ok {x} \\y", 10),
                std::string(1, '\0')});
-  EXPECT_EQ(rtf(c), kHead +
-                        kPR + "Appel Entrant de: Dr \\{Martin\\}\\par\n" +
-                        kPR + "Date: 9/12\\par\n" +
-                        kPR + "Notes: a\\\\b\\par\n" +
-                        kPR + "Printed by: Marie Dupr\xe9\\par\n" +
-                        kPR + "\\par\n" +
-                        kPR + "HELLO\\par\n" +
-                        kPR + "\\par\n" +  // two line feeds in a row
-                        kPR + "BYE\\par\n" +
-                        kPS + "ok \\{x\\} \\\\y\\par\n" +
-                        kPS + "\\par\n" +  // the empty current line
+  EXPECT_EQ(rtf(c), kHead + kPR + "Appel Entrant de: Dr \\{Martin\\}\\par\n" + kPR +
+                        "Date: 9/12\\par\n" + kPR + "Notes: a\\\\b\\par\n" + kPR +
+                        "Printed by: Marie Dupr\xe9\\par\n" + kPR + "\\par\n" + kPR +
+                        "HELLO\\par\n" + kPR + "\\par\n" +  // two line feeds in a row
+                        kPR + "BYE\\par\n" + kPS + "ok \\{x\\} \\\\y\\par\n" + kPS +
+                        "\\par\n" +  // the empty current line
                         "}\n");
 }
 

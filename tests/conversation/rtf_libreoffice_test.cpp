@@ -8,9 +8,9 @@
 #include <string>
 
 #include "conversation/conversation.h"
-#include "text/text_encoding.h"
 #include "scratch_env.h"
 #include "settings/translation.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 namespace {

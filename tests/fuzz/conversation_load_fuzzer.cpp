@@ -4,13 +4,13 @@
 // conversation (at least one line, every line with its direction byte) that
 // saves and reads back the same; a load that fails must leave the
 // conversation exactly as it was.
+#include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "conversation/conversation.h"
 #include "conversation/conversation_file.h"
@@ -22,7 +22,9 @@ namespace {
 std::string scratchFolder;
 std::string scratchFile;
 
-void removeScratch() { std::filesystem::remove_all(scratchFolder); }
+void removeScratch() {
+  std::filesystem::remove_all(scratchFolder);
+}
 
 void check(bool ok) {
   if (!ok) __builtin_trap();

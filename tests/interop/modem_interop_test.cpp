@@ -33,42 +33,43 @@ const std::vector<std::string> kExplicitShiftTexts = {
 };
 
 TEST(InteropMinimodemToQuelto, ReadsExactlyWhatMinimodemSendsCleanAndAt12dB) {
-    ScratchDir dir;
-    for (int baud : {45, 50}) {
-        for (const std::string& text : kExplicitShiftTexts) {
-            ASSERT_TRUE(minimodemSend(kPeers, baud, text, dir.file("mm.wav")));
-            EXPECT_EQ(queltoDecode(kPeers, baud, dir.file("mm.wav")), text) << baud << " baud, as sent";
-            for (double snr : {kClean, 12.0}) {
-                lineTo8k(dir.file("mm.wav"), dir.file("line.wav"), snr, kSeed);
-                EXPECT_EQ(queltoDecode(kPeers, baud, dir.file("line.wav")), text) << baud << " baud, SNR " << snr;
-            }
-        }
+  ScratchDir dir;
+  for (int baud : {45, 50}) {
+    for (const std::string& text : kExplicitShiftTexts) {
+      ASSERT_TRUE(minimodemSend(kPeers, baud, text, dir.file("mm.wav")));
+      EXPECT_EQ(queltoDecode(kPeers, baud, dir.file("mm.wav")), text) << baud << " baud, as sent";
+      for (double snr : {kClean, 12.0}) {
+        lineTo8k(dir.file("mm.wav"), dir.file("line.wav"), snr, kSeed);
+        EXPECT_EQ(queltoDecode(kPeers, baud, dir.file("line.wav")), text)
+            << baud << " baud, SNR " << snr;
+      }
     }
+  }
 }
 
 TEST(InteropMinimodemToQuelto, FigureSpaceLetterFromMinimodemStaysInFigures) {
-    // minimodem sends "1 A" as FIGS 1 space A with no LTRS: it relies on the
-    // receiver unshifting on the space. Quelto's receiver keeps the page, so
-    // NOW reads as its figures, ",92". That is the peer's
-    // convention, not a fault of either side.
-    ScratchDir dir;
-    for (int baud : {45, 50}) {
-        ASSERT_TRUE(minimodemSend(kPeers, baud, "CALL 911 NOW", dir.file("mm.wav")));
-        EXPECT_EQ(queltoDecode(kPeers, baud, dir.file("mm.wav")), "CALL 911 ,92") << baud;
-    }
+  // minimodem sends "1 A" as FIGS 1 space A with no LTRS: it relies on the
+  // receiver unshifting on the space. Quelto's receiver keeps the page, so
+  // NOW reads as its figures, ",92". That is the peer's
+  // convention, not a fault of either side.
+  ScratchDir dir;
+  for (int baud : {45, 50}) {
+    ASSERT_TRUE(minimodemSend(kPeers, baud, "CALL 911 NOW", dir.file("mm.wav")));
+    EXPECT_EQ(queltoDecode(kPeers, baud, dir.file("mm.wav")), "CALL 911 ,92") << baud;
+  }
 }
 
 TEST(InteropSpandspToQuelto, ReadsExactlyWhatSpandspSendsCleanAndAt12dB) {
-    ScratchDir dir;
-    std::vector<std::string> texts = kExplicitShiftTexts;
-    texts.push_back("CALL 911 NOW 2 TIMES");  // spandsp shifts back to letters itself
-    for (const std::string& text : texts) {
-        ASSERT_TRUE(spandspSend(kPeers, 45, text, dir.file("sp.wav")));
-        for (double snr : {kClean, 12.0}) {
-            lineTo8k(dir.file("sp.wav"), dir.file("line.wav"), snr, kSeed);
-            EXPECT_EQ(queltoDecode(kPeers, 45, dir.file("line.wav")), text) << "SNR " << snr;
-        }
+  ScratchDir dir;
+  std::vector<std::string> texts = kExplicitShiftTexts;
+  texts.push_back("CALL 911 NOW 2 TIMES");  // spandsp shifts back to letters itself
+  for (const std::string& text : texts) {
+    ASSERT_TRUE(spandspSend(kPeers, 45, text, dir.file("sp.wav")));
+    for (double snr : {kClean, 12.0}) {
+      lineTo8k(dir.file("sp.wav"), dir.file("line.wav"), snr, kSeed);
+      EXPECT_EQ(queltoDecode(kPeers, 45, dir.file("line.wav")), text) << "SNR " << snr;
     }
+  }
 }
 
 const std::vector<std::string> kQueltoTexts = {
@@ -79,14 +80,14 @@ const std::vector<std::string> kQueltoTexts = {
 };
 
 TEST(InteropQueltoToSpandsp, SpandspReadsExactlyWhatQueltoSendsClean) {
-    ScratchDir dir;
-    for (int baud : {45, 50}) {
-        for (const std::string& text : kQueltoTexts) {
-            ASSERT_TRUE(queltoEncode(kPeers, baud, text, dir.file("q.wav")));
-            lineTo8k(dir.file("q.wav"), dir.file("line.wav"), kClean, kSeed);
-            EXPECT_EQ(spandspReceive(kPeers, baud, dir.file("line.wav")), text) << baud << " baud";
-        }
+  ScratchDir dir;
+  for (int baud : {45, 50}) {
+    for (const std::string& text : kQueltoTexts) {
+      ASSERT_TRUE(queltoEncode(kPeers, baud, text, dir.file("q.wav")));
+      lineTo8k(dir.file("q.wav"), dir.file("line.wav"), kClean, kSeed);
+      EXPECT_EQ(spandspReceive(kPeers, baud, dir.file("line.wav")), text) << baud << " baud";
     }
+  }
 }
 
 // Every batch of 8 characters starts from silence, and minimodem's receiver
@@ -98,65 +99,70 @@ TEST(InteropQueltoToSpandsp, SpandspReadsExactlyWhatQueltoSendsClean) {
 // is `sent` under that rule, batch by batch, for text in which no batch
 // starts with a shift code.
 bool onlyBatchStartsDiffer(const std::string& sent, const std::string& got) {
-    std::set<std::size_t> at = {0};  // positions in `got` where the next batch may start
-    for (std::size_t b = 0; b < sent.size(); b += 8) {
-        const std::string batch = sent.substr(b, 8);
-        std::set<std::size_t> next;
-        for (std::size_t p : at) {
-            for (std::size_t replaced = 0; replaced <= std::min<std::size_t>(4, batch.size()); ++replaced) {
-                const std::string rest = batch.substr(replaced);
-                for (std::size_t misread = 0; misread <= replaced; ++misread) {
-                    if (p + misread + rest.size() > got.size()) break;
-                    if (got.compare(p + misread, rest.size(), rest) == 0) next.insert(p + misread + rest.size());
-                }
-            }
+  std::set<std::size_t> at = {0};  // positions in `got` where the next batch may start
+  for (std::size_t b = 0; b < sent.size(); b += 8) {
+    const std::string batch = sent.substr(b, 8);
+    std::set<std::size_t> next;
+    for (std::size_t p : at) {
+      for (std::size_t replaced = 0; replaced <= std::min<std::size_t>(4, batch.size());
+           ++replaced) {
+        const std::string rest = batch.substr(replaced);
+        for (std::size_t misread = 0; misread <= replaced; ++misread) {
+          if (p + misread + rest.size() > got.size()) break;
+          if (got.compare(p + misread, rest.size(), rest) == 0)
+            next.insert(p + misread + rest.size());
         }
-        at = next;
+      }
     }
-    return at.count(got.size()) > 0;
+    at = next;
+  }
+  return at.count(got.size()) > 0;
 }
 
 TEST(InteropQueltoToMinimodem, OnlyTheFirstFramesOfABatchAreMisread) {
-    ScratchDir dir;
-    const std::vector<std::string> texts = {
-        "HELLO GA",
-        "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG",
-        "MY NUMBER IS 555-1234 GA",
-        "PLEASE CALL 555-1234 OR 555-9876 SK",
-        "ON 12/25, AT 9:30 SHARP",
-    };
-    for (int baud : {45, 50}) {
-        for (const std::string& text : texts) {
-            ASSERT_TRUE(queltoEncode(kPeers, baud, text, dir.file("q.wav")));
-            const std::string got = minimodemReceive(kPeers, baud, dir.file("q.wav"));
-            if (text.find("OR 555-9876") != std::string::npos) {
-                // That batch starts with FIGS. minimodem misses it, so the
-                // whole batch reads on the letters page.
-                EXPECT_NE(got.find("TTTAOIUY"), std::string::npos) << got;
-                continue;
-            }
-            EXPECT_TRUE(onlyBatchStartsDiffer(text, got)) << baud << " baud, sent \"" << text << "\", got \"" << got
-                                                          << "\"";
-            EXPECT_LT(got.size(), text.size()) << "the first frame of the first batch is never read as sent";
-        }
+  ScratchDir dir;
+  const std::vector<std::string> texts = {
+      "HELLO GA",
+      "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG",
+      "MY NUMBER IS 555-1234 GA",
+      "PLEASE CALL 555-1234 OR 555-9876 SK",
+      "ON 12/25, AT 9:30 SHARP",
+  };
+  for (int baud : {45, 50}) {
+    for (const std::string& text : texts) {
+      ASSERT_TRUE(queltoEncode(kPeers, baud, text, dir.file("q.wav")));
+      const std::string got = minimodemReceive(kPeers, baud, dir.file("q.wav"));
+      if (text.find("OR 555-9876") != std::string::npos) {
+        // That batch starts with FIGS. minimodem misses it, so the
+        // whole batch reads on the letters page.
+        EXPECT_NE(got.find("TTTAOIUY"), std::string::npos) << got;
+        continue;
+      }
+      EXPECT_TRUE(onlyBatchStartsDiffer(text, got))
+          << baud << " baud, sent \"" << text << "\", got \"" << got << "\"";
+      EXPECT_LT(got.size(), text.size())
+          << "the first frame of the first batch is never read as sent";
     }
-    // The rule itself.
-    EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "ABCDEFGHIJ"));
-    EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "BCDEFGHIJ"));
-    EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XCDEFGHJ"));
-    EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XYEFGHIJ"));
-    EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XBCDEFGHIJ"));
-    EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XYZCDEFGHIJ")) << "misread part longer than the part it replaces";
-    EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XYZFGHIJ")) << "more than four frames";
-    EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJ", "ABCDFGHIJ"));
-    EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOX")) << "error late in a batch";
+  }
+  // The rule itself.
+  EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "ABCDEFGHIJ"));
+  EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "BCDEFGHIJ"));
+  EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XCDEFGHJ"));
+  EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XYEFGHIJ"));
+  EXPECT_TRUE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XBCDEFGHIJ"));
+  EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XYZCDEFGHIJ"))
+      << "misread part longer than the part it replaces";
+  EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJ", "XYZFGHIJ")) << "more than four frames";
+  EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJ", "ABCDFGHIJ"));
+  EXPECT_FALSE(onlyBatchStartsDiffer("ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOX"))
+      << "error late in a batch";
 }
 
 TEST(InteropDial, SpandspHearsTheDigitsInOrder) {
-    ScratchDir dir;
-    ASSERT_EQ(runProcess({kPeers.quelto, "dial", "-o", dir.file("d.wav"), "9,555-1234#*"}).status, 0);
-    lineTo8k(dir.file("d.wav"), dir.file("line.wav"), kClean, kSeed);
-    EXPECT_EQ(runProcess({kPeers.spandsp, "dtmf", dir.file("line.wav")}).out, "95551234#*\n");
+  ScratchDir dir;
+  ASSERT_EQ(runProcess({kPeers.quelto, "dial", "-o", dir.file("d.wav"), "9,555-1234#*"}).status, 0);
+  lineTo8k(dir.file("d.wav"), dir.file("line.wav"), kClean, kSeed);
+  EXPECT_EQ(runProcess({kPeers.spandsp, "dtmf", dir.file("line.wav")}).out, "95551234#*\n");
 }
 
 }  // namespace

@@ -10,59 +10,60 @@ namespace quelto::testing {
 namespace {
 
 std::string chomp(std::string s) {
-    while (!s.empty() && (s.back() == '\n')) s.pop_back();
-    return s;
+  while (!s.empty() && (s.back() == '\n')) s.pop_back();
+  return s;
 }
 
 // minimodem's Baudot mode with Quelto's tones and two stop bits; at 45.45
 // baud that is its "tdd" mode.
 std::vector<std::string> minimodemMode(int baud) {
-    if (baud == 45) return {"tdd"};
-    return {"--baudot", "-M", "1400", "-S", "1800", "--stopbits", "2", "50"};
+  if (baud == 45) return {"tdd"};
+  return {"--baudot", "-M", "1400", "-S", "1800", "--stopbits", "2", "50"};
 }
 
 }  // namespace
 
 bool queltoEncode(const Peers& p, int baud, const std::string& text, const std::string& wav) {
-    return runProcess({p.quelto, "encode", "--baud", std::to_string(baud), "-o", wav, "--", text}).status == 0;
+  return runProcess({p.quelto, "encode", "--baud", std::to_string(baud), "-o", wav, "--", text})
+             .status == 0;
 }
 
 bool minimodemSend(const Peers& p, int baud, const std::string& text, const std::string& wav) {
-    std::vector<std::string> args = {p.minimodem, "--tx", "-q", "-f", wav};
-    for (const std::string& m : minimodemMode(baud)) args.push_back(m);
-    return runProcess(args, text).status == 0;
+  std::vector<std::string> args = {p.minimodem, "--tx", "-q", "-f", wav};
+  for (const std::string& m : minimodemMode(baud)) args.push_back(m);
+  return runProcess(args, text).status == 0;
 }
 
 bool spandspSend(const Peers& p, int baud, const std::string& text, const std::string& wav) {
-    return runProcess({p.spandsp, "tx", "--baud", std::to_string(baud), wav, text}).status == 0;
+  return runProcess({p.spandsp, "tx", "--baud", std::to_string(baud), wav, text}).status == 0;
 }
 
 std::string queltoDecode(const Peers& p, int baud, const std::string& wav, double sensitivity) {
-    return chomp(runProcess({p.quelto, "decode", "--baud", std::to_string(baud), "--sensitivity",
-                             std::to_string(sensitivity), wav})
-                     .out);
+  return chomp(runProcess({p.quelto, "decode", "--baud", std::to_string(baud), "--sensitivity",
+                           std::to_string(sensitivity), wav})
+                   .out);
 }
 
 std::string minimodemReceive(const Peers& p, int baud, const std::string& wav) {
-    std::vector<std::string> args = {p.minimodem, "--rx", "-q", "-f", wav};
-    for (const std::string& m : minimodemMode(baud)) args.push_back(m);
-    return chomp(runProcess(args).out);
+  std::vector<std::string> args = {p.minimodem, "--rx", "-q", "-f", wav};
+  for (const std::string& m : minimodemMode(baud)) args.push_back(m);
+  return chomp(runProcess(args).out);
 }
 
 std::string spandspReceive(const Peers& p, int baud, const std::string& wav) {
-    return chomp(runProcess({p.spandsp, "rx", "--baud", std::to_string(baud), wav}).out);
+  return chomp(runProcess({p.spandsp, "rx", "--baud", std::to_string(baud), wav}).out);
 }
 
 void lineTo8k(const std::string& in, const std::string& out, double snrDb, unsigned seed) {
-    int rate = 0;
-    const std::vector<float> sent = readWav(in, &rate);
-    std::vector<float> line = resample(sent, rate, 8000);
-    float peak = 0.0f;
-    for (float v : line) peak = std::max(peak, std::fabs(v));
-    if (peak > 0.0f)
-        for (float& v : line) v *= 0.25f / peak;
-    if (std::isfinite(snrDb)) addNoise(line, 8000, snrDb, seed);
-    writeWav(out, line, 8000);
+  int rate = 0;
+  const std::vector<float> sent = readWav(in, &rate);
+  std::vector<float> line = resample(sent, rate, 8000);
+  float peak = 0.0f;
+  for (float v : line) peak = std::max(peak, std::fabs(v));
+  if (peak > 0.0f)
+    for (float& v : line) v *= 0.25f / peak;
+  if (std::isfinite(snrDb)) addNoise(line, 8000, snrDb, seed);
+  writeWav(out, line, 8000);
 }
 
 }  // namespace quelto::testing

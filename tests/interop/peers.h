@@ -9,9 +9,9 @@
 namespace quelto::testing {
 
 struct Peers {
-    std::string quelto;     // quelto-modem
-    std::string minimodem;  // minimodem
-    std::string spandsp;    // spandsp_peer
+  std::string quelto;     // quelto-modem
+  std::string minimodem;  // minimodem
+  std::string spandsp;    // spandsp_peer
 };
 
 // Text as each transmitter sends it, written to `wav`. Baud 45 or 50.
@@ -20,7 +20,8 @@ bool minimodemSend(const Peers& p, int baud, const std::string& text, const std:
 bool spandspSend(const Peers& p, int baud, const std::string& text, const std::string& wav);
 
 // Text as each receiver reads it from `wav` (trailing line end removed).
-std::string queltoDecode(const Peers& p, int baud, const std::string& wav, double sensitivity = 30.0);
+std::string queltoDecode(const Peers& p, int baud, const std::string& wav,
+                         double sensitivity = 30.0);
 std::string minimodemReceive(const Peers& p, int baud, const std::string& wav);
 std::string spandspReceive(const Peers& p, int baud, const std::string& wav);
 

@@ -13,77 +13,81 @@ namespace {
 using testing::tonePower;
 
 TEST(DialTones, EachKeyHasItsTwoTonesThenSilence) {
-    struct Key {
-        char ch;
-        double low, high;
-    };
-    const std::vector<Key> keys = {{'0', 941, 1336}, {'1', 697, 1209}, {'2', 697, 1336}, {'3', 697, 1477},
-                                   {'4', 770, 1209}, {'5', 770, 1336}, {'6', 770, 1477}, {'7', 852, 1209},
-                                   {'8', 852, 1336}, {'9', 852, 1477}, {'*', 941, 1209}, {'#', 941, 1477}};
-    const std::vector<double> all = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
-    FskModem modem;
-    for (const Key& k : keys) {
-        const SampleSpan s = modem.dialToneFor(k.ch);
-        ASSERT_EQ(s.length, 4800) << k.ch;
-        EXPECT_EQ(s.data[0], 128) << k.ch;
-        for (int i = 0; i < 2400; ++i) {
-            ASSERT_GE(s.data[i], 38);
-            ASSERT_LE(s.data[i], 218);
-        }
-        for (int i = 2400; i < 4800; ++i) ASSERT_EQ(s.data[i], 128) << k.ch << " gap at " << i;
-        // The low group at amplitude 60, the high group at 30; no other key tone.
-        const double low = tonePower(s.data, 2400, k.low, kDialRate);
-        const double high = tonePower(s.data, 2400, k.high, kDialRate);
-        EXPECT_NEAR(low, 60 * 60 / 2.0, 120) << k.ch;
-        EXPECT_NEAR(high, 30 * 30 / 2.0, 60) << k.ch;
-        for (double f : all) {
-            if (f != k.low && f != k.high) {
-                EXPECT_LT(tonePower(s.data, 2400, f, kDialRate), 20) << k.ch << " " << f;
-            }
-        }
+  struct Key {
+    char ch;
+    double low, high;
+  };
+  const std::vector<Key> keys = {{'0', 941, 1336}, {'1', 697, 1209}, {'2', 697, 1336},
+                                 {'3', 697, 1477}, {'4', 770, 1209}, {'5', 770, 1336},
+                                 {'6', 770, 1477}, {'7', 852, 1209}, {'8', 852, 1336},
+                                 {'9', 852, 1477}, {'*', 941, 1209}, {'#', 941, 1477}};
+  const std::vector<double> all = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
+  FskModem modem;
+  for (const Key& k : keys) {
+    const SampleSpan s = modem.dialToneFor(k.ch);
+    ASSERT_EQ(s.length, 4800) << k.ch;
+    EXPECT_EQ(s.data[0], 128) << k.ch;
+    for (int i = 0; i < 2400; ++i) {
+      ASSERT_GE(s.data[i], 38);
+      ASSERT_LE(s.data[i], 218);
     }
-    for (char other : {':', ';', 'A', ' ', '-', '(', '+', 'p', '\0'}) EXPECT_TRUE(modem.dialToneFor(other).empty());
+    for (int i = 2400; i < 4800; ++i) ASSERT_EQ(s.data[i], 128) << k.ch << " gap at " << i;
+    // The low group at amplitude 60, the high group at 30; no other key tone.
+    const double low = tonePower(s.data, 2400, k.low, kDialRate);
+    const double high = tonePower(s.data, 2400, k.high, kDialRate);
+    EXPECT_NEAR(low, 60 * 60 / 2.0, 120) << k.ch;
+    EXPECT_NEAR(high, 30 * 30 / 2.0, 60) << k.ch;
+    for (double f : all) {
+      if (f != k.low && f != k.high) {
+        EXPECT_LT(tonePower(s.data, 2400, f, kDialRate), 20) << k.ch << " " << f;
+      }
+    }
+  }
+  for (char other : {':', ';', 'A', ' ', '-', '(', '+', 'p', '\0'})
+    EXPECT_TRUE(modem.dialToneFor(other).empty());
 }
 
 std::string describe(const std::vector<DialStep>& plan) {
-    std::string out;
-    for (const DialStep& s : plan) {
-        if (s.kind == DialStep::Kind::Pause) {
-            EXPECT_EQ(s.pauseMs, 500);
-            out += ',';
-        } else {
-            EXPECT_EQ(s.samples.length, 4800);
-            out += s.key;
-        }
+  std::string out;
+  for (const DialStep& s : plan) {
+    if (s.kind == DialStep::Kind::Pause) {
+      EXPECT_EQ(s.pauseMs, 500);
+      out += ',';
+    } else {
+      EXPECT_EQ(s.samples.length, 4800);
+      out += s.key;
     }
-    return out;
+  }
+  return out;
 }
 
 TEST(DialPlan, KeepsKeysAndPausesAndSkipsEverythingElse) {
-    FskModem modem;
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"9,5551234", "9,5551234"},
-        {"(514) 555-1234", "5145551234"},
-        {"*67#,,0", "*67#,,0"},
-        {"1:2;3 ext. 4", "1234"},
-        {"", ""},
-        {"CALL ME", ""},
-    };
-    for (const auto& [number, plan] : cases) EXPECT_EQ(describe(modem.dialPlan(number)), plan) << number;
-    const std::vector<DialStep> plan = modem.dialPlan("5");
-    ASSERT_EQ(plan.size(), 1u);
-    EXPECT_EQ(plan[0].samples.data, modem.dialToneFor('5').data) << "steps point into the modem's table";
+  FskModem modem;
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"9,5551234", "9,5551234"},
+      {"(514) 555-1234", "5145551234"},
+      {"*67#,,0", "*67#,,0"},
+      {"1:2;3 ext. 4", "1234"},
+      {"", ""},
+      {"CALL ME", ""},
+  };
+  for (const auto& [number, plan] : cases)
+    EXPECT_EQ(describe(modem.dialPlan(number)), plan) << number;
+  const std::vector<DialStep> plan = modem.dialPlan("5");
+  ASSERT_EQ(plan.size(), 1u);
+  EXPECT_EQ(plan[0].samples.data, modem.dialToneFor('5').data)
+      << "steps point into the modem's table";
 }
 
 TEST(DialPlan, DialSignalIsKeysWithTrailersAndPausesOfSilence) {
-    FskModem modem;
-    const std::vector<uint8_t> signal = renderDialSignal(modem, "9,5");
-    ASSERT_EQ(signal.size(), 2u * (4800 + 4096) + 4000);
-    const SampleSpan nine = modem.dialToneFor('9');
-    const SampleSpan five = modem.dialToneFor('5');
-    EXPECT_TRUE(std::equal(nine.data, nine.data + 4800, signal.begin()));
-    for (std::size_t i = 4800; i < 4800 + 4096 + 4000; ++i) ASSERT_EQ(signal[i], 128);
-    EXPECT_TRUE(std::equal(five.data, five.data + 4800, signal.begin() + 4800 + 4096 + 4000));
+  FskModem modem;
+  const std::vector<uint8_t> signal = renderDialSignal(modem, "9,5");
+  ASSERT_EQ(signal.size(), 2u * (4800 + 4096) + 4000);
+  const SampleSpan nine = modem.dialToneFor('9');
+  const SampleSpan five = modem.dialToneFor('5');
+  EXPECT_TRUE(std::equal(nine.data, nine.data + 4800, signal.begin()));
+  for (std::size_t i = 4800; i < 4800 + 4096 + 4000; ++i) ASSERT_EQ(signal[i], 128);
+  EXPECT_TRUE(std::equal(five.data, five.data + 4800, signal.begin() + 4800 + 4096 + 4000));
 }
 
 }  // namespace

@@ -13,146 +13,149 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 }
 
-std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, double stopBits, int rate,
-                               double amplitude) {
-    std::vector<uint8_t> out;
-    const double samplesPerBit = rate / baud;
-    double phase = 0.0;
-    double bitClock = 0.0;  // fractional sample position of the next bit boundary
-    auto bit = [&](double bits, bool mark) {
-        bitClock += bits * samplesPerBit;
-        const double step = 2.0 * kPi * (mark ? 1400.0 : 1800.0) / rate;
-        while (static_cast<double>(out.size()) < bitClock) {
-            out.push_back(static_cast<uint8_t>(std::lround(128.0 + amplitude * std::sin(phase))));
-            phase += step;
-        }
-    };
-    for (int code : codes) {
-        bit(1, false);
-        for (int b = 16; b >= 1; b >>= 1) bit(1, (code & b) != 0);
-        bit(stopBits, true);
+std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, double stopBits,
+                               int rate, double amplitude) {
+  std::vector<uint8_t> out;
+  const double samplesPerBit = rate / baud;
+  double phase = 0.0;
+  double bitClock = 0.0;  // fractional sample position of the next bit boundary
+  auto bit = [&](double bits, bool mark) {
+    bitClock += bits * samplesPerBit;
+    const double step = 2.0 * kPi * (mark ? 1400.0 : 1800.0) / rate;
+    while (static_cast<double>(out.size()) < bitClock) {
+      out.push_back(static_cast<uint8_t>(std::lround(128.0 + amplitude * std::sin(phase))));
+      phase += step;
     }
-    return out;
+  };
+  for (int code : codes) {
+    bit(1, false);
+    for (int b = 16; b >= 1; b >>= 1) bit(1, (code & b) != 0);
+    bit(stopBits, true);
+  }
+  return out;
 }
 
 std::vector<uint8_t> tone(double hz, int count, int rate, double amplitude, double phase) {
-    std::vector<uint8_t> out(count);
-    for (int i = 0; i < count; ++i)
-        out[i] = static_cast<uint8_t>(std::lround(128.0 + amplitude * std::sin(phase + 2.0 * kPi * hz * i / rate)));
-    return out;
+  std::vector<uint8_t> out(count);
+  for (int i = 0; i < count; ++i)
+    out[i] = static_cast<uint8_t>(
+        std::lround(128.0 + amplitude * std::sin(phase + 2.0 * kPi * hz * i / rate)));
+  return out;
 }
 
 double tonePower(const uint8_t* samples, int count, double hz, int rate) {
-    const double w = 2.0 * kPi * hz / rate;
-    const double coeff = 2.0 * std::cos(w);
-    double s1 = 0.0, s2 = 0.0;
-    for (int i = 0; i < count; ++i) {
-        const double s0 = (samples[i] - 128.0) + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-    return 2.0 * power / (static_cast<double>(count) * count);
+  const double w = 2.0 * kPi * hz / rate;
+  const double coeff = 2.0 * std::cos(w);
+  double s1 = 0.0, s2 = 0.0;
+  for (int i = 0; i < count; ++i) {
+    const double s0 = (samples[i] - 128.0) + coeff * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+  return 2.0 * power / (static_cast<double>(count) * count);
 }
 
 std::vector<float> toFloat(const std::vector<uint8_t>& samples) {
-    std::vector<float> out(samples.size());
-    std::transform(samples.begin(), samples.end(), out.begin(), [](uint8_t v) { return (v - 128) / 128.0f; });
-    return out;
+  std::vector<float> out(samples.size());
+  std::transform(samples.begin(), samples.end(), out.begin(),
+                 [](uint8_t v) { return (v - 128) / 128.0f; });
+  return out;
 }
 
 std::vector<uint8_t> toU8(const std::vector<float>& samples) {
-    std::vector<uint8_t> out(samples.size());
-    std::transform(samples.begin(), samples.end(), out.begin(), [](float v) {
-        const long q = std::lround(v * 128.0);
-        return static_cast<uint8_t>(std::clamp<long>(q, -128, 127) + 128);
-    });
-    return out;
+  std::vector<uint8_t> out(samples.size());
+  std::transform(samples.begin(), samples.end(), out.begin(), [](float v) {
+    const long q = std::lround(v * 128.0);
+    return static_cast<uint8_t>(std::clamp<long>(q, -128, 127) + 128);
+  });
+  return out;
 }
 
 std::vector<float> resample(const std::vector<float>& in, int fromRate, int toRate) {
-    if (fromRate == toRate || in.empty()) return in;
-    const double ratio = static_cast<double>(toRate) / fromRate;
-    std::vector<float> out(static_cast<std::size_t>(in.size() * ratio) + 64);
-    SRC_DATA data{};
-    data.data_in = in.data();
-    data.input_frames = static_cast<long>(in.size());
-    data.data_out = out.data();
-    data.output_frames = static_cast<long>(out.size());
-    data.src_ratio = ratio;
-    if (src_simple(&data, SRC_SINC_BEST_QUALITY, 1) != 0) throw std::runtime_error("resampling failed");
-    out.resize(static_cast<std::size_t>(data.output_frames_gen));
-    return out;
+  if (fromRate == toRate || in.empty()) return in;
+  const double ratio = static_cast<double>(toRate) / fromRate;
+  std::vector<float> out(static_cast<std::size_t>(in.size() * ratio) + 64);
+  SRC_DATA data{};
+  data.data_in = in.data();
+  data.input_frames = static_cast<long>(in.size());
+  data.data_out = out.data();
+  data.output_frames = static_cast<long>(out.size());
+  data.src_ratio = ratio;
+  if (src_simple(&data, SRC_SINC_BEST_QUALITY, 1) != 0)
+    throw std::runtime_error("resampling failed");
+  out.resize(static_cast<std::size_t>(data.output_frames_gen));
+  return out;
 }
 
 double activeSignalPower(const std::vector<float>& samples, int rate) {
-    const std::size_t frame = static_cast<std::size_t>(rate / 100);
-    std::vector<double> frames;
-    for (std::size_t i = 0; i + frame <= samples.size(); i += frame) {
-        double sum = 0.0;
-        for (std::size_t k = i; k < i + frame; ++k) sum += static_cast<double>(samples[k]) * samples[k];
-        frames.push_back(sum / frame);
-    }
-    if (frames.empty()) return 0.0;
-    const double loudest = *std::max_element(frames.begin(), frames.end());
+  const std::size_t frame = static_cast<std::size_t>(rate / 100);
+  std::vector<double> frames;
+  for (std::size_t i = 0; i + frame <= samples.size(); i += frame) {
     double sum = 0.0;
-    int n = 0;
-    for (double f : frames)
-        if (f > loudest / 100.0) {
-            sum += f;
-            ++n;
-        }
-    return n ? sum / n : 0.0;
+    for (std::size_t k = i; k < i + frame; ++k) sum += static_cast<double>(samples[k]) * samples[k];
+    frames.push_back(sum / frame);
+  }
+  if (frames.empty()) return 0.0;
+  const double loudest = *std::max_element(frames.begin(), frames.end());
+  double sum = 0.0;
+  int n = 0;
+  for (double f : frames)
+    if (f > loudest / 100.0) {
+      sum += f;
+      ++n;
+    }
+  return n ? sum / n : 0.0;
 }
 
 std::vector<float> whiteNoise(std::size_t count, double sigma, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> gauss(0.0, sigma);
-    std::vector<float> out(count);
-    for (float& v : out) v = static_cast<float>(gauss(rng));
-    return out;
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> gauss(0.0, sigma);
+  std::vector<float> out(count);
+  for (float& v : out) v = static_cast<float>(gauss(rng));
+  return out;
 }
 
 void addNoise(std::vector<float>& samples, int rate, double snrDb, unsigned seed) {
-    const double sigma = std::sqrt(activeSignalPower(samples, rate) / std::pow(10.0, snrDb / 10.0));
-    const std::vector<float> noise = whiteNoise(samples.size(), sigma, seed);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] += noise[i];
+  const double sigma = std::sqrt(activeSignalPower(samples, rate) / std::pow(10.0, snrDb / 10.0));
+  const std::vector<float> noise = whiteNoise(samples.size(), sigma, seed);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] += noise[i];
 }
 
 void writeWav(const std::string& path, const std::vector<float>& samples, int rate) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f) throw std::runtime_error("cannot write " + path);
-    sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    sf_write_float(f, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(f);
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!f) throw std::runtime_error("cannot write " + path);
+  sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_write_float(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+  sf_close(f);
 }
 
 void writeWavU8(const std::string& path, const std::vector<uint8_t>& samples, int rate) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f) throw std::runtime_error("cannot write " + path);
-    sf_write_raw(f, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(f);
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!f) throw std::runtime_error("cannot write " + path);
+  sf_write_raw(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+  sf_close(f);
 }
 
 std::vector<float> readWav(const std::string& path, int* rate) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f) throw std::runtime_error("cannot read " + path);
-    std::vector<float> all(static_cast<std::size_t>(info.frames) * info.channels);
-    sf_readf_float(f, all.data(), info.frames);
-    sf_close(f);
-    std::vector<float> first(static_cast<std::size_t>(info.frames));
-    for (sf_count_t i = 0; i < info.frames; ++i) first[i] = all[i * info.channels];
-    if (rate) *rate = info.samplerate;
-    return first;
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (!f) throw std::runtime_error("cannot read " + path);
+  std::vector<float> all(static_cast<std::size_t>(info.frames) * info.channels);
+  sf_readf_float(f, all.data(), info.frames);
+  sf_close(f);
+  std::vector<float> first(static_cast<std::size_t>(info.frames));
+  for (sf_count_t i = 0; i < info.frames; ++i) first[i] = all[i * info.channels];
+  if (rate) *rate = info.samplerate;
+  return first;
 }
 
 }  // namespace quelto::testing

@@ -14,11 +14,12 @@ namespace quelto::testing {
 // five data bits (first = value 16; 1 = 1400 Hz, 0 = 1800 Hz) and
 // `stopBits` bits of 1400 Hz, bit length rate / baud, phase continuous over
 // the whole signal, amplitude `amplitude` around 128 (8-bit unsigned).
-std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, double stopBits, int rate = 8000,
-                               double amplitude = 100.0);
+std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, double stopBits,
+                               int rate = 8000, double amplitude = 100.0);
 
 // A steady tone of `count` samples at `rate`, 8-bit unsigned.
-std::vector<uint8_t> tone(double hz, int count, int rate = 8000, double amplitude = 100.0, double phase = 0.0);
+std::vector<uint8_t> tone(double hz, int count, int rate = 8000, double amplitude = 100.0,
+                          double phase = 0.0);
 
 // Power of `hz` in the samples (centred on 128), by the Goertzel recurrence,
 // normalised so that a sine of amplitude A gives about A^2 / 2.

@@ -17,98 +17,100 @@ using testing::tonePower;
 // power in each bit (middle 80% of it), so a waveform is checked for what
 // it puts on the line rather than against a copy of its own formula.
 std::vector<bool> bitsOf(const SampleSpan& w, int samplesPerBit) {
-    std::vector<bool> bits;
-    for (int at = 0; at + samplesPerBit <= w.length; at += samplesPerBit) {
-        const uint8_t* mid = w.data + at + samplesPerBit / 10;
-        const int n = samplesPerBit * 8 / 10;
-        const double mark = tonePower(mid, n, 1400, kTextOutputRate);
-        const double space = tonePower(mid, n, 1800, kTextOutputRate);
-        EXPECT_GT(std::max(mark, space), 50 * std::min(mark, space)) << "one clean tone per bit";
-        bits.push_back(mark > space);
-    }
-    return bits;
+  std::vector<bool> bits;
+  for (int at = 0; at + samplesPerBit <= w.length; at += samplesPerBit) {
+    const uint8_t* mid = w.data + at + samplesPerBit / 10;
+    const int n = samplesPerBit * 8 / 10;
+    const double mark = tonePower(mid, n, 1400, kTextOutputRate);
+    const double space = tonePower(mid, n, 1800, kTextOutputRate);
+    EXPECT_GT(std::max(mark, space), 50 * std::min(mark, space)) << "one clean tone per bit";
+    bits.push_back(mark > space);
+  }
+  return bits;
 }
 
 TEST(TransmitWaveforms, EveryCodeAtBothRatesHasTheRightBitsLengthAndLevels) {
-    const CharacterWaveforms& w = characterWaveforms();
-    for (int baud : {kBaud45, kBaud50}) {
-        const int bit = samplesPerTransmitBit(baud);
-        for (int code = 0; code < 32; ++code) {
-            const SampleSpan s = w.of(baud, code);
-            ASSERT_EQ(s.length, baud == kBaud45 ? 3880 : 3528);
-            std::vector<bool> want = {false};
-            for (int b = 16; b >= 1; b >>= 1) want.push_back((code & b) != 0);
-            want.insert(want.end(), {true, true});
-            EXPECT_EQ(bitsOf(s, bit), want) << "baud " << baud << " code " << code;
-            EXPECT_EQ(s.data[0], 128) << "every character starts at phase 0";
-            for (int i = 0; i < s.length; ++i) {
-                ASSERT_GE(s.data[i], 3);
-                ASSERT_LE(s.data[i], 253);
-                // Phase-continuous: no step larger than the space tone's.
-                if (i > 0) {
-                    ASSERT_LE(std::abs(s.data[i] - s.data[i - 1]), 66) << code << " at " << i;
-                }
-            }
+  const CharacterWaveforms& w = characterWaveforms();
+  for (int baud : {kBaud45, kBaud50}) {
+    const int bit = samplesPerTransmitBit(baud);
+    for (int code = 0; code < 32; ++code) {
+      const SampleSpan s = w.of(baud, code);
+      ASSERT_EQ(s.length, baud == kBaud45 ? 3880 : 3528);
+      std::vector<bool> want = {false};
+      for (int b = 16; b >= 1; b >>= 1) want.push_back((code & b) != 0);
+      want.insert(want.end(), {true, true});
+      EXPECT_EQ(bitsOf(s, bit), want) << "baud " << baud << " code " << code;
+      EXPECT_EQ(s.data[0], 128) << "every character starts at phase 0";
+      for (int i = 0; i < s.length; ++i) {
+        ASSERT_GE(s.data[i], 3);
+        ASSERT_LE(s.data[i], 253);
+        // Phase-continuous: no step larger than the space tone's.
+        if (i > 0) {
+          ASSERT_LE(std::abs(s.data[i] - s.data[i - 1]), 66) << code << " at " << i;
         }
+      }
     }
-    // Known values: code 0 at 45.45 baud starts 128, trunc(125 sin 0.51291...) + 128.
-    EXPECT_EQ(w.of(kBaud45, 0).data[1], 189);
-    EXPECT_TRUE(w.of(kBaud45, 32).empty());
-    EXPECT_TRUE(w.of(kBaud50, -1).empty());
+  }
+  // Known values: code 0 at 45.45 baud starts 128, trunc(125 sin 0.51291...) + 128.
+  EXPECT_EQ(w.of(kBaud45, 0).data[1], 189);
+  EXPECT_TRUE(w.of(kBaud45, 32).empty());
+  EXPECT_TRUE(w.of(kBaud50, -1).empty());
 }
 
 TEST(TransmitRender, ShiftCodesAreRenderedInFrontOfTheCharacter) {
-    const CharacterWaveforms& w = characterWaveforms();
-    FskModem modem;
-    modem.setShift(FIGS);
-    SampleSpan s = modem.renderChar('t');
-    ASSERT_EQ(s.length, 7760);
-    EXPECT_EQ(std::vector<uint8_t>(s.data, s.data + 3880),
-              std::vector<uint8_t>(w.of(kBaud45, LTRS).data, w.of(kBaud45, LTRS).data + 3880));
-    EXPECT_EQ(std::vector<uint8_t>(s.data + 3880, s.data + 7760),
-              std::vector<uint8_t>(w.of(kBaud45, 1).data, w.of(kBaud45, 1).data + 3880));
-    EXPECT_EQ(modem.shift(), LTRS);
+  const CharacterWaveforms& w = characterWaveforms();
+  FskModem modem;
+  modem.setShift(FIGS);
+  SampleSpan s = modem.renderChar('t');
+  ASSERT_EQ(s.length, 7760);
+  EXPECT_EQ(std::vector<uint8_t>(s.data, s.data + 3880),
+            std::vector<uint8_t>(w.of(kBaud45, LTRS).data, w.of(kBaud45, LTRS).data + 3880));
+  EXPECT_EQ(std::vector<uint8_t>(s.data + 3880, s.data + 7760),
+            std::vector<uint8_t>(w.of(kBaud45, 1).data, w.of(kBaud45, 1).data + 3880));
+  EXPECT_EQ(modem.shift(), LTRS);
 
-    EXPECT_EQ(modem.renderChar('T').length, 3880);
-    EXPECT_TRUE(modem.renderChar('@').empty());
-    EXPECT_EQ(modem.shift(), LTRS) << "a rejected character leaves the page alone";
-    modem.setBaud(kBaud50);
-    EXPECT_EQ(modem.renderChar('7').length, 2 * 3528);
+  EXPECT_EQ(modem.renderChar('T').length, 3880);
+  EXPECT_TRUE(modem.renderChar('@').empty());
+  EXPECT_EQ(modem.shift(), LTRS) << "a rejected character leaves the page alone";
+  modem.setBaud(kBaud50);
+  EXPECT_EQ(modem.renderChar('7').length, 2 * 3528);
 }
 
 TEST(TransmitRender, BatchesHoldUpToEightCharactersAndSkipRejectedOnes) {
-    std::vector<uint8_t> out(kBatchBufferSize);
-    FskModem modem;
-    modem.setBaud(kBaud50);
-    const std::string eight = "ABCDEFGH";
-    auto chars = [](const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); };
-    EXPECT_EQ(modem.renderBatch(chars(eight), 8, out.data(), kBatchBufferSize), 28224);
-    EXPECT_EQ(modem.renderBatch(chars("ABCDEFGHIJ"), 10, out.data(), kBatchBufferSize), 28224)
-        << "only eight characters per batch";
-    EXPECT_EQ(modem.renderBatch(chars("A@B"), 3, out.data(), kBatchBufferSize), 2 * 3528);
+  std::vector<uint8_t> out(kBatchBufferSize);
+  FskModem modem;
+  modem.setBaud(kBaud50);
+  const std::string eight = "ABCDEFGH";
+  auto chars = [](const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+  };
+  EXPECT_EQ(modem.renderBatch(chars(eight), 8, out.data(), kBatchBufferSize), 28224);
+  EXPECT_EQ(modem.renderBatch(chars("ABCDEFGHIJ"), 10, out.data(), kBatchBufferSize), 28224)
+      << "only eight characters per batch";
+  EXPECT_EQ(modem.renderBatch(chars("A@B"), 3, out.data(), kBatchBufferSize), 2 * 3528);
 
-    // The worst case fills the documented buffer: 8 characters each with a shift.
-    modem.setBaud(kBaud45);
-    EXPECT_EQ(modem.renderBatch(chars("1A2B3C4D"), 8, out.data(), kBatchBufferSize), 62080);
-    // A buffer too small for the batch gets the characters that fit whole.
-    EXPECT_EQ(modem.renderBatch(chars("ABC"), 3, out.data(), 3880 * 2 + 100), 3880 * 2);
+  // The worst case fills the documented buffer: 8 characters each with a shift.
+  modem.setBaud(kBaud45);
+  EXPECT_EQ(modem.renderBatch(chars("1A2B3C4D"), 8, out.data(), kBatchBufferSize), 62080);
+  // A buffer too small for the batch gets the characters that fit whole.
+  EXPECT_EQ(modem.renderBatch(chars("ABC"), 3, out.data(), 3880 * 2 + 100), 3880 * 2);
 }
 
 TEST(TransmitRender, TextSignalIsBatchesEachFollowedByTheTrailer) {
-    FskModem modem;
-    modem.setBaud(kBaud50);
-    const std::string twenty = "ABCDEFGHIJKLMNOPQRST";
-    const std::vector<uint8_t> signal = renderTextSignal(modem, twenty);
-    ASSERT_EQ(signal.size(), 3u * 4096 + 20u * 3528);
-    // Batches of 8, 8 and 4 characters, each followed by silence.
-    std::size_t at = 0;
-    for (int batch : {8, 8, 4}) {
-        at += static_cast<std::size_t>(batch) * 3528;
-        for (std::size_t i = at; i < at + 4096; ++i) ASSERT_EQ(signal[i], 128) << "trailer at " << i;
-        EXPECT_NE(signal[at - 1], 128);
-        at += 4096;
-    }
-    EXPECT_TRUE(renderTextSignal(modem, "").empty());
+  FskModem modem;
+  modem.setBaud(kBaud50);
+  const std::string twenty = "ABCDEFGHIJKLMNOPQRST";
+  const std::vector<uint8_t> signal = renderTextSignal(modem, twenty);
+  ASSERT_EQ(signal.size(), 3u * 4096 + 20u * 3528);
+  // Batches of 8, 8 and 4 characters, each followed by silence.
+  std::size_t at = 0;
+  for (int batch : {8, 8, 4}) {
+    at += static_cast<std::size_t>(batch) * 3528;
+    for (std::size_t i = at; i < at + 4096; ++i) ASSERT_EQ(signal[i], 128) << "trailer at " << i;
+    EXPECT_NE(signal[at - 1], 128);
+    at += 4096;
+  }
+  EXPECT_TRUE(renderTextSignal(modem, "").empty());
 }
 
 }  // namespace

@@ -90,8 +90,8 @@ TEST_F(GlobalPreferencesTest, SplashPlan) {
     const char* duration;
     bool shown;
   };
-  const Case cases[] = {{"1", "0", false},      {"1", "0.0005", false}, {"1", "0.002", true},
-                        {"0", "2.0", false},    {"1", "-1", false},    {"1", "junk", true},
+  const Case cases[] = {{"1", "0", false},    {"1", "0.0005", false}, {"1", "0.002", true},
+                        {"0", "2.0", false},  {"1", "-1", false},     {"1", "junk", true},
                         {"yes", "2.0", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.show) + " " + c.duration);

@@ -66,7 +66,8 @@ class ProfileTest : public ScratchStore {
     p.printReceivedTextCapitals = 0;
     p.printReceivedTextFace = 14;
     p.printReceivedTextSize = 16;
-    for (int i = 0; i < kProgrammedMessageCount; ++i) p.messages[i] = "message " + std::to_string(i);
+    for (int i = 0; i < kProgrammedMessageCount; ++i)
+      p.messages[i] = "message " + std::to_string(i);
     p.phonebook.append({"Ann", "555-1234", "work"});
     p.phonebook.append({"Bob", "", ""});
     return p;
@@ -108,16 +109,45 @@ TEST_F(ProfileTest, WriteThenReadKeepsEveryFieldUnderTheListedNames) {
   const Profile original = everyFieldChanged(12);
   ASSERT_EQ(writeProfile(original, profileKey(12)), kSettingWriteOk);
   const auto stored = rows();
-  const char* names[] = {
-      "id", "name", "firstName", "lastName", "password", "sentTextColor", "sentTextCapitals",
-      "sentTextFace", "sentTextSize", "receivedTextColor", "receivedTextCapitals", "receivedTextFace",
-      "receivedTextSize", "currentTextColor", "currentTextSize", "backgroundColor",
-      "bottomBackgroundColor", "defaultBaudRate", "sensitivity", "vocalAnnounce", "units",
-      "topMargin", "leftMargin", "rightMargin", "bottomMargin", "useScreenFaces",
-      "printSentTextCapitals", "printSentTextFace", "printSentTextSize",
-      "printReceivedTextCapitals", "printReceivedTextFace", "printReceivedTextSize",
-      "message0", "message9", "bottin\\numEntries", "bottin\\entry0name", "bottin\\entry0number",
-      "bottin\\entry0notes", "bottin\\entry1name"};
+  const char* names[] = {"id",
+                         "name",
+                         "firstName",
+                         "lastName",
+                         "password",
+                         "sentTextColor",
+                         "sentTextCapitals",
+                         "sentTextFace",
+                         "sentTextSize",
+                         "receivedTextColor",
+                         "receivedTextCapitals",
+                         "receivedTextFace",
+                         "receivedTextSize",
+                         "currentTextColor",
+                         "currentTextSize",
+                         "backgroundColor",
+                         "bottomBackgroundColor",
+                         "defaultBaudRate",
+                         "sensitivity",
+                         "vocalAnnounce",
+                         "units",
+                         "topMargin",
+                         "leftMargin",
+                         "rightMargin",
+                         "bottomMargin",
+                         "useScreenFaces",
+                         "printSentTextCapitals",
+                         "printSentTextFace",
+                         "printSentTextSize",
+                         "printReceivedTextCapitals",
+                         "printReceivedTextFace",
+                         "printReceivedTextSize",
+                         "message0",
+                         "message9",
+                         "bottin\\numEntries",
+                         "bottin\\entry0name",
+                         "bottin\\entry0number",
+                         "bottin\\entry0notes",
+                         "bottin\\entry1name"};
   for (const char* n : names) EXPECT_TRUE(stored.count(std::string("profiles\\12\\") + n)) << n;
   // 32 fields, 10 messages, the count and 3 per contact.
   EXPECT_EQ(stored.size(), 32u + 10u + 1u + 6u);
@@ -185,9 +215,11 @@ TEST_F(ProfileTest, DisplayNamesAreGivenToNamelessProfilesAndSaved) {
   profileList()[2].id = 12;
   profileList()[2].name = "Named";
   profileList()[3].id = 13;
-  EXPECT_EQ(profileDisplayNames(), (std::vector<std::string>{"Default", "NoName1", "Named", "NoName2"}));
+  EXPECT_EQ(profileDisplayNames(),
+            (std::vector<std::string>{"Default", "NoName1", "Named", "NoName2"}));
   // The names were written into the elements; a second pass keeps them.
-  EXPECT_EQ(profileDisplayNames(), (std::vector<std::string>{"Default", "NoName1", "Named", "NoName2"}));
+  EXPECT_EQ(profileDisplayNames(),
+            (std::vector<std::string>{"Default", "NoName1", "Named", "NoName2"}));
   currentProfile() = profileList()[0];
   saveAllProfiles();
   EXPECT_EQ(raw("profiles\\13\\name"), "NoName2");
@@ -215,7 +247,8 @@ TEST_F(ProfileTest, CreateChecksNameAndPasswords) {
   EXPECT_FALSE(storeExists());
 
   // Exactly 8 characters is accepted, accented letters counting as one.
-  const auto outcome = applyCreateProfile({"Ann", "Ann", "Smith", "éèàùçôîû", "éèàùçôîû"}, 1765000000);
+  const auto outcome =
+      applyCreateProfile({"Ann", "Ann", "Smith", "éèàùçôîû", "éèàùçôîû"}, 1765000000);
   EXPECT_TRUE(outcome.done);
   EXPECT_EQ(outcome.alert, nullptr);
   ASSERT_EQ(profileList().size(), 2u);

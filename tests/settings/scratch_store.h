@@ -76,7 +76,8 @@ class ScratchStore : public ::testing::Test {
       return result;
     }
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name, value FROM settings", -1, &stmt, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "SELECT name, value FROM settings", -1, &stmt, nullptr) ==
+        SQLITE_OK) {
       while (sqlite3_step(stmt) == SQLITE_ROW) {
         result[reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))] =
             std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),

@@ -17,12 +17,14 @@ namespace {
 
 using SettingsDurabilityTest = ScratchStore;
 
-std::string key(int round, int i) { return "r" + std::to_string(round) + "\\k" + std::to_string(i); }
+std::string key(int round, int i) {
+  return "r" + std::to_string(round) + "\\k" + std::to_string(i);
+}
 
 // The child: single writes and batches of 25 in turn, forever. After each
 // commit it tells the parent the highest index now committed.
 [[noreturn]] void writeUntilKilled(int round, int reportFd) {
-  for (int i = 0;; ) {
+  for (int i = 0;;) {
     int last = -1;
     if ((i / 25) % 2 == 0) {
       if (setSettingInt(key(round, i), i) == kSettingWriteOk &&
@@ -33,7 +35,8 @@ std::string key(int round, int i) { return "r" + std::to_string(round) + "\\k" +
     } else {
       SettingsBatch batch;
       bool ok = true;
-      for (int j = 0; j < 25; ++j, ++i) ok = setSettingInt(key(round, i), i) == kSettingWriteOk && ok;
+      for (int j = 0; j < 25; ++j, ++i)
+        ok = setSettingInt(key(round, i), i) == kSettingWriteOk && ok;
       ok = setSettingInt("Counter", i - 1) == kSettingWriteOk && ok;
       if (batch.finish() == kSettingWriteOk && ok) last = i - 1;
     }

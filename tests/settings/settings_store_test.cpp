@@ -90,22 +90,14 @@ TEST_F(SettingsStoreTest, ReadsParseStoredTextsLikeScanf) {
     bool asBool;      // read with default true
   };
   const Case cases[] = {
-      {"12abc", 12, 12.0, true},
-      {"abc", 5, 2.5, false},
-      {"", 5, 2.5, false},
-      {"0", 0, 0.0, false},
-      {"1", 1, 1.0, true},
-      {"10", 10, 10.0, true},
-      {" 42", 42, 42.0, false},
-      {"+8", 8, 8.0, false},
-      {"-7", -7, -7.0, false},
-      {"--7", 5, 2.5, false},
-      {"-", 5, 2.5, false},
-      {"1.100000", 1, 1.1, true},
-      {"3e2", 3, 300.0, false},
-      {"99999999999", 5, 99999999999.0, false},
-      {"inf", 5, 2.5, false},
-      {"nan", 5, 2.5, false},
+      {"12abc", 12, 12.0, true}, {"abc", 5, 2.5, false},
+      {"", 5, 2.5, false},       {"0", 0, 0.0, false},
+      {"1", 1, 1.0, true},       {"10", 10, 10.0, true},
+      {" 42", 42, 42.0, false},  {"+8", 8, 8.0, false},
+      {"-7", -7, -7.0, false},   {"--7", 5, 2.5, false},
+      {"-", 5, 2.5, false},      {"1.100000", 1, 1.1, true},
+      {"3e2", 3, 300.0, false},  {"99999999999", 5, 99999999999.0, false},
+      {"inf", 5, 2.5, false},    {"nan", 5, 2.5, false},
       {"true", 5, 2.5, false},
   };
   for (const Case& c : cases) {
@@ -132,8 +124,8 @@ TEST_F(SettingsStoreTest, NamesCompareWithoutCaseAndKeepTheirBackslashes) {
 }
 
 TEST_F(SettingsStoreTest, DeleteTreeTakesTheProfileAndItsPhonebookButNoSibling) {
-  const char* kept[] = {"profiles\\123\\name", "profiles\\123", "profiles\\1", "profiles\\12x",
-                        "profiles", "Profiles"};
+  const char* kept[] = {"profiles\\123\\name", "profiles\\123", "profiles\\1",
+                        "profiles\\12x",       "profiles",      "Profiles"};
   const char* removed[] = {"profiles\\12", "profiles\\12\\name", "PROFILES\\12\\bottin\\numEntries",
                            "profiles\\12\\bottin\\entry0name"};
   for (const char* n : kept) setSettingString(n, "keep");
@@ -172,8 +164,8 @@ TEST_F(SettingsStoreTest, BatchCommitsOnceAtTheEndOfTheOutermostScope) {
       setSettingInt("B", 2);
       EXPECT_EQ(inner.finish(), kSettingWriteOk);
     }
-    EXPECT_EQ(getSettingInt("B", 0), 2);   // our own writes are visible
-    EXPECT_FALSE(raw("A").has_value());    // others see nothing yet
+    EXPECT_EQ(getSettingInt("B", 0), 2);  // our own writes are visible
+    EXPECT_FALSE(raw("A").has_value());   // others see nothing yet
     EXPECT_FALSE(raw("B").has_value());
   }
   EXPECT_EQ(raw("A"), "1");

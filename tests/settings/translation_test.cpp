@@ -57,7 +57,8 @@ TEST_F(TranslationTest, TranslatesKeysInBothLanguages) {
       {"Sound &Input Device", "Sound &Input Device", "Per&iphérique d'entrée"},
       {"&Sound Input Device", "&Sound Input Device", "&Sound Input Device"},
       {"Sound &Output Device", "Sound &Output Device", "Periphérique de s&ortie"},
-      {"To &RTF (MS Word)...", "Save As &RTF (MS Word)...", "Sauvegarder en format &RTF (MS Word)..."},
+      {"To &RTF (MS Word)...", "Save As &RTF (MS Word)...",
+       "Sauvegarder en format &RTF (MS Word)..."},
       {"Default", "Default", "Defaut"},
       {"Default B&&W", "Default B&&W", "N&&B par défaut"},
       {"RECEIVED TEXT", "RECEIVED TEXT", "TEXTE REÇU"},
@@ -90,9 +91,9 @@ TEST_F(TranslationTest, LanguageComesFromTheSettingAndDefaultsToFrench) {
     int language;
   };
   const Case cases[] = {
-      {nullptr, kLanguageFrench}, {"English", kLanguageEnglish}, {"En", kLanguageEnglish},
+      {nullptr, kLanguageFrench},    {"English", kLanguageEnglish}, {"En", kLanguageEnglish},
       {"english", kLanguageEnglish}, {"Français", kLanguageFrench}, {"Fr", kLanguageFrench},
-      {"Frisian", kLanguageFrench}, {"Deutsch", kLanguageEnglish}, {"F", kLanguageEnglish},
+      {"Frisian", kLanguageFrench},  {"Deutsch", kLanguageEnglish}, {"F", kLanguageEnglish},
       {"", kLanguageEnglish},
   };
   for (const Case& c : cases) {
@@ -131,8 +132,10 @@ TEST_F(TranslationTest, MessageTextsAreTranslated) {
   // checked, whichever was current at its first call.
   const MessageTexts& m = messageTexts();
   EXPECT_STREQ(m.enterPassword, translate("Enter Password"));
-  EXPECT_STREQ(m.notSavedSaveChanges,
-               translate("The text in the conversation has not been saved. Do you want to save the changes?"));
+  EXPECT_STREQ(
+      m.notSavedSaveChanges,
+      translate(
+          "The text in the conversation has not been saved. Do you want to save the changes?"));
   EXPECT_STRNE(m.yes, "");
 }
 

@@ -25,9 +25,9 @@ TEST(TextEncoding, KnownCharacters) {
   };
   const Case cases[] = {
       {"A", "A"},
-      {"\xE9", "\xC3\xA9"},          // é
-      {"\x80", "\xE2\x82\xAC"},      // €
-      {"\x9C", "\xC5\x93"},          // œ
+      {"\xE9", "\xC3\xA9"},              // é
+      {"\x80", "\xE2\x82\xAC"},          // €
+      {"\x9C", "\xC5\x93"},              // œ
       {"\xC7\xE0", "\xC3\x87\xC3\xA0"},  // Çà
   };
   for (const Case& c : cases) {
@@ -37,10 +37,10 @@ TEST(TextEncoding, KnownCharacters) {
 }
 
 TEST(TextEncoding, DropsWhatHasNoForm) {
-  EXPECT_EQ(utf8ToCp1252("a\xE2\x98\x83z"), "az");          // snowman
-  EXPECT_EQ(utf8ToCp1252("a\xF0\x9F\x98\x80z"), "az");      // emoji
-  EXPECT_EQ(utf8ToCp1252("a\xC3z"), "az");                  // truncated sequence
-  EXPECT_EQ(utf8ToCp1252("\xA9"), "");                      // stray continuation
+  EXPECT_EQ(utf8ToCp1252("a\xE2\x98\x83z"), "az");      // snowman
+  EXPECT_EQ(utf8ToCp1252("a\xF0\x9F\x98\x80z"), "az");  // emoji
+  EXPECT_EQ(utf8ToCp1252("a\xC3z"), "az");              // truncated sequence
+  EXPECT_EQ(utf8ToCp1252("\xA9"), "");                  // stray continuation
 }
 
 }  // namespace

@@ -200,7 +200,8 @@ TEST_F(ConversationViewTest, ReceivedTextIsPumpedFromTheModemQueue) {
   build(320, 200);
   {
     std::lock_guard<std::mutex> lock(modem.mutex());
-    for (char c : std::string("GA\nAB")) modem.receiveQueue.push_back({static_cast<unsigned char>(c), 1});
+    for (char c : std::string("GA\nAB"))
+      modem.receiveQueue.push_back({static_cast<unsigned char>(c), 1});
     modem.receiveQueue.push_back({8, 1});
   }
   EXPECT_TRUE(view->pumpReceived());

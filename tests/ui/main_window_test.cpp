@@ -12,14 +12,13 @@
 #include <string>
 #include <thread>
 
-
+#include "app_fixture.h"
 #include "conversation/scripted_prompt.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
-#include "app_fixture.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -93,7 +92,8 @@ TEST_F(MainWindowTest, KeysThatSendAndKeysThatDoNot) {
   EXPECT_EQ(queued(), std::string("\x08"));
   EXPECT_EQ(shown(), "");
   typeText(view(), "AB\r");
-  EXPECT_EQ(queued(), std::string("\x08" "AB\r"));
+  EXPECT_EQ(queued(), std::string("\x08"
+                                  "AB\r"));
   EXPECT_EQ(shown(), "AB\n");
   pressKey(view(), FL_Delete, "");
   EXPECT_EQ(shown(), "AB") << "Delete erased the line feed";
@@ -145,7 +145,8 @@ TEST_F(MainWindowTest, CopyGivesTheWholeConversationWithWindowsLineEnds) {
   currentProfile().receivedTextCapitals = 1;
   {
     std::lock_guard<std::mutex> lock(modem().mutex());
-    for (char c : std::string("HELLO")) modem().receiveQueue.push_back({static_cast<unsigned char>(c), 1});
+    for (char c : std::string("HELLO"))
+      modem().receiveQueue.push_back({static_cast<unsigned char>(c), 1});
   }
   app->refreshStatus();
   typeText(view(), "HI");
@@ -252,7 +253,8 @@ TEST_F(MainWindowTest, SaveAsThenOpenRestoresTheConversationAndTheTitle) {
   EXPECT_EQ(shown(), saved);
   EXPECT_EQ(app->title(), app->baseTitle() + "  -  [call.tdd]");
   ASSERT_GE(prompt->calls.size(), 2u);
-  EXPECT_EQ(prompt->calls.back().extra[2], std::string(dir) + "/call") << "offered without extension";
+  EXPECT_EQ(prompt->calls.back().extra[2], std::string(dir) + "/call")
+      << "offered without extension";
 
   // A cancelled chooser leaves the file alone and names the conversation 1.
   Fl::add_timeout(0.05, [](void*) { app->applyFileInfo(); });
@@ -268,7 +270,8 @@ TEST_F(MainWindowTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheTextUnsaved) {
   Fl::add_timeout(0.05, [](void*) { app->applyFileInfo(); });
   prompt->answerFile(std::string("/proc/call.tdd"));
   app->fileSaveAs();
-  EXPECT_EQ(prompt->alerts(), std::vector<std::string>{translate("The file could not be written!")});
+  EXPECT_EQ(prompt->alerts(),
+            std::vector<std::string>{translate("The file could not be written!")});
   EXPECT_EQ(view().conversation.modified, 1);
   EXPECT_EQ(app->title(), app->baseTitle() + "  -  [Conversation1]");
 }

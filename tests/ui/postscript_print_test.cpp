@@ -10,10 +10,10 @@
 #include <string>
 
 #include "conversation/conversation.h"
-#include "ui/fltk_page_device.h"
-#include "text/text_encoding.h"
-#include "tests/conversation/scratch_env.h"
 #include "settings/translation.h"
+#include "tests/conversation/scratch_env.h"
+#include "text/text_encoding.h"
+#include "ui/fltk_page_device.h"
 
 namespace quelto {
 namespace {
@@ -36,10 +36,13 @@ TEST_F(PostScriptPrint, ThreePageConversationRendersWithGhostscript) {
   profile.lastName = "Lef\xc3\xa8vre";
   Conversation c;
   c.caller = utf8ToCp1252("Cabinet du Dr Fran\xc3\xa7ois");
-  c.date = "9 d\xe9" "cembre 2026";
+  c.date =
+      "9 d\xe9"
+      "cembre 2026";
   c.notes = "Rendez-vous {annuel} \\ ordonnance";
   const std::string asked = utf8ToCp1252(
-      "Bonjour, ici le cabinet m\xc3\xa9" "dical. Quel jour vous conviendrait pour le "
+      "Bonjour, ici le cabinet m\xc3\xa9"
+      "dical. Quel jour vous conviendrait pour le "
       "rendez-vous de contr\xc3\xb4le? Nous avons des places mardi et jeudi.\n");
   const std::string typed =
       "Mardi matin serait parfait, vers 10 heures si possible. Merci beaucoup!\tA bientot.\n";

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "app_fixture.h"
 #include "audio/device_list.h"
 #include "audio/sound_stream.h"
 #include "conversation/scripted_prompt.h"
@@ -24,7 +25,6 @@
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
-#include "app_fixture.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -253,7 +253,8 @@ TEST_F(PreferenceDialogsTest, DefaultColorThenOk) {
 }
 
 TEST_F(PreferenceDialogsTest, ContactSelectionRules) {
-  for (const char* name : {"A", "B", "C"}) currentProfile().phonebook.append({name, std::string(name) + "1", ""});
+  for (const char* name : {"A", "B", "C"})
+    currentProfile().phonebook.append({name, std::string(name) + "1", ""});
   prompt->answerInput(std::nullopt).answerInput(std::string("")).answerInput(std::string("Bee"));
   whileOpen([] {
     // Opening selects the first contact.
@@ -504,8 +505,9 @@ TEST_F(PreferenceDialogsTest, DeleteRefusalsAndPasswords) {
     }
   });
   app->showDeleteProfile();
-  EXPECT_EQ(prompt->alerts(), (std::vector<std::string>{translate("You cannot delete the default profile!"),
-                                                        translate("You cannot delete the current profile!")}));
+  EXPECT_EQ(prompt->alerts(),
+            (std::vector<std::string>{translate("You cannot delete the default profile!"),
+                                      translate("You cannot delete the current profile!")}));
   EXPECT_EQ(profileList().size(), 2u);
   EXPECT_EQ(getSettingString("Profiles", ""), "0,1700000000");
   EXPECT_FALSE(app->deleteProfileWindow->shown());

@@ -49,8 +49,8 @@ int mouse(Fl_Widget& widget, int event, int x, int y, int state) {
 
 void holdKey(int flKey, bool down) {
   // xdotool drives the X server's own key state through XTest.
-  const std::string command = std::string("xdotool ") + (down ? "keydown F" : "keyup F") +
-                              std::to_string(flKey - FL_F);
+  const std::string command =
+      std::string("xdotool ") + (down ? "keydown F" : "keyup F") + std::to_string(flKey - FL_F);
   if (std::system(command.c_str()) != 0) return;
   Fl::check();
 }

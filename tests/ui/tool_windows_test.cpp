@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "app_fixture.h"
 #include "audio/announcements.h"
 #include "audio/device_list.h"
 #include "conversation/scripted_prompt.h"
@@ -23,7 +24,6 @@
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
-#include "app_fixture.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -114,7 +114,7 @@ TEST_F(ToolWindowsTest, EditMessagesOpensPersonalPreferencesOnTheMessagesPage) {
   bool sawMessagesPage = false;
   whileModal([&sawMessagesPage] {
     sawMessagesPage = app->personalPreferencesWindow->shown() &&
-           app->preferencesTabs->value() == app->messagesPage;
+                      app->preferencesTabs->value() == app->messagesPage;
     app->cancelPersonalPreferences();
   });
   app->editProgrammedMessages();

@@ -15,13 +15,13 @@ constexpr const char* kProductName = "Quelto";
 const char* productVersion();
 
 struct AboutTexts {
-    std::string nameAndVersion;  // "Quelto 0.1.0": Times bold 24 in the about box
-    const char* copyright;       // "Copyright © 2026 the Quelto developers"
-    const char* authors;         // "Written by the Quelto developers"
-    const char* toolkitCredit;   // "Built with FLTK"
-    const char* maker;           // "Made by the Quelto project"
-    const char* rights;          // "All rights reserved."
-    const char* address;         // where the manual is installed, shown in Courier
+  std::string nameAndVersion;  // "Quelto 0.1.0": Times bold 24 in the about box
+  const char* copyright;       // "Copyright © 2026 the Quelto developers"
+  const char* authors;         // "Written by the Quelto developers"
+  const char* toolkitCredit;   // "Built with FLTK"
+  const char* maker;           // "Made by the Quelto project"
+  const char* rights;          // "All rights reserved."
+  const char* address;         // where the manual is installed, shown in Courier
 };
 
 // For kLanguageEnglish (0) or kLanguageFrench (1); any other index gives

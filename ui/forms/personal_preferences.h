@@ -26,48 +26,48 @@ namespace quelto {
 
 // One line of the conversation preview ("sent text", "RECEIVED TEXT").
 struct PreviewText {
-    int color = 0;
-    int face = 0;
-    int size = 18;
-    bool capitals = false;
+  int color = 0;
+  int face = 0;
+  int size = 18;
+  bool capitals = false;
 };
 
 // A print font menu button ("Sent Text Font", "Received Text Font").
 struct PrintFont {
-    int face = 8;
-    int size = 14;
-    bool capitals = false;
+  int face = 8;
+  int size = 14;
+  bool capitals = false;
 };
 
 // The four margin fields as the user typed them, in the current units.
 struct MarginTexts {
-    std::string top, left, right, bottom;
+  std::string top, left, right, bottom;
 };
 
 // Everything the five pages show, as plain values.
 struct PersonalPreferencesValues {
-    // "Fonts & Colors"
-    PreviewText sent;
-    PreviewText received;
-    int bottomTextColor = 3;   // the "Bottom Text" box's label colour
-    int bottomTextSize = 18;   // and label size
-    int bottomBoxColor = 0;    // the "Bottom Text" box's own colour
-    int backgroundColor = 196; // the background box
-    // "Communication"
-    int baudChoice = 0;        // 0 "45 bauds", 1 "50 bauds"
-    double sensitivity = 30.0; // 0..100
-    std::optional<int> vocalAnnounce;  // selected announcement (0-based), or none
-    // "Print Options"
-    int units = 0;             // 0 inches, 1 cm, 2 mm, 3 points
-    MarginTexts margins;
-    bool useScreenFaces = false;
-    PrintFont printSent;
-    PrintFont printReceived;
-    // "Messages"
-    std::array<std::string, kProgrammedMessageCount> messages;
+  // "Fonts & Colors"
+  PreviewText sent;
+  PreviewText received;
+  int bottomTextColor = 3;    // the "Bottom Text" box's label colour
+  int bottomTextSize = 18;    // and label size
+  int bottomBoxColor = 0;     // the "Bottom Text" box's own colour
+  int backgroundColor = 196;  // the background box
+  // "Communication"
+  int baudChoice = 0;                // 0 "45 bauds", 1 "50 bauds"
+  double sensitivity = 30.0;         // 0..100
+  std::optional<int> vocalAnnounce;  // selected announcement (0-based), or none
+  // "Print Options"
+  int units = 0;  // 0 inches, 1 cm, 2 mm, 3 points
+  MarginTexts margins;
+  bool useScreenFaces = false;
+  PrintFont printSent;
+  PrintFont printReceived;
+  // "Messages"
+  std::array<std::string, kProgrammedMessageCount> messages;
 
-    bool operator==(const PersonalPreferencesValues& o) const;
-    bool operator!=(const PersonalPreferencesValues& o) const { return !(*this == o); }
+  bool operator==(const PersonalPreferencesValues& o) const;
+  bool operator!=(const PersonalPreferencesValues& o) const { return !(*this == o); }
 };
 
 // Apply profile to interface: the values every page shows for profile.
@@ -76,19 +76,21 @@ PersonalPreferencesValues preferencesFromProfile(const Profile& profile);
 // Read interface into profile (OK): every page value, the ten messages and
 // the contacts. A margin text that does not read as a number leaves that
 // margin unchanged; so does a print size that is not one of the menu's.
-void storePreferences(const PersonalPreferencesValues& values, const Phonebook& contacts, Profile& profile);
+void storePreferences(const PersonalPreferencesValues& values, const Phonebook& contacts,
+                      Profile& profile);
 
 // The labels of the ten programmed-message buttons for the message fields.
-std::array<std::string, kProgrammedMessageCount> messageButtonLabels(const PersonalPreferencesValues& values);
+std::array<std::string, kProgrammedMessageCount> messageButtonLabels(
+    const PersonalPreferencesValues& values);
 
 // ---- "Default B&&W" / "Default Color" ---------------------------------------
 
 struct PreviewColours {
-    int sentTextColor;
-    int receivedTextColor;
-    int bottomTextColor;
-    int backgroundColor;
-    int bottomBoxColor;
+  int sentTextColor;
+  int receivedTextColor;
+  int bottomTextColor;
+  int backgroundColor;
+  int bottomBoxColor;
 };
 constexpr int kDefaultBlackAndWhite = 0;
 constexpr int kDefaultColour = 1;
@@ -127,8 +129,8 @@ int faceWithStyle(int face, int style);
 
 // English texts (translate them): the preview boxes' texts and the print
 // menu buttons' labels in their capital and small forms.
-const char* sentPreviewText(bool capitals);      // "SENT TEXT" / "sent text"
-const char* receivedPreviewText(bool capitals);  // "RECEIVED TEXT" / "received text"
+const char* sentPreviewText(bool capitals);           // "SENT TEXT" / "sent text"
+const char* receivedPreviewText(bool capitals);       // "RECEIVED TEXT" / "received text"
 const char* printSentButtonLabel(bool capitals);      // "SENT TEXT FONT" / "Sent text font"
 const char* printReceivedButtonLabel(bool capitals);  // "RECEIVED TEXT FONT" / "Received text font"
 

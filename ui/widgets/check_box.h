@@ -8,12 +8,12 @@
 namespace quelto {
 
 class CheckBox : public Fl_Button {
-public:
-    CheckBox(int x, int y, int w, int h, const char* label = nullptr);
-    ~CheckBox() override;
+ public:
+  CheckBox(int x, int y, int w, int h, const char* label = nullptr);
+  ~CheckBox() override;
 
-protected:
-    void draw() override;
+ protected:
+  void draw() override;
 };
 
 }  // namespace quelto

@@ -21,43 +21,43 @@
 namespace quelto {
 
 class FontMenuButton : public Fl_Menu_Button {
-public:
-    enum class Kind { Preview, Bottom, Print };
+ public:
+  enum class Kind { Preview, Bottom, Print };
 
-    struct Choice {
-        enum class What { Color = 1, Capitals, Family, Style, Size };
-        What what;
-        int value;  // family 0..2, style 0..3, size in points; 0 for the others
-        bool operator==(const Choice& o) const { return what == o.what && value == o.value; }
-    };
+  struct Choice {
+    enum class What { Color = 1, Capitals, Family, Style, Size };
+    What what;
+    int value;  // family 0..2, style 0..3, size in points; 0 for the others
+    bool operator==(const Choice& o) const { return what == o.what && value == o.value; }
+  };
 
-    using Translator = const char* (*)(const char* english);
+  using Translator = const char* (*)(const char* english);
 
-    static constexpr int kItemLabelSize = 14;
+  static constexpr int kItemLabelSize = 14;
 
-    FontMenuButton(int x, int y, int w, int h, const char* label = nullptr);
-    ~FontMenuButton() override;
+  FontMenuButton(int x, int y, int w, int h, const char* label = nullptr);
+  ~FontMenuButton() override;
 
-    // Replaces the items with the menu of that kind. The translator's results
-    // must live as long as the menu (translate() gives static texts).
-    void build(Kind kind, Translator translate);
+  // Replaces the items with the menu of that kind. The translator's results
+  // must live as long as the menu (translate() gives static texts).
+  void build(Kind kind, Translator translate);
 
-    // Sets the radio items for face (family * 4 + style) and size, and the
-    // "Capitals" toggle. A size that is not on the menu leaves no size set.
-    void mark(int face, int size, bool capitals);
+  // Sets the radio items for face (family * 4 + style) and size, and the
+  // "Capitals" toggle. A size that is not on the menu leaves no size set.
+  void mark(int face, int size, bool capitals);
 
-    bool capitals() const;
-    // The size of the set "Size" item, or nothing when none is set.
-    std::optional<int> checkedSize() const;
+  bool capitals() const;
+  // The size of the set "Size" item, or nothing when none is set.
+  std::optional<int> checkedSize() const;
 
-    // What an item of this menu means; nothing for submenu titles and items
-    // of other menus.
-    static std::optional<Choice> choiceOf(const Fl_Menu_Item* item);
-    // What the last picked item means.
-    std::optional<Choice> choice() const { return choiceOf(mvalue()); }
+  // What an item of this menu means; nothing for submenu titles and items
+  // of other menus.
+  static std::optional<Choice> choiceOf(const Fl_Menu_Item* item);
+  // What the last picked item means.
+  std::optional<Choice> choice() const { return choiceOf(mvalue()); }
 
-private:
-    const Fl_Menu_Item* findItem(Choice::What what, int value) const;
+ private:
+  const Fl_Menu_Item* findItem(Choice::What what, int value) const;
 };
 
 }  // namespace quelto

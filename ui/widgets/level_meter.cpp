@@ -15,71 +15,75 @@ LevelMeter::LevelMeter(int x, int y, int w, int h, const char* label) : Fl_Box(x
 LevelMeter::~LevelMeter() = default;
 
 void LevelMeter::restoreMode(int stored) {
-    switch (stored) {
+  switch (stored) {
     case LampMode:
     case LampModeRepaint:
-        mode_ = LampMode;
-        break;
+      mode_ = LampMode;
+      break;
     default:
-        mode_ = BarMode;
-        break;
-    }
+      mode_ = BarMode;
+      break;
+  }
 }
 
 void LevelMeter::setThresholds(int offset, double factor) {
-    gOffset = offset;
-    gFactor = factor;
+  gOffset = offset;
+  gFactor = factor;
 }
 
-int LevelMeter::thresholdOffset() { return gOffset; }
+int LevelMeter::thresholdOffset() {
+  return gOffset;
+}
 
-double LevelMeter::thresholdFactor() { return gFactor; }
+double LevelMeter::thresholdFactor() {
+  return gFactor;
+}
 
 int LevelMeter::litSegments() const {
-    int lit = 0;
-    while (lit < kSegments && value_ > gOffset + lit * gFactor) ++lit;
-    return lit;
+  int lit = 0;
+  while (lit < kSegments && value_ > gOffset + lit * gFactor) ++lit;
+  return lit;
 }
 
 void LevelMeter::draw() {
-    if (mode_ != BarMode) {
-        const int lampX = x() + w() - h() - 1;
-        if (mode_ == LampModeRepaint) {
-            // Coming from bar mode: the bar covered the whole widget.
-            fl_draw_box(FL_FLAT_BOX, x(), y(), w(), h(), selection_color());
-            mode_ = LampMode;
-        } else {
-            // Anti-aliased text drawn over itself grows darker at every
-            // status change: clear the label's area first.
-            fl_draw_box(FL_FLAT_BOX, x(), y(), lampX - x(), h(), selection_color());
-        }
-        draw_label();
-        draw_box(box(), lampX, y(), h(), h(), color());
-        return;
+  if (mode_ != BarMode) {
+    const int lampX = x() + w() - h() - 1;
+    if (mode_ == LampModeRepaint) {
+      // Coming from bar mode: the bar covered the whole widget.
+      fl_draw_box(FL_FLAT_BOX, x(), y(), w(), h(), selection_color());
+      mode_ = LampMode;
+    } else {
+      // Anti-aliased text drawn over itself grows darker at every
+      // status change: clear the label's area first.
+      fl_draw_box(FL_FLAT_BOX, x(), y(), lampX - x(), h(), selection_color());
     }
-    if (color() != FL_RED) {
-        draw_box(FL_BORDER_BOX, x(), y(), w(), h(), color());
-        return;
-    }
-    draw_box(FL_BORDER_BOX, x(), y(), w(), h(), FL_BLACK);
-    fl_color(FL_RED);
-    const int lit = litSegments();
-    for (int i = 0; i < lit; ++i) fl_rectf(x() + 2 + 4 * i, y() + 2, 3, h() - 4);
+    draw_label();
+    draw_box(box(), lampX, y(), h(), h(), color());
+    return;
+  }
+  if (color() != FL_RED) {
+    draw_box(FL_BORDER_BOX, x(), y(), w(), h(), color());
+    return;
+  }
+  draw_box(FL_BORDER_BOX, x(), y(), w(), h(), FL_BLACK);
+  fl_color(FL_RED);
+  const int lit = litSegments();
+  for (int i = 0; i < lit; ++i) fl_rectf(x() + 2 + 4 * i, y() + 2, 3, h() - 4);
 }
 
 int LevelMeter::handle(int event) {
-    switch (event) {
+  switch (event) {
     case FL_PUSH:
     case FL_ENTER:
     case FL_LEAVE:
-        return 1;
+      return 1;
     case FL_RELEASE:
-        mode_ = (mode_ == BarMode) ? LampModeRepaint : BarMode;
-        redraw();
-        return 1;
+      mode_ = (mode_ == BarMode) ? LampModeRepaint : BarMode;
+      redraw();
+      return 1;
     default:
-        return Fl_Box::handle(event);
-    }
+      return Fl_Box::handle(event);
+  }
 }
 
 }  // namespace quelto

@@ -24,46 +24,46 @@
 namespace quelto {
 
 class LevelMeter : public Fl_Box {
-public:
-    enum Mode : int {
-        BarMode = 0,
-        LampMode = 1,
-        LampModeRepaint = 2,  // lamp mode whose background is still to be filled once
-    };
-    static constexpr int kSegments = 16;
-    static constexpr int kDefaultOffset = 0;
-    static constexpr double kDefaultFactor = 12.0;
+ public:
+  enum Mode : int {
+    BarMode = 0,
+    LampMode = 1,
+    LampModeRepaint = 2,  // lamp mode whose background is still to be filled once
+  };
+  static constexpr int kSegments = 16;
+  static constexpr int kDefaultOffset = 0;
+  static constexpr double kDefaultFactor = 12.0;
 
-    LevelMeter(int x, int y, int w, int h, const char* label = nullptr);
-    ~LevelMeter() override;
+  LevelMeter(int x, int y, int w, int h, const char* label = nullptr);
+  ~LevelMeter() override;
 
-    int mode() const { return mode_; }
-    void mode(int m) { mode_ = m; }
-    // Takes the stored "VuMeterLed" value: 2 counts as lamp mode, anything
-    // that is not a known mode falls back to bar mode.
-    void restoreMode(int stored);
-    int savedMode() const { return mode_; }
-    bool barMode() const { return mode_ == BarMode; }
+  int mode() const { return mode_; }
+  void mode(int m) { mode_ = m; }
+  // Takes the stored "VuMeterLed" value: 2 counts as lamp mode, anything
+  // that is not a known mode falls back to bar mode.
+  void restoreMode(int stored);
+  int savedMode() const { return mode_; }
+  bool barMode() const { return mode_ == BarMode; }
 
-    std::uint8_t value() const { return value_; }
-    void value(std::uint8_t v) { value_ = v; }
+  std::uint8_t value() const { return value_; }
+  void value(std::uint8_t v) { value_ = v; }
 
-    static void setThresholds(int offset, double factor);
-    static int thresholdOffset();
-    static double thresholdFactor();
+  static void setThresholds(int offset, double factor);
+  static int thresholdOffset();
+  static double thresholdFactor();
 
-    // Number of segments that draw() lights for the current value, counting
-    // from the left and stopping at the first threshold not exceeded.
-    int litSegments() const;
+  // Number of segments that draw() lights for the current value, counting
+  // from the left and stopping at the first threshold not exceeded.
+  int litSegments() const;
 
-    int handle(int event) override;
+  int handle(int event) override;
 
-protected:
-    void draw() override;
+ protected:
+  void draw() override;
 
-private:
-    int mode_ = BarMode;
-    std::uint8_t value_ = 0;
+ private:
+  int mode_ = BarMode;
+  std::uint8_t value_ = 0;
 };
 
 }  // namespace quelto
