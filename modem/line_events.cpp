@@ -34,6 +34,12 @@ constexpr int kTddFrames = 3;
 // voice, kVoiceEndFrames (2 s) without one end it.
 constexpr double kSpeechOverFloor = 4.0;  // 6 dB
 constexpr int kVoiceStartFrames = 10;
+// Speech rises and falls with its syllables; steady noise that has just
+// come on the line does not. The mean change of level from one frame to the
+// next over the last second must reach kSpeechChangeDb, each change counted
+// up to kLargestChangeDb so that one step cannot make it.
+constexpr double kSpeechChangeDb = 1.5;
+constexpr double kLargestChangeDb = 10.0;
 constexpr int kVoiceEndFrames = 62;
 
 constexpr int framesAtLeast(int ms) {
@@ -149,6 +155,11 @@ void LineEventDetector::reset() {
   forgetVoice();
   energyCount_ = 0;
   energyNext_ = 0;
+  floor_ = 0.0;
+  changes_.fill(0.0);
+  changeNext_ = 0;
+  changeSum_ = 0.0;
+  lastDb_ = 10.0 * std::log10(kQuietEnergy);
   current_ = LineEvent::None;
   currentSince_ = 0;
 }
@@ -174,6 +185,7 @@ void LineEventDetector::process(const std::int16_t* samples, std::size_t count) 
 }
 
 void LineEventDetector::frame(FrameClass cls, double energy) {
+  noteEnergy(energy);
   const bool runClosed = addToSegments(cls);
   if (run_.cls == FrameClass::Tdd && run_.frames >= kTddFrames) {
     // Someone answered with a TDD, or a TDD is talking: nothing to name.
@@ -184,6 +196,20 @@ void LineEventDetector::frame(FrameClass cls, double energy) {
   }
   followTones(runClosed);
   followVoice(cls, energy);
+}
+
+void LineEventDetector::noteEnergy(double energy) {
+  energies_[energyNext_] = energy;
+  energyNext_ = (energyNext_ + 1) % kFloorFrames;
+  energyCount_ = std::min(energyCount_ + 1, kFloorFrames);
+  floor_ = *std::min_element(energies_.begin(), energies_.begin() + energyCount_);
+
+  const double db = 10.0 * std::log10(std::max(energy, kQuietEnergy));
+  const double change = std::min(std::abs(db - lastDb_), kLargestChangeDb);
+  lastDb_ = db;
+  changeSum_ += change - changes_[changeNext_];
+  changes_[changeNext_] = change;
+  changeNext_ = (changeNext_ + 1) % kVoiceWindowFrames;
 }
 
 bool LineEventDetector::addToSegments(FrameClass cls) {
@@ -239,18 +265,15 @@ void LineEventDetector::followTones(bool runClosed) {
 }
 
 void LineEventDetector::followVoice(FrameClass cls, double energy) {
-  energies_[energyNext_] = energy;
-  energyNext_ = (energyNext_ + 1) % kFloorFrames;
-  energyCount_ = std::min(energyCount_ + 1, kFloorFrames);
-  const double floor = *std::min_element(energies_.begin(), energies_.begin() + energyCount_);
-  const bool speech = cls == FrameClass::Other && energy >= kSpeechOverFloor * floor;
+  const bool speech = cls == FrameClass::Other && energy >= kSpeechOverFloor * floor_;
 
   speechLikeCount_ += int(speech) - int(speechLike_[speechLikeNext_]);
   speechLike_[speechLikeNext_] = speech;
   speechLikeNext_ = (speechLikeNext_ + 1) % kVoiceWindowFrames;
   framesSinceSpeech_ = speech ? 0 : framesSinceSpeech_ + 1;
 
-  if (!voice_ && speechLikeCount_ >= kVoiceStartFrames) {
+  const double meanChange = changeSum_ / kVoiceWindowFrames;
+  if (!voice_ && speechLikeCount_ >= kVoiceStartFrames && meanChange >= kSpeechChangeDb) {
     voice_ = true;
     forgetTones();
     setCurrent(LineEvent::Voice);

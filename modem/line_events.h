@@ -26,8 +26,9 @@
 //
 // Voice is sound that is neither a monitored tone nor a TDD tone and stands
 // at least 6 dB above the quietest frame of the last 3 s (so steady line
-// noise is not a voice): ten such frames within 1 s start it, 2 s without one
-// end it.
+// noise is not a voice): ten such frames within 1 s, while the level rises
+// and falls as speech does (noise that has just come on does not), start it;
+// 2 s without one end it.
 //
 // A TDD signal (1400/1800 Hz) is never an event: 96 ms of it ends whatever
 // event was shown (someone answered) and nothing starts while it lasts.
@@ -99,6 +100,7 @@ class LineEventDetector {
   // Returns true when the frame closed the run in progress.
   bool addToSegments(FrameClass cls);
   void followTones(bool runClosed);
+  void noteEnergy(double energy);
   void followVoice(FrameClass cls, double energy);
   void setCurrent(LineEvent e);
   void forgetTones();
@@ -117,13 +119,19 @@ class LineEventDetector {
   int activeCadence_ = -1;  // index of the cadence being followed, -1 none
 
   // Voice: the energies of the last 3 s of frames (the noise floor is their
-  // least), which of the last 1 s of frames sounded like speech, and the
-  // frames since the last one that did.
+  // least), the level changes between frames over the last 1 s, which of
+  // the last 1 s of frames sounded like speech, and the frames since the
+  // last one that did.
   static constexpr int kFloorFrames = 94;
   static constexpr int kVoiceWindowFrames = 31;
   std::array<double, kFloorFrames> energies_{};
   int energyCount_ = 0;
   int energyNext_ = 0;
+  double floor_ = 0.0;
+  std::array<double, kVoiceWindowFrames> changes_{};
+  int changeNext_ = 0;
+  double changeSum_ = 0.0;
+  double lastDb_ = 0.0;
   std::array<bool, kVoiceWindowFrames> speechLike_{};
   int speechLikeNext_ = 0;
   int speechLikeCount_ = 0;

@@ -132,6 +132,9 @@ TEST(LineEventDetectorTest, NamesNothingForSilenceNoiseAndTdd) {
   cases.push_back({"silence", LineRecording().silence(8000)});
   cases.push_back({"white noise at -20 dBFS", LineRecording().silence(8000).noise(-20, 7)});
   cases.push_back({"white noise at -50 dBFS", LineRecording().silence(8000).noise(-50, 8)});
+  cases.push_back({"noise coming on after silence",
+                   LineRecording().silence(2000).noise(-70, 10).sound(
+                       LineRecording().silence(6000).noise(-25, 11).samples())});
   cases.push_back({"held mark tone", LineRecording().tones({1400}, -10, 8000)});
   cases.push_back(
       {"TDD at 45.45 baud", LineRecording().silence(300).sound(tddTraffic(45.45, 1.5))});
