@@ -10,6 +10,8 @@ pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 pkg_check_modules(SAMPLERATE REQUIRED IMPORTED_TARGET samplerate)
 
 if(NOT QUELTO_UNIT_ONLY)
+  # spandsp: the interoperability peer and the benchmarks' reference detectors.
+  pkg_check_modules(SPANDSP REQUIRED IMPORTED_TARGET spandsp)
   find_program(QUELTO_FLUID fluid REQUIRED)
   find_path(QUELTO_FLTK_INCLUDE_DIR FL/Fl.H REQUIRED)
   find_library(QUELTO_FLTK_LIBRARY fltk REQUIRED)
