@@ -74,7 +74,7 @@ std::optional<double> parseNumber(const std::string& text) {
 
 struct Options {
   std::string command;
-  int baud = kBaud45;
+  BaudRate baud = BaudRate::Baud45;
   std::optional<std::string> output;
   std::optional<double> sensitivity;
   std::optional<double> threshold;
@@ -123,9 +123,9 @@ Options parse(int argc, char** argv) {
     if (arg == "--baud") {
       const std::string v = value();
       if (v == "45" || v == "45.45") {
-        o.baud = kBaud45;
+        o.baud = BaudRate::Baud45;
       } else if (v == "50") {
-        o.baud = kBaud50;
+        o.baud = BaudRate::Baud50;
       } else {
         fail("bad baud rate: " + v + " (45 or 50)");
       }
@@ -148,7 +148,7 @@ Options parse(int argc, char** argv) {
   if (o.command.empty()) fail("missing command (encode, decode or dial); try --help");
   if (o.command != "decode" && (o.sensitivity || o.threshold))
     fail("--sensitivity and --threshold are for decode");
-  if (o.command == "dial" && o.baud != kBaud45) fail("--baud is for encode and decode");
+  if (o.command == "dial" && o.baud != BaudRate::Baud45) fail("--baud is for encode and decode");
   if (o.command == "decode" && o.output) fail("-o is for encode and dial");
   if (o.sensitivity && o.threshold) fail("give --sensitivity or --threshold, not both");
   return o;

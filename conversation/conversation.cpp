@@ -10,6 +10,7 @@ namespace quelto {
 namespace {
 
 constexpr unsigned char kLineFeed = 10;
+constexpr unsigned char kBackspace = 8;
 
 unsigned char toUpper(unsigned char ch) {
   return (ch >= 'a' && ch <= 'z') ? ch - 32 : ch;
@@ -117,6 +118,37 @@ bool Conversation::backspace(bool received) {
     removed = true;
   }
   return removed;
+}
+
+void Conversation::withdrawSent(const std::string& withdrawn) {
+  // The echo of a queued backspace erased the character queued before it;
+  // one with nothing queued before it erased older text, which stays gone.
+  std::size_t shown = 0;
+  for (char c : withdrawn) {
+    if (static_cast<unsigned char>(c) != kBackspace)
+      ++shown;
+    else if (shown > 0)
+      --shown;
+  }
+  bool removed = false;
+  for (std::size_t i = lines.size(); i-- > 0 && shown > 0;) {
+    ConversationLine& line = *lines[i];
+    if (line.isReceived()) continue;
+    while (shown > 0 && line.hasCharacters()) {
+      line.text.pop_back();
+      --shown;
+      removed = true;
+      logEvent(LogCode::Sent, 0);
+    }
+    line.markUnmeasured();
+    if (!line.hasCharacters() && lines.size() > 1)
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  if (removed) {
+    modified = 1;
+    // The selection may point at characters that are gone.
+    clearSelection();
+  }
 }
 
 void Conversation::startNewLine() {

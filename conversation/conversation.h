@@ -121,6 +121,15 @@ class Conversation {
   // backspace of the given direction. Returns true when a line was removed.
   bool backspace(bool received);
 
+  // Erases our own text that the modem's stop command withdrew: `withdrawn`
+  // is what had been queued for sending, oldest first (a backspace in it
+  // cancels the character queued before it). The characters it left on
+  // screen are the last ones of our own lines; they are removed from the
+  // end, across the other party's lines, which are never touched. Sent
+  // lines left empty go, unless only one line would remain. Logs a sent
+  // backspace for each character removed.
+  void withdrawSent(const std::string& withdrawn);
+
   // Append a new empty line of the current line's direction.
   void startNewLine();
   // Append a line; the conversation takes it over.

@@ -102,17 +102,17 @@ TonePowers measureSubWindow(const uint8_t* samples, int length) {
   return out;
 }
 
-SampleSpan CharacterWaveforms::of(int baud, int code) const {
+SampleSpan CharacterWaveforms::of(BaudRate baud, int code) const {
   if (code < 0 || code > 31) return {};
-  if (baud == kBaud45) return {baud45[code].data(), static_cast<int>(baud45[code].size())};
+  if (baud == BaudRate::Baud45) return {baud45[code].data(), static_cast<int>(baud45[code].size())};
   return {baud50[code].data(), static_cast<int>(baud50[code].size())};
 }
 
 CharacterWaveforms buildCharacterWaveforms() {
   CharacterWaveforms w;
   for (int code = 0; code < 32; ++code) {
-    fillWaveform(w.baud45[code], samplesPerTransmitBit(kBaud45), code);
-    fillWaveform(w.baud50[code], samplesPerTransmitBit(kBaud50), code);
+    fillWaveform(w.baud45[code], samplesPerTransmitBit(BaudRate::Baud45), code);
+    fillWaveform(w.baud50[code], samplesPerTransmitBit(BaudRate::Baud50), code);
   }
   return w;
 }
@@ -148,9 +148,9 @@ FskModem::FskModem(FramingConfig framing) : framing_(framing), dialTones_(buildD
   referenceTables();
 }
 
-void FskModem::setBaud(int selector) {
-  if (selector != baud_) resetFraming();
-  baud_ = selector;
+void FskModem::setBaud(BaudRate baud) {
+  if (baud != baud_) resetFraming();
+  baud_ = baud;
 }
 
 void FskModem::resetFraming() {

@@ -29,10 +29,17 @@
 
 namespace quelto {
 
-// Baud selector: 1 = 45.45 baud, 2 = 50 baud. Any other value is treated as 2
-// by the sample-count helpers, as the receiver does.
-constexpr int kBaud45 = 1;
-constexpr int kBaud50 = 2;
+// The two line speeds: 45.45 baud (the usual one) and 50 baud.
+enum class BaudRate : std::uint8_t { Baud45, Baud50 };
+
+// A profile stores the speed as 1 (45.45 baud) or 2 (50 baud); any other
+// stored value has always meant 50 baud.
+constexpr BaudRate baudRateFromStored(int stored) {
+  return stored == 1 ? BaudRate::Baud45 : BaudRate::Baud50;
+}
+constexpr int storedBaudRate(BaudRate baud) {
+  return baud == BaudRate::Baud45 ? 1 : 2;
+}
 
 constexpr int kReceiveRate = 8000;      // samples/s of every receive block
 constexpr int kTextOutputRate = 22050;  // samples/s of rendered characters
@@ -40,11 +47,11 @@ constexpr int kDialRate = 8000;         // samples/s of dial tones
 
 // Receive timing: every block is 64 sub-windows of one eighth of a bit.
 constexpr int kSubWindowsPerBlock = 64;
-constexpr int subWindowLength(int baud) {
-  return baud == kBaud45 ? 22 : 20;
+constexpr int subWindowLength(BaudRate baud) {
+  return baud == BaudRate::Baud45 ? 22 : 20;
 }
 // Samples per receive block: 1408 (176 ms) at 45.45 baud, 1280 (160 ms) at 50.
-constexpr int receiveBlockLength(int baud) {
+constexpr int receiveBlockLength(BaudRate baud) {
   return kSubWindowsPerBlock * subWindowLength(baud);
 }
 constexpr int kMaxReceiveBlockLength = 1408;
@@ -52,10 +59,10 @@ constexpr int kMaxReceiveBlockLength = 1408;
 // Transmit timing at 22050 samples/s: start bit, five data bits, two stop
 // bits. 485 samples per bit (3880 per character, 175.96 ms) at 45.45 baud,
 // 441 (3528, 160 ms) at 50 baud.
-constexpr int samplesPerTransmitBit(int baud) {
-  return baud == kBaud45 ? 485 : 441;
+constexpr int samplesPerTransmitBit(BaudRate baud) {
+  return baud == BaudRate::Baud45 ? 485 : 441;
 }
-constexpr int characterWaveformLength(int baud) {
+constexpr int characterWaveformLength(BaudRate baud) {
   return 8 * samplesPerTransmitBit(baud);
 }
 constexpr int kMaxCharacterWaveformLength = 3880;
@@ -122,8 +129,8 @@ TonePowers measureSubWindow(const uint8_t* samples, int length);
 struct CharacterWaveforms {
   std::array<std::array<uint8_t, 3880>, 32> baud45;  // 3880 samples each
   std::array<std::array<uint8_t, 3528>, 32> baud50;  // 3528 samples each
-  // The waveform of code 0-31 at a baud selector; valid as long as this object.
-  SampleSpan of(int baud, int code) const;
+  // The waveform of code 0-31 at a baud rate; valid as long as this object.
+  SampleSpan of(BaudRate baud, int code) const;
 };
 // Builds both sets (about 237 KB). FskModem uses one process-wide copy built
 // on first use (characterWaveforms()); this is exposed for that copy and tests.
@@ -153,7 +160,7 @@ struct DialStep {
 
 class FskModem {
  public:
-  // Baud selector 1, threshold 40, shift LTRS, empty framing ring, peak 0.
+  // 45.45 baud, threshold 40, shift LTRS, empty framing ring, peak 0.
   explicit FskModem(FramingConfig framing = FramingConfig{});
 
   // --- Shift state (shared by both directions) ---
@@ -162,9 +169,9 @@ class FskModem {
   void setShift(ShiftState s) { shift_ = s; }
 
   // --- Line parameters ---
-  int baud() const { return baud_; }
-  // Stores the baud selector; a change of rate empties the framing ring.
-  void setBaud(int selector);
+  BaudRate baud() const { return baud_; }
+  // A change of rate empties the framing ring.
+  void setBaud(BaudRate baud);
   // Detection threshold T on the normalised tone powers (about 484 for a
   // clean tone at 45.45 baud, 400 at 50). A profile sensitivity S in
   // 0..100 maps to T = 50 - (S * 0.4 - 20); S = 30 gives 58.
@@ -180,7 +187,7 @@ class FskModem {
   const FramingConfig& framing() const { return framing_; }
 
   // --- Receive ---
-  // Samples per block at the current baud selector (1408 or 1280).
+  // Samples per block at the current baud rate (1408 or 1280).
   int receiveBlockLength() const { return quelto::receiveBlockLength(baud_); }
   // Demodulates block[0..n) (n normally receiveBlockLength(); any n >= 0
   // is safe: it is walked as n / L whole sub-windows of L samples, a tail
@@ -208,7 +215,7 @@ class FskModem {
   // --- Transmit ---
   // Runs encodeChar on ch (updating the shift state) and copies into this
   // modem's transmit area the shift code's waveform (when one is needed)
-  // followed by the character's, at the current baud selector. The span
+  // followed by the character's, at the current baud rate. The span
   // points into this object and is valid until the next renderChar or
   // renderBatch; empty for a character without a code.
   SampleSpan renderChar(unsigned char ch);
@@ -233,7 +240,7 @@ class FskModem {
  private:
   FramingConfig framing_;
   ShiftState shift_ = LTRS;
-  int baud_ = kBaud45;
+  BaudRate baud_ = BaudRate::Baud45;
   double threshold_ = 40.0;
   double peak_ = 0.0;
   unsigned char pending_ = 0;

@@ -15,7 +15,7 @@ namespace quelto {
 
 // The 22050 samples/s signal for typed Windows-1252 text: the characters in
 // batches of up to kBatchMaxChars, each batch followed by
-// kOutputTrailerSamples of silence, rendered with the modem's baud selector
+// kOutputTrailerSamples of silence, rendered at the modem's baud rate
 // and shift state (which it updates). Characters for which isSendable is
 // false are the caller's to drop; here they contribute no samples but still
 // occupy their place in a batch, as they would in the send queue.

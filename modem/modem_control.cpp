@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 
 namespace quelto {
 
@@ -30,13 +31,6 @@ void raisePriority() {
 std::mutex& modemMutex() {
   static std::mutex mutex;
   return mutex;
-}
-
-void modemLock() {
-  modemMutex().lock();
-}
-void modemUnlock() {
-  modemMutex().unlock();
 }
 
 FramingConfig framingConfigFromSettings() {
@@ -105,22 +99,22 @@ class ModemControl::Thread {
     std::uint32_t announcementLength = 0;
     {
       std::lock_guard<std::mutex> lock(control_.mutex_);
-      if (control_.settingsChanged) {
-        control_.settingsChanged = 0;
-        if (control_.requestedShift != 0) {
-          modem_->setShift(control_.requestedShift);
-          control_.requestedShift = 0;
+      if (control_.settingsChanged_) {
+        control_.settingsChanged_ = false;
+        if (control_.requestedShift_) {
+          modem_->setShift(*control_.requestedShift_);
+          control_.requestedShift_.reset();
         }
-        modem_->setBaud(control_.baudSelector);
-        modem_->setThreshold(control_.threshold);
-      } else if (!control_.dialString.empty()) {
-        dial.swap(control_.dialString);
+        modem_->setBaud(control_.baud_);
+        modem_->setThreshold(control_.threshold_);
+      } else if (!control_.dialRequest_.empty()) {
+        dial.swap(control_.dialRequest_);
         kind = PassKind::Dial;
-      } else if (!control_.sendQueue.empty()) {
+      } else if (!control_.sendQueue_.empty()) {
         kind = PassKind::Send;
-      } else if (control_.announcementSamples && control_.announcementLength != 0) {
-        announcement = control_.announcementSamples;
-        announcementLength = control_.announcementLength;
+      } else if (control_.announcementSamples_ && control_.announcementLength_ != 0) {
+        announcement = control_.announcementSamples_;
+        announcementLength = control_.announcementLength_;
         kind = PassKind::Announce;
       }
     }
@@ -149,13 +143,9 @@ class ModemControl::Thread {
     stream_->setOutputRate(kDialRate);
     stream_->writeOutput(samples, length);
     stream_->setOutputRate(kTextOutputRate);
-    {
-      // Cleared under the lock: the UI tests the length to accept the
-      // next request.
-      std::lock_guard<std::mutex> lock(control_.mutex_);
-      control_.announcementSamples = nullptr;
-      control_.announcementLength = 0;
-    }
+    // Cleared under the lock: the UI tests the length to accept the next
+    // request.
+    ModemControl::Lock(control_).finishAnnouncement();
     setState(ModemState::Listening);
   }
 
@@ -174,47 +164,15 @@ class ModemControl::Thread {
   }
 
   void send() {
-    unsigned char chars[kBatchMaxChars];
-    int count = 0;
-    {
-      std::lock_guard<std::mutex> lock(control_.mutex_);
-      std::vector<QueuedChar>& queue = control_.sendQueue;
-      std::size_t i = 0;
-      while (i < queue.size() && queue[i].taken()) ++i;
-      if (i == queue.size()) {
-        // Everything has gone: the queue is emptied here, after the
-        // last batch, so the UI's stop command could still see it.
-        queue.clear();
-      } else {
-        chars[count++] = queue[i].character;
-        queue[i].flags |= QueuedChar::kTaken;
-        while (count < kBatchMaxChars) {
-          if (++i == queue.size()) break;
-          if (queue[i].taken()) {
-            queue.clear();
-            break;
-          }
-          chars[count++] = queue[i].character;
-          queue[i].flags |= QueuedChar::kTaken;
-        }
-      }
-    }
-    if (count == 0) {
+    const std::string chars = ModemControl::Lock(control_).takeBatch(kBatchMaxChars);
+    if (chars.empty()) {
       sleepMs(kEmptySendPassMs);
       return;
     }
-    const int n = modem_->renderBatch(chars, count, batch_.data(), kBatchBufferSize);
+    const int n =
+        modem_->renderBatch(reinterpret_cast<const unsigned char*>(chars.data()),
+                            static_cast<int>(chars.size()), batch_.data(), kBatchBufferSize);
     stream_->writeOutput(batch_.data(), static_cast<std::size_t>(n));
-  }
-
-  // Under the lock. A received backspace takes back a character the UI
-  // has not shown yet; with nothing left to take back, the UI erases one.
-  void deliver(unsigned char ch) {
-    std::vector<QueuedChar>& queue = control_.receiveQueue;
-    if (ch == kBackspace && !queue.empty())
-      queue.pop_back();
-    else
-      queue.push_back({ch, QueuedChar::kReceived});
   }
 
   void listen() {
@@ -224,12 +182,13 @@ class ModemControl::Thread {
         static_cast<std::size_t>(length))
       return;
     if (const std::optional<unsigned char> ch = modem_->demodulateBlock(block, length)) {
-      std::lock_guard<std::mutex> lock(control_.mutex_);
-      deliver(*ch);
-      if (const std::optional<unsigned char> next = modem_->takePending()) deliver(*next);
+      ModemControl::Lock lock(control_);
+      lock.deliverReceived(*ch);
+      if (const std::optional<unsigned char> next = modem_->takePending())
+        lock.deliverReceived(*next);
     }
     const double peak = modem_->peak();
-    setState(peak > control_.threshold / 4 ? ModemState::SignalPresent : ModemState::Listening);
+    setState(peak > control_.threshold_ / 4 ? ModemState::SignalPresent : ModemState::Listening);
     control_.inputLevel = static_cast<std::uint8_t>(peak);
   }
 
@@ -259,62 +218,120 @@ void ModemControl::start(SoundDevice& device, ModemThreadOptions options) {
 
 void ModemControl::raiseSettingsChanged() {
   std::lock_guard<std::mutex> lock(mutex_);
-  settingsChanged = 1;
+  settingsChanged_ = true;
 }
 
-void ModemControl::setLineParameters(double sensitivity, int baud) {
-  baudSelector = baud;
-  threshold = FskModem::thresholdForSensitivity(sensitivity);
+void ModemControl::setLineParameters(double sensitivity, BaudRate baud) {
+  baud_ = baud;
+  threshold_ = FskModem::thresholdForSensitivity(sensitivity);
   raiseSettingsChanged();
 }
 
-const char* ModemControl::toggleBaudRate() {
-  const char* label;
-  if (baudSelector != kBaud45) {
-    baudSelector = kBaud45;
-    label = "45 &bauds";
-  } else {
-    baudSelector = kBaud50;
-    label = "50 &bauds";
-  }
+BaudRate ModemControl::toggleBaudRate() {
+  const BaudRate next = baud_ == BaudRate::Baud45 ? BaudRate::Baud50 : BaudRate::Baud45;
+  baud_ = next;
   raiseSettingsChanged();
-  return label;
+  return next;
 }
 
 void ModemControl::forceFigures() {
   std::lock_guard<std::mutex> lock(mutex_);
-  requestedShift = FIGS;
-  settingsChanged = 1;
+  requestedShift_ = FIGS;
+  settingsChanged_ = true;
 }
 
 void ModemControl::forceLetters() {
   std::lock_guard<std::mutex> lock(mutex_);
-  requestedShift = LTRS;
-  settingsChanged = 1;
+  requestedShift_ = LTRS;
+  settingsChanged_ = true;
 }
 
 bool ModemControl::requestAnnouncement(const std::uint8_t* samples, std::uint32_t length) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (announcementLength != 0) return false;
-  announcementSamples = samples;
-  announcementLength = length;
+  if (announcementLength_ != 0) return false;
+  announcementSamples_ = samples;
+  announcementLength_ = length;
   return true;
 }
 
+void ModemControl::queueTyped(std::string_view characters) {
+  Lock lock(*this);
+  for (char c : characters) lock.queueTyped(static_cast<unsigned char>(c));
+}
+
 std::vector<QueuedChar> ModemControl::takeReceived() {
+  return Lock(*this).takeReceived();
+}
+
+std::string ModemControl::stopSending() {
+  return Lock(*this).withdrawUnsent();
+}
+
+void ModemControl::clearSendQueue() {
+  Lock(*this).clearSendQueue();
+}
+
+void ModemControl::requestDial(std::string number) {
+  Lock(*this).requestDial(std::move(number));
+}
+
+void ModemControl::Lock::queueTyped(unsigned char character) {
+  control_.sendQueue_.push_back({character, false, false});
+}
+
+std::vector<QueuedChar> ModemControl::Lock::takeReceived() {
   std::vector<QueuedChar> taken;
-  taken.swap(receiveQueue);
+  taken.swap(control_.receiveQueue_);
   return taken;
 }
 
-bool ModemControl::stopSending() {
-  for (const QueuedChar& q : sendQueue) {
-    if (!q.taken()) {
-      sendQueue.clear();
-      return true;
-    }
+std::string ModemControl::Lock::withdrawUnsent() {
+  std::vector<QueuedChar>& queue = control_.sendQueue_;
+  // The modem takes entries oldest first, so what it has not taken is
+  // everything after the last taken entry.
+  auto firstUntaken = queue.end();
+  while (firstUntaken != queue.begin() && !std::prev(firstUntaken)->taken) --firstUntaken;
+  std::string withdrawn;
+  for (auto it = firstUntaken; it != queue.end(); ++it)
+    withdrawn.push_back(static_cast<char>(it->character));
+  queue.erase(firstUntaken, queue.end());
+  return withdrawn;
+}
+
+void ModemControl::Lock::clearSendQueue() {
+  control_.sendQueue_.clear();
+}
+
+void ModemControl::Lock::requestDial(std::string number) {
+  control_.dialRequest_ = std::move(number);
+}
+
+std::string ModemControl::Lock::takeBatch(int max) {
+  std::vector<QueuedChar>& queue = control_.sendQueue_;
+  std::string batch;
+  for (QueuedChar& q : queue) {
+    if (static_cast<int>(batch.size()) == max) break;
+    if (q.taken) continue;
+    q.taken = true;
+    batch.push_back(static_cast<char>(q.character));
   }
-  return false;
+  // Everything has gone: the queue is emptied here, after the last batch,
+  // so that until then Stop could still see it.
+  if (batch.empty()) queue.clear();
+  return batch;
+}
+
+void ModemControl::Lock::finishAnnouncement() {
+  control_.announcementSamples_ = nullptr;
+  control_.announcementLength_ = 0;
+}
+
+void ModemControl::Lock::deliverReceived(unsigned char character) {
+  std::vector<QueuedChar>& queue = control_.receiveQueue_;
+  if (character == kBackspace && !queue.empty())
+    queue.pop_back();
+  else
+    queue.push_back({character, true, false});
 }
 
 std::unique_ptr<ModemControl> startModem(SoundDevice& device) {

@@ -6,20 +6,23 @@
 // order: apply changed settings, dial, send a batch of typed characters,
 // play an announcement, listen to one input block.
 //
-// Who touches what:
-//   - Under the modem mutex (modemLock/modemUnlock, or a lock_guard on
-//     mutex()): sendQueue, receiveQueue, dialString, the announcement
-//     fields, settingsChanged and requestedShift. The UI thread appends typed
-//     characters (QueuedChar {ch, kTyped}) to sendQueue, drains receiveQueue
-//     every 89.1 ms (takeReceived), sets dialString, and requests
-//     announcements (requestAnnouncement takes the lock itself). Keep the
-//     lock while appending a typed run and echoing it, so the modem sees the
-//     run whole; never hold it for long.
+// Thread rules:
+//   - The queues (typed characters to send, received characters to show),
+//     the dial request, the announcement, the requested shift and the
+//     settings-changed flag are private and guarded by the modem mutex.
+//     Reach them only through a ModemControl::Lock (which holds the mutex
+//     for its lifetime) or through the ModemControl operations that take
+//     the lock themselves. Never hold a Lock for long: the modem thread
+//     waits on it between passes.
+//   - The UI thread queues typed characters (keeping one Lock while it
+//     queues a typed run and echoes it, so the modem sees the run whole),
+//     takes received characters every 89.1 ms, withdraws what the modem has
+//     not taken yet (Stop), requests dialling, shifts and announcements.
 //   - Without the lock, read by the UI thread: state, shift, inputLevel
 //     (single bytes written by the modem thread).
-//   - baudSelector and threshold are written by the UI thread through
-//     setLineParameters/toggleBaudRate just before it raises settingsChanged
-//     under the lock; the modem thread reads them when applying the change.
+//   - The baud rate and threshold are written by the UI thread through
+//     setLineParameters/toggleBaudRate, which then raise the settings-changed
+//     flag under the lock; the modem thread reads them when applying it.
 //
 // The modem never shows a dialog: the UI shows "Could not open soundcard !"
 // for Unavailable and "Soundcard problem..." for Fault.
@@ -36,7 +39,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -52,22 +57,15 @@ enum class ModemState : std::uint8_t {
   Announcing = 6,
 };
 
+// One entry of the send or receive queue.
 struct QueuedChar {
-  static constexpr std::uint8_t kTyped = 0;
-  static constexpr std::uint8_t kReceived = 1;
-  static constexpr std::uint8_t kTaken = 0x04;  // taken by the modem for a batch
-
   unsigned char character = 0;  // Windows-1252
-  std::uint8_t flags = kTyped;
-
-  bool taken() const { return (flags & kTaken) != 0; }
+  bool received = false;        // false: typed here
+  bool taken = false;           // typed, and taken by the modem for a batch
 };
 
-// The process-wide modem mutex, and the two calls the UI uses around the
-// shared fields of the program's ModemControl.
+// The process-wide modem mutex of the program's ModemControl.
 std::mutex& modemMutex();
-void modemLock();
-void modemUnlock();
 
 // What the modem thread runs on besides the device. The program uses the
 // process-wide ones; tests give their own.
@@ -86,8 +84,11 @@ FramingConfig framingConfigFromSettings();
 
 class ModemControl {
  public:
-  // Initial values: Listening, LTRS, settings changed (so that the first
-  // pass applies baud 1, LTRS and threshold 40), empty queues.
+  class Lock;
+
+  // Initial values: Listening, LTRS, 45.45 baud, threshold 40, settings
+  // changed (so that the first pass applies them) with LTRS requested,
+  // empty queues.
   explicit ModemControl(std::mutex& mutex = modemMutex());
   // Stops the modem thread (at the end of its current pass) and waits for
   // it, so nothing is left running on a block that no longer exists.
@@ -100,8 +101,6 @@ class ModemControl {
   // second call does nothing.
   void start(SoundDevice& device, ModemThreadOptions options = {});
 
-  std::mutex& mutex() { return mutex_; }
-
   // --- Published by the modem thread, read without the lock ---
   std::atomic<std::uint8_t> state{static_cast<std::uint8_t>(ModemState::Listening)};
   std::atomic<std::uint8_t> shift{LTRS};
@@ -109,39 +108,36 @@ class ModemControl {
   std::atomic<std::uint8_t> inputLevel{0};
   ModemState modemState() const { return static_cast<ModemState>(state.load()); }
 
-  // --- Written by the UI thread without the lock, then flagged ---
-  std::atomic<int> baudSelector{kBaud45};  // 1 = 45.45 baud, 2 = 50 baud
-  std::atomic<double> threshold{40.0};
-
-  // --- Under the lock ---
-  int settingsChanged = 1;
-  int requestedShift = LTRS;  // 0 = none, FIGS or LTRS
-  std::vector<QueuedChar> sendQueue;
-  std::vector<QueuedChar> receiveQueue;
-  std::string dialString;  // any text; the modem dials digits, *, # and "," pauses
-  const std::uint8_t* announcementSamples = nullptr;  // 8000/s, not owned
-  std::uint32_t announcementLength = 0;
-
-  // --- UI-thread operations (each takes the lock itself) ---
-  // Profile sensitivity and default baud selector: threshold becomes
+  // --- Line parameters (UI thread) ---
+  // Profile sensitivity and baud rate: the threshold becomes
   // 50 - (sensitivity * 0.4 - 20) (58 for the default 30).
-  void setLineParameters(double sensitivity, int baud);
-  // Flips between 45.45 and 50 baud; returns the baud button's label,
-  // "45 &bauds" or "50 &bauds", not to be translated.
-  const char* toggleBaudRate();
+  void setLineParameters(double sensitivity, BaudRate baud);
+  // Flips between 45.45 and 50 baud; returns the new rate.
+  BaudRate toggleBaudRate();
+  BaudRate baudRate() const { return baud_; }
+  double threshold() const { return threshold_; }
   void forceFigures();
   void forceLetters();
   // Puts an announcement (8000 samples/s, must live as long as the process)
   // in the block unless one is still pending; false when ignored.
   bool requestAnnouncement(const std::uint8_t* samples, std::uint32_t length);
 
-  // --- UI-thread helpers; the caller holds the lock ---
-  // Every received entry, oldest first; the queue is left empty. An entry
-  // holding backspace (8) erases the last received character shown.
+  // --- UI-thread operations that take the lock themselves ---
+  // Queues typed characters (Windows-1252) for sending.
+  void queueTyped(std::string_view characters);
+  // Every received entry, oldest first; the queue is left empty.
   std::vector<QueuedChar> takeReceived();
-  // The stop command: empties the whole send queue, taken entries included,
-  // when it holds at least one entry not yet taken. Returns whether it did.
-  bool stopSending();
+  // The stop command: withdraws the typed characters the modem has not
+  // taken yet and returns them, oldest first. What is already on its way
+  // stays; received text is never touched.
+  std::string stopSending();
+  // Empties the send queue, whatever the modem has taken (the conversation
+  // was cleared).
+  void clearSendQueue();
+  // Asks the modem to dial `number` (any text; the modem dials digits, *,
+  // # and "," pauses) before its next batch. An empty number cancels a
+  // request not yet started.
+  void requestDial(std::string number);
 
  private:
   class Thread;
@@ -152,6 +148,62 @@ class ModemControl {
   std::mutex& mutex_;
   std::unique_ptr<Thread> thread_;
   bool holdsStartedFlag_ = false;
+
+  // Written by the UI thread, then flagged under the lock.
+  std::atomic<BaudRate> baud_{BaudRate::Baud45};
+  std::atomic<double> threshold_{40.0};
+
+  // Under the lock.
+  bool settingsChanged_ = true;
+  std::optional<ShiftState> requestedShift_ = LTRS;  // FIGS or LTRS
+  std::vector<QueuedChar> sendQueue_;
+  std::vector<QueuedChar> receiveQueue_;
+  std::string dialRequest_;
+  const std::uint8_t* announcementSamples_ = nullptr;  // 8000/s, not owned
+  std::uint32_t announcementLength_ = 0;
+};
+
+// Holds the modem mutex from construction to destruction. The operations on
+// the shared state that need the lock held are its members, so they cannot
+// be reached without it.
+class ModemControl::Lock {
+ public:
+  explicit Lock(ModemControl& control) : control_(control), guard_(control.mutex_) {}
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+
+  // --- The UI side ---
+  void queueTyped(unsigned char character);
+  std::vector<QueuedChar> takeReceived();
+  std::string withdrawUnsent();
+  void clearSendQueue();
+  void requestDial(std::string number);
+
+  // --- The modem side (the modem thread; tests stand in for it) ---
+  // Marks up to `max` typed characters as taken, oldest first, and returns
+  // them. Taken entries stay queued until the next call finds nothing left
+  // to take, so that Stop still sees that a batch is on its way.
+  std::string takeBatch(int max);
+  // Appends a received character. A received backspace takes back a
+  // character the UI has not taken yet; with nothing left to take back, it
+  // is queued and the UI erases one it shows.
+  void deliverReceived(unsigned char character);
+  // The announcement has played: a new request may come.
+  void finishAnnouncement();
+
+  // --- What is pending, for the status and for tests ---
+  const std::vector<QueuedChar>& sendQueue() const { return control_.sendQueue_; }
+  const std::vector<QueuedChar>& receiveQueue() const { return control_.receiveQueue_; }
+  const std::string& dialRequest() const { return control_.dialRequest_; }
+  std::optional<ShiftState> requestedShift() const { return control_.requestedShift_; }
+  bool settingsChanged() const { return control_.settingsChanged_; }
+  bool announcementPending() const { return control_.announcementLength_ != 0; }
+  const std::uint8_t* announcementSamples() const { return control_.announcementSamples_; }
+  std::uint32_t announcementLength() const { return control_.announcementLength_; }
+
+ private:
+  ModemControl& control_;
+  std::lock_guard<std::mutex> guard_;
 };
 
 // The program's start: builds the one ModemControl over the real device and

@@ -425,14 +425,14 @@ int ConversationView::handle(int event) {
 
 // --- Typing and sending ---------------------------------------------------------
 
-bool ConversationView::sendCharacterLocked(unsigned char ch, bool& structure) {
+bool ConversationView::sendCharacter(ModemControl::Lock& lock, unsigned char ch, bool& structure) {
   if (isSendable(ch)) {
-    queueLocked(ch);
+    lock.queueTyped(ch);
     structure |= conversation.addSent(ch == kCarriageReturn ? kLineFeed : ch);
     return true;
   }
   if (ch == '@') {
-    atSignLocked(structure);
+    sendAtSign(lock, structure);
     return true;
   }
   return false;
@@ -440,11 +440,11 @@ bool ConversationView::sendCharacterLocked(unsigned char ch, bool& structure) {
 
 // "@" has no Baudot code: it is spelled out, "(at)" in English and "(a)" in
 // French, both on the line and on screen.
-void ConversationView::atSignLocked(bool& structure) {
+void ConversationView::sendAtSign(ModemControl::Lock& lock, bool& structure) {
   std::string spelled = currentLanguage() == kLanguageEnglish ? "(at)" : "(a)";
   for (char c : spelled) {
     const auto ch = static_cast<unsigned char>(c);
-    queueLocked(ch);
+    lock.queueTyped(ch);
     structure |= conversation.addSent(ch);
   }
 }
@@ -465,7 +465,7 @@ int ConversationView::handleKey() {
   const int state = Fl::event_state();
   if (state & FL_ALT) {
     if (key == 'i') {
-      forceLetters();
+      if (modem_) modem_->forceLetters();
       return 1;
     }
     return 0;
@@ -491,10 +491,7 @@ int ConversationView::handleKey() {
     return 1;
   } else if (key == FL_BackSpace || key == FL_Delete) {
     if (modem_) {
-      if (lockModem()) {
-        queueLocked(kBackspace);
-        unlockModem();
-      }
+      modem_->queueTyped(std::string(1, static_cast<char>(kBackspace)));
       // A removed line makes the line above the current one again; when it
       // is wider than the band, the next draw wraps it like typed text.
       if (conversation.backspace(false)) {
@@ -522,9 +519,9 @@ int ConversationView::handleKey() {
     const std::string bytes =
         utf8ToCp1252(std::string(Fl::event_text(), static_cast<size_t>(Fl::event_length())));
     bool structure = false;
-    if (lockModem()) {
-      for (unsigned char ch : bytes) used |= sendCharacterLocked(ch, structure);
-      unlockModem();
+    {
+      ModemControl::Lock lock(*modem_);
+      for (unsigned char ch : bytes) used |= sendCharacter(lock, ch, structure);
     }
     afterSent(structure);
   }
@@ -543,12 +540,12 @@ void ConversationView::handlePaste() {
     const std::string bytes =
         utf8ToCp1252(std::string(Fl::event_text(), static_cast<size_t>(Fl::event_length())));
     bool structure = false;
-    if (lockModem()) {
+    {
+      ModemControl::Lock lock(*modem_);
       for (unsigned char ch : bytes) {
         if (ch == kCarriageReturn) continue;
-        sendCharacterLocked(ch, structure);
+        sendCharacter(lock, ch, structure);
       }
-      unlockModem();
     }
     relayout();
     redrawAll();
@@ -566,10 +563,7 @@ bool ConversationView::clearConversation() {
   resetScroll();
   if (window()) window()->redraw();
   redrawAll();
-  if (modem_ && lockModem()) {
-    emptySendQueueLocked();
-    unlockModem();
-  }
+  if (modem_) modem_->clearSendQueue();
   return true;
 }
 
@@ -594,32 +588,9 @@ std::string ConversationView::clipboardText(const Conversation& conversation) {
 
 // --- The modem's queues ------------------------------------------------------------
 
-bool ConversationView::lockModem() {
-  if (!modem_) return false;
-  modem_->mutex().lock();
-  return true;
-}
-
-void ConversationView::unlockModem() {
-  modem_->mutex().unlock();
-}
-
-void ConversationView::queueLocked(unsigned char ch) {
-  modem_->sendQueue.push_back(QueuedChar{ch, QueuedChar::kTyped});
-}
-
-void ConversationView::emptySendQueueLocked() {
-  modem_->sendQueue.clear();
-}
-
-void ConversationView::forceLetters() {
-  if (modem_) modem_->forceLetters();
-}
-
 bool ConversationView::pumpReceived() {
-  if (!lockModem()) return false;
-  std::vector<QueuedChar> received = modem_->takeReceived();
-  unlockModem();
+  if (!modem_) return false;
+  const std::vector<QueuedChar> received = modem_->takeReceived();
   if (received.empty()) return false;
   bool structure = false;
   for (const QueuedChar& q : received) {
@@ -638,20 +609,11 @@ bool ConversationView::pumpReceived() {
   return true;
 }
 
-int ConversationView::stopSending() {
-  if (!lockModem()) return 0;
-  auto& queue = modem_->sendQueue;
-  size_t taken = 0;
-  while (taken < queue.size() && queue[taken].taken()) ++taken;
-  const int withdrawn = static_cast<int>(queue.size() - taken);
-  if (withdrawn > 0) {
-    queue.clear();
-    for (int i = 0; i < withdrawn; ++i) conversation.backspace(false);
-    relayout();
-    redrawAll();
-  }
-  unlockModem();
-  return withdrawn;
+void ConversationView::eraseWithdrawn(const std::string& withdrawn) {
+  if (withdrawn.empty()) return;
+  conversation.withdrawSent(withdrawn);
+  relayout();
+  redrawAll();
 }
 
 }  // namespace quelto

@@ -17,8 +17,8 @@
 // UTF-8 here, at the drawing and measuring boundary, and typed or pasted
 // UTF-8 text is converted back before it reaches the model.
 //
-// Threads: everything runs on the user-interface thread. The send queue of
-// the attached ModemControl is touched only under the modem lock.
+// Threads: everything runs on the user-interface thread. The attached
+// ModemControl's queues are reached through its own operations and Lock.
 #pragma once
 
 #include <FL/Fl_Widget.H>
@@ -29,12 +29,12 @@
 #include <vector>
 
 #include "conversation/conversation.h"
+#include "modem/modem_control.h"
 
 class Fl_Scrollbar;
 
 namespace quelto {
 
-class ModemControl;
 class Prompt;
 
 // Faces are toolkit font numbers, colours toolkit colour indices, sizes in
@@ -109,24 +109,25 @@ class ConversationView : public Fl_Widget {
 
   // Clear through the view: asks the ConfirmEditCut question unless
   // `clearing` is set; "Yes" stops without clearing. Otherwise clears the
-  // conversation, resets the scroll bars and empties the send queue under
-  // the modem lock. Returns whether it cleared.
+  // conversation, resets the scroll bars and empties the send queue.
+  // Returns whether it cleared.
   bool clearConversation();
 
   // --- Sending (also used by the application's operations) -------------------
-  // Queues one typed character and echoes it (carriage return shown as a
-  // line feed; "@" spelled out; unsendable characters dropped). The caller
-  // holds the modem lock. Returns whether the character was used; `structure`
-  // is or-ed with whether the line structure changed.
-  bool sendCharacterLocked(unsigned char ch, bool& structure);
+  // Queues one typed character through `lock` and echoes it (carriage
+  // return shown as a line feed; "@" spelled out; unsendable characters
+  // dropped). Returns whether the character was used; `structure` is or-ed
+  // with whether the line structure changed.
+  bool sendCharacter(ModemControl::Lock& lock, unsigned char ch, bool& structure);
   // After characters were echoed: full or current-line redraw.
   void afterSent(bool structure);
   // Takes and empties the receive queue and moves it into the conversation
   // (received backspace 8 erases). Returns whether anything arrived.
   bool pumpReceived();
-  // Withdraws the characters of the send queue not yet taken by the modem
-  // and erases them from the conversation. Returns how many.
-  int stopSending();
+  // After the modem's stop command: erases the withdrawn characters (as
+  // ModemControl::stopSending returned them) from our own text in the
+  // conversation; the other party's text stays.
+  void eraseWithdrawn(const std::string& withdrawn);
 
   // The whole conversation as one text for the clipboard, Windows-1252:
   // CR LF between lines of different direction and for every line feed.
@@ -162,12 +163,7 @@ class ConversationView : public Fl_Widget {
   void forgetPositions();
   int handleKey();
   void handlePaste();
-  bool lockModem();
-  void unlockModem();
-  void queueLocked(unsigned char ch);
-  void emptySendQueueLocked();
-  void forceLetters();
-  void atSignLocked(bool& structure);
+  void sendAtSign(ModemControl::Lock& lock, bool& structure);
 
   ModemControl* modem_ = nullptr;
   Prompt* prompt_ = nullptr;

@@ -25,6 +25,12 @@ namespace {
 
 QueltoUserInterfaceImpl* theInstance = nullptr;
 
+// The baud button shows the rate in force; the label is the same in both
+// languages.
+const char* baudButtonLabel(BaudRate baud) {
+  return baud == BaudRate::Baud45 ? "45 &bauds" : "50 &bauds";
+}
+
 // Interface texts are written in English and shown in the current language:
 // every label of every window, and every menu item, goes through translate()
 // once when the windows are built.
@@ -282,9 +288,10 @@ void QueltoUserInterfaceImpl::applyProfileToInterface() {
   d.background = p.backgroundColor;
   d.bottomBackground = p.bottomBackgroundColor;
   conversationView->setDisplay(d);
-  baudButton->label(p.defaultBaudRate == kBaud50 ? "50 &bauds" : "45 &bauds");
+  const BaudRate baud = baudRateFromStored(p.defaultBaudRate);
+  baudButton->label(baudButtonLabel(baud));
   bottomGroup->redraw();
-  modem_->setLineParameters(p.sensitivity, p.defaultBaudRate);
+  modem_->setLineParameters(p.sensitivity, baud);
   applyProfileToPreferences();
 }
 
@@ -600,7 +607,7 @@ void QueltoUserInterfaceImpl::hideVerticalScrollbar() {
 // --- Line controls -----------------------------------------------------------------------
 
 void QueltoUserInterfaceImpl::toggleBaud() {
-  baudButton->label(modem_->toggleBaudRate());
+  baudButton->label(baudButtonLabel(modem_->toggleBaudRate()));
   bottomGroup->redraw();
 }
 
@@ -617,7 +624,7 @@ void QueltoUserInterfaceImpl::letterButton() {
 }
 
 void QueltoUserInterfaceImpl::stopSending() {
-  conversationView->stopSending();
+  conversationView->eraseWithdrawn(modem_->stopSending());
 }
 
 void QueltoUserInterfaceImpl::sendProgrammedMessage(int index) {
@@ -625,12 +632,13 @@ void QueltoUserInterfaceImpl::sendProgrammedMessage(int index) {
   const std::string message = utf8ToCp1252(currentProfile().messages[index]);
   if (message.empty()) return;
   bool structure = false;
-  modem_->mutex().lock();
-  for (unsigned char ch : message) conversationView->sendCharacterLocked(ch, structure);
+  {
+    ModemControl::Lock lock(*modem_);
+    for (unsigned char ch : message) conversationView->sendCharacter(lock, ch, structure);
+  }
   conversationView->relayout();
   conversationView->redrawAll();
   mainWindow->redraw();
-  modem_->mutex().unlock();
 }
 
 void QueltoUserInterfaceImpl::refreshScreen() {

@@ -59,8 +59,7 @@ void QueltoUserInterfaceImpl::editProgrammedMessages() {
 
 void QueltoUserInterfaceImpl::dial(const std::string& number) {
   if (number.empty()) return;
-  std::lock_guard<std::mutex> lock(modem_->mutex());
-  modem_->dialString = number;
+  modem_->requestDial(number);
 }
 
 void QueltoUserInterfaceImpl::showDialling() {

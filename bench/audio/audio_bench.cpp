@@ -55,10 +55,7 @@ void sendLatency(int chars) {
     firstSample = 0;
     armed = true;
     const Clock::time_point typed = Clock::now();
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      control.sendQueue.push_back({'E', QueuedChar::kTyped});
-    }
+    control.queueTyped("E");
     while (firstSample == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
     ms.push_back(std::chrono::duration<double, std::milli>(
                      Clock::time_point(Clock::duration(firstSample.load())) - typed)
@@ -66,8 +63,8 @@ void sendLatency(int chars) {
     // Let the batch play out and the modem return to listening.
     for (;;) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      std::lock_guard<std::mutex> lock(mutex);
-      if (control.sendQueue.empty() && device.inputOpen()) break;
+      ModemControl::Lock lock(control);
+      if (lock.sendQueue().empty() && device.inputOpen()) break;
     }
   }
   std::sort(ms.begin(), ms.end());

@@ -117,7 +117,7 @@ void run(const char* name, bool alternate) {
       ++wraps;
       worstWrap = std::max(worstWrap, t);
     }
-    if (modem.sendQueue.size() > 4096) modem.sendQueue.clear();
+    if (ModemControl::Lock(modem).sendQueue().size() > 4096) modem.clearSendQueue();
   }
 
   std::printf("%s (%d lines, %zu characters):\n", name, c.lineCount(), text.size());

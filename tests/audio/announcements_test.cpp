@@ -44,8 +44,9 @@ TEST(AnnouncementsTest, ARequestWhileOneIsPendingIsIgnored) {
   const auto& list = announcements();
   EXPECT_TRUE(control.requestAnnouncement(list[1].samples, list[1].sampleCount));
   EXPECT_FALSE(control.requestAnnouncement(list[0].samples, list[0].sampleCount));
-  EXPECT_EQ(control.announcementSamples, list[1].samples);
-  EXPECT_EQ(control.announcementLength, list[1].sampleCount);
+  ModemControl::Lock lock(control);
+  EXPECT_EQ(lock.announcementSamples(), list[1].samples);
+  EXPECT_EQ(lock.announcementLength(), list[1].sampleCount);
 }
 
 }  // namespace

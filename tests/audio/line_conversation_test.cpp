@@ -41,7 +41,7 @@ TEST(LineNoiseTest, ResamplingKeepsTheToneFrequency) {
 }
 
 struct LineCase {
-  int baud;
+  BaudRate baud;
   std::optional<double> snrDb;
 };
 
@@ -69,11 +69,13 @@ TEST_P(LineConversationTest, BothWaysEveryCharacterInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, LineConversationTest,
-                         ::testing::Values(LineCase{kBaud45, std::nullopt},
-                                           LineCase{kBaud50, std::nullopt}, LineCase{kBaud45, 12.0},
-                                           LineCase{kBaud50, 12.0}),
+                         ::testing::Values(LineCase{BaudRate::Baud45, std::nullopt},
+                                           LineCase{BaudRate::Baud50, std::nullopt},
+                                           LineCase{BaudRate::Baud45, 12.0},
+                                           LineCase{BaudRate::Baud50, 12.0}),
                          [](const ::testing::TestParamInfo<LineCase>& info) {
-                           return std::string(info.param.baud == kBaud45 ? "Baud45" : "Baud50") +
+                           return std::string(info.param.baud == BaudRate::Baud45 ? "Baud45"
+                                                                                  : "Baud50") +
                                   (info.param.snrDb ? "Snr12dB" : "Clean");
                          });
 

@@ -86,16 +86,15 @@ bool LineSimulator::start(std::chrono::milliseconds timeout) {
 }
 
 void LineSimulator::type(Side& side, const std::string& text) {
-  std::lock_guard<std::mutex> lock(side.control->mutex());
-  for (unsigned char ch : text) side.control->sendQueue.push_back({ch, QueuedChar::kTyped});
+  side.control->queueTyped(text);
 }
 
 bool LineSimulator::waitListening(Side& side, std::chrono::milliseconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < end) {
     {
-      std::lock_guard<std::mutex> lock(side.control->mutex());
-      if (side.control->sendQueue.empty() && side.device.inputOpen()) return true;
+      ModemControl::Lock lock(*side.control);
+      if (lock.sendQueue().empty() && side.device.inputOpen()) return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -107,11 +106,7 @@ std::string LineSimulator::receive(Side& side, std::size_t expectedLength,
   std::string text;
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (text.size() < expectedLength && std::chrono::steady_clock::now() < end) {
-    std::vector<QueuedChar> got;
-    {
-      std::lock_guard<std::mutex> lock(side.control->mutex());
-      got = side.control->takeReceived();
-    }
+    const std::vector<QueuedChar> got = side.control->takeReceived();
     for (const QueuedChar& q : got) {
       if (q.character == kBackspace) {
         if (!text.empty()) text.pop_back();

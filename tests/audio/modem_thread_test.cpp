@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 using Kind = MemorySoundDevice::EventKind;
 
 // 8000 samples/s line signal of `text` as another TDD would send it.
-std::vector<std::uint8_t> lineSignal(const std::string& text, int baud = kBaud45) {
+std::vector<std::uint8_t> lineSignal(const std::string& text, BaudRate baud = BaudRate::Baud45) {
   FskModem sender;
   sender.setBaud(baud);
   const std::vector<std::uint8_t> s = renderTextSignal(sender, text);
@@ -33,10 +33,7 @@ class ModemThreadTest : public ::testing::Test {
 
   void start() { control.start(device, {&options, &capture, {}}); }
 
-  void type(const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex);
-    for (unsigned char ch : text) control.sendQueue.push_back({ch, QueuedChar::kTyped});
-  }
+  void type(const std::string& text) { control.queueTyped(text); }
 
   template <typename Pred>
   bool waitFor(Pred pred, std::chrono::milliseconds timeout = 10s) {
@@ -69,25 +66,30 @@ class ModemThreadTest : public ::testing::Test {
 TEST_F(ModemThreadTest, FirstPassAppliesTheInitialSettingsThenListens) {
   EXPECT_EQ(control.modemState(), ModemState::Listening);
   EXPECT_EQ(control.shift, LTRS);
-  EXPECT_EQ(control.settingsChanged, 1);
+  {
+    ModemControl::Lock lock(control);
+    EXPECT_TRUE(lock.settingsChanged());
+    EXPECT_EQ(lock.requestedShift(), LTRS);
+  }
   start();
   ASSERT_TRUE(
       waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Read) >= 2; }));
   const auto events = device.events();
   EXPECT_EQ(events.front().kind, Kind::OpenInput);
-  EXPECT_EQ(events.front().length, 1408u);  // baud selector 1
-  std::lock_guard<std::mutex> lock(mutex);
-  EXPECT_EQ(control.settingsChanged, 0);
-  EXPECT_EQ(control.requestedShift, 0);
+  EXPECT_EQ(events.front().length, 1408u);  // 45.45 baud
+  ModemControl::Lock lock(control);
+  EXPECT_FALSE(lock.settingsChanged());
+  EXPECT_EQ(lock.requestedShift(), std::nullopt);
 }
 
 TEST_F(ModemThreadTest, LineParametersAndShiftRequestsReachTheModem) {
-  control.setLineParameters(30, kBaud50);
-  EXPECT_DOUBLE_EQ(control.threshold, 58.0);
-  EXPECT_STREQ(control.toggleBaudRate(), "45 &bauds");
-  EXPECT_STREQ(control.toggleBaudRate(), "50 &bauds");
+  control.setLineParameters(30, BaudRate::Baud50);
+  EXPECT_DOUBLE_EQ(control.threshold(), 58.0);
+  EXPECT_EQ(control.toggleBaudRate(), BaudRate::Baud45);
+  EXPECT_EQ(control.toggleBaudRate(), BaudRate::Baud50);
+  EXPECT_EQ(control.baudRate(), BaudRate::Baud50);
   control.forceFigures();
-  EXPECT_EQ(control.requestedShift, FIGS);
+  EXPECT_EQ(ModemControl::Lock(control).requestedShift(), FIGS);
   start();
   ASSERT_TRUE(waitFor([&] { return control.shift == FIGS; }));
   ASSERT_TRUE(
@@ -112,10 +114,7 @@ TEST_F(ModemThreadTest, TwentyCharactersGoOutAsBatchesOfEightEightFour) {
   type("ABCDEFGHIJKLMNOPQRST");
   ASSERT_TRUE(
       waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Drain) >= 3; }));
-  ASSERT_TRUE(waitFor([&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    return control.sendQueue.empty();
-  }));
+  ASSERT_TRUE(waitFor([&] { return ModemControl::Lock(control).sendQueue().empty(); }));
   std::vector<std::size_t> lengths;
   for (const auto& e : plays()) {
     lengths.push_back(e.length);
@@ -138,10 +137,7 @@ TEST_F(ModemThreadTest, ADialRequestGoesBeforeTheNextBatch) {
   type("ABCDEFGHIJKLMNOP");
   ASSERT_TRUE(
       waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Play) >= 1; }));
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    control.dialString = "(5)";
-  }
+  control.requestDial("(5)");
   ASSERT_TRUE(
       waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Drain) >= 3; }));
   const auto p = plays();
@@ -161,20 +157,16 @@ TEST_F(ModemThreadTest, ReceivedBackspaceTakesBackAnUndeliveredCharacterOrIsDeli
   ASSERT_TRUE(waitFor([&] { return device.pendingInput() == 0; }));
   std::this_thread::sleep_for(100ms);
   {
-    std::lock_guard<std::mutex> lock(mutex);
     const std::vector<QueuedChar> got = control.takeReceived();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].character, 'A');
-    EXPECT_EQ(got[0].flags, QueuedChar::kReceived);
+    EXPECT_TRUE(got[0].received);
   }
   device.feedInput(lineSignal("\b"));
-  ASSERT_TRUE(waitFor([&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    return !control.receiveQueue.empty();
-  }));
-  std::lock_guard<std::mutex> lock(mutex);
-  EXPECT_EQ(control.receiveQueue.size(), 1u);
-  EXPECT_EQ(control.receiveQueue[0].character, kBackspace);
+  ASSERT_TRUE(waitFor([&] { return !ModemControl::Lock(control).receiveQueue().empty(); }));
+  ModemControl::Lock lock(control);
+  EXPECT_EQ(lock.receiveQueue().size(), 1u);
+  EXPECT_EQ(lock.receiveQueue()[0].character, kBackspace);
 }
 
 TEST_F(ModemThreadTest, SignalIndicatorAndInputLevelFollowTheInput) {
@@ -196,20 +188,12 @@ TEST_F(ModemThreadTest, AnAnnouncementWaitsForTheTypedText) {
   ASSERT_TRUE(
       waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Read) >= 1; }));
   const Announcement& english = announcements()[1];
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    for (unsigned char ch : std::string("HELLO GA"))
-      control.sendQueue.push_back({ch, QueuedChar::kTyped});
-    for (unsigned char ch : std::string("HELLO"))
-      control.sendQueue.push_back({ch, QueuedChar::kTyped});
-  }
+  control.queueTyped("HELLO GA");
+  control.queueTyped("HELLO");
   ASSERT_TRUE(control.requestAnnouncement(english.samples, english.sampleCount));
   ASSERT_TRUE(waitFor([&] { return control.modemState() == ModemState::Announcing; }));
   EXPECT_FALSE(control.requestAnnouncement(english.samples, english.sampleCount));
-  ASSERT_TRUE(waitFor([&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    return control.announcementLength == 0;
-  }));
+  ASSERT_TRUE(waitFor([&] { return !ModemControl::Lock(control).announcementPending(); }));
   EXPECT_EQ(control.modemState(), ModemState::Listening);
   const auto sessions = device.playbacks();
   ASSERT_GE(sessions.size(), 2u);
@@ -251,39 +235,58 @@ TEST_F(ModemThreadTest, DeviceFaultsShowInTheStateAndTheThreadRecovers) {
     ModemControl ctl(m);
     (dev.*c.fault) = true;
     ctl.start(dev, {&options, &capture, {}});
-    if (c.sending) {
-      std::lock_guard<std::mutex> lock(m);
-      ctl.sendQueue.push_back({'A', QueuedChar::kTyped});
-    }
+    if (c.sending) ctl.queueTyped("A");
     ASSERT_TRUE(waitFor([&] { return ctl.modemState() == c.shown; })) << int(c.shown);
     (dev.*c.fault) = false;
     ASSERT_TRUE(waitFor([&] { return ctl.modemState() == ModemState::Listening; }));
     if (c.sending) {
       // The character of the failed batch is lost, not retried.
-      std::lock_guard<std::mutex> lock(m);
-      EXPECT_TRUE(ctl.sendQueue.empty());
+      EXPECT_TRUE(ModemControl::Lock(ctl).sendQueue().empty());
     }
   }
 }
 
-TEST(ModemControlQueue, StopSendingEmptiesTheQueueOnlyWhileSomethingIsUntaken) {
+TEST(ModemControlQueue, StopWithdrawsOnlyWhatTheModemHasNotTaken) {
   std::mutex m;
   ModemControl control(m);
-  const QueuedChar taken{'A', QueuedChar::kTaken};
-  const QueuedChar typed{'B', QueuedChar::kTyped};
+  const auto queued = [&] {
+    std::string s;
+    for (const QueuedChar& q : ModemControl::Lock(control).sendQueue())
+      s += static_cast<char>(q.character);
+    return s;
+  };
 
-  control.sendQueue = {taken, taken};
-  EXPECT_FALSE(control.stopSending());
-  EXPECT_EQ(control.sendQueue.size(), 2u);
+  control.queueTyped("ABCDE");
+  EXPECT_EQ(ModemControl::Lock(control).takeBatch(2), "AB");
+  EXPECT_EQ(control.stopSending(), "CDE");
+  EXPECT_EQ(queued(), "AB") << "the batch on its way stays queued";
+  EXPECT_EQ(control.stopSending(), "") << "nothing left to withdraw";
 
-  control.sendQueue = {taken, typed, typed};
-  EXPECT_TRUE(control.stopSending());
-  EXPECT_TRUE(control.sendQueue.empty());
+  control.queueTyped("FG");
+  EXPECT_EQ(ModemControl::Lock(control).takeBatch(8), "FG") << "taken entries are skipped";
+  EXPECT_EQ(ModemControl::Lock(control).takeBatch(8), "") << "all gone";
+  EXPECT_EQ(queued(), "") << "emptied after the last batch";
 
-  control.receiveQueue = {{'X', QueuedChar::kReceived}, {'Y', QueuedChar::kReceived}};
+  // Received text is not the stop command's to touch.
+  {
+    ModemControl::Lock lock(control);
+    lock.deliverReceived('X');
+    lock.deliverReceived('Y');
+    lock.deliverReceived('Z');
+    lock.deliverReceived(kBackspace);
+  }
+  control.queueTyped("H");
+  EXPECT_EQ(control.stopSending(), "H");
   const std::vector<QueuedChar> got = control.takeReceived();
-  EXPECT_EQ(got.size(), 2u);
-  EXPECT_TRUE(control.receiveQueue.empty());
+  ASSERT_EQ(got.size(), 2u) << "the backspace took back Z";
+  EXPECT_EQ(got[0].character, 'X');
+  EXPECT_EQ(got[1].character, 'Y');
+  EXPECT_TRUE(ModemControl::Lock(control).receiveQueue().empty());
+
+  control.queueTyped("IJ");
+  ModemControl::Lock(control).takeBatch(1);
+  control.clearSendQueue();
+  EXPECT_EQ(queued(), "") << "a cleared conversation empties everything";
 }
 
 TEST(StartModemDeathTest, ASecondStartEndsTheProgramWithMinusOne) {

@@ -91,7 +91,8 @@ class PortAudioLineTest : public ::testing::Test {
   fs::path dir_;
 };
 
-std::string decode(const std::vector<std::uint8_t>& samples, int rate, int baud = kBaud45) {
+std::string decode(const std::vector<std::uint8_t>& samples, int rate,
+                   BaudRate baud = BaudRate::Baud45) {
   const std::vector<std::uint8_t> line = resampleTo(samples.data(), samples.size(), rate, 8000);
   FskModem receiver;
   receiver.setBaud(baud);
@@ -179,27 +180,21 @@ TEST_F(PortAudioLineTest, TheModemThreadReceivesAndSendsThroughTheLine) {
     std::string received;
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (received.size() < heard.size() && std::chrono::steady_clock::now() < end) {
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        for (const QueuedChar& q : control.takeReceived())
-          received.push_back(static_cast<char>(q.character));
-      }
+      for (const QueuedChar& q : control.takeReceived())
+        received.push_back(static_cast<char>(q.character));
       std::this_thread::sleep_for(10ms);
     }
     EXPECT_EQ(received, heard);
 
     setInput({});  // the input starts the file again after playing
     const std::string typed = "THANK YOU GA";
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      for (unsigned char ch : typed) control.sendQueue.push_back({ch, QueuedChar::kTyped});
-    }
+    control.queueTyped(typed);
     const auto sent = std::chrono::steady_clock::now() + 20s;
     bool done = false;
     while (!done && std::chrono::steady_clock::now() < sent) {
       std::this_thread::sleep_for(10ms);
-      std::lock_guard<std::mutex> lock(mutex);
-      done = control.sendQueue.empty() && control.modemState() == ModemState::Listening;
+      ModemControl::Lock lock(control);
+      done = lock.sendQueue().empty() && control.modemState() == ModemState::Listening;
     }
     EXPECT_TRUE(done);
   }

@@ -58,7 +58,7 @@ TEST(QueltoModemCli, EncodeWritesTheProgramsLineSignal) {
     EXPECT_EQ(w.channels, 1);
     EXPECT_EQ(w.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
     FskModem modem;
-    modem.setBaud(baud == 45 ? kBaud45 : kBaud50);
+    modem.setBaud(baud == 45 ? BaudRate::Baud45 : BaudRate::Baud50);
     EXPECT_EQ(w.samples, renderTextSignal(modem, "A1 B \xE9t\xE9"))
         << "words joined by one space, UTF-8 to 1252";
   }

@@ -48,7 +48,7 @@ const std::vector<LoopCase> kTexts = {
 };
 
 TEST(Loopback, TextCrossingShiftsComesBackExactlyAtBothRates) {
-  for (int baud : {kBaud45, kBaud50}) {
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50}) {
     for (const LoopCase& c : kTexts) {
       FskModem tx;
       tx.setBaud(baud);
@@ -58,14 +58,14 @@ TEST(Loopback, TextCrossingShiftsComesBackExactlyAtBothRates) {
         rx.setBaud(baud);
         rx.setThreshold(FskModem::thresholdForSensitivity(sensitivity));
         EXPECT_EQ(receiveText(rx, heard.data(), heard.size()), c.shown)
-            << "baud " << baud << " sensitivity " << sensitivity;
+            << "baud " << storedBaudRate(baud) << " sensitivity " << sensitivity;
       }
     }
   }
 }
 
 TEST(Loopback, SurvivesNoiseAtSixDecibels) {
-  for (int baud : {kBaud45, kBaud50}) {
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50}) {
     FskModem tx;
     tx.setBaud(baud);
     const std::string typed = "THE 5 BOXING WIZARDS JUMP QUICKLY 1234567890 GA SK";
@@ -73,7 +73,8 @@ TEST(Loopback, SurvivesNoiseAtSixDecibels) {
     FskModem rx;
     rx.setBaud(baud);
     rx.setThreshold(58.0);
-    EXPECT_EQ(receiveText(rx, heard.data(), heard.size()), typed) << "baud " << baud;
+    EXPECT_EQ(receiveText(rx, heard.data(), heard.size()), typed)
+        << "baud " << storedBaudRate(baud);
   }
 }
 

@@ -104,12 +104,12 @@ TEST(ReceiverFraming, BaudChangeEmptiesTheRingThresholdChangeDoesNot) {
 
   FskModem modem;
   push(modem, head);
-  modem.setBaud(kBaud50);
+  modem.setBaud(BaudRate::Baud50);
   EXPECT_EQ(push(modem, {last}), "") << "a new rate starts an empty ring";
 
   FskModem same;
   push(same, head);
-  same.setBaud(kBaud45);
+  same.setBaud(BaudRate::Baud45);
   same.setThreshold(58.0);
   EXPECT_EQ(push(same, {last}), "A") << "same rate and a new threshold keep the ring";
 }
@@ -176,7 +176,7 @@ TEST(ReceiverBlocks, PeakIsTheLastSubWindowsLargestDeviation) {
   block[1408 - 3] = 170;  //                  +42
   modem.demodulateBlock(block.data(), 1408);
   EXPECT_EQ(modem.peak(), 50.0);
-  modem.setBaud(kBaud50);
+  modem.setBaud(BaudRate::Baud50);
   std::vector<uint8_t> block50(1280, 128);
   block50[1280 - 20] = 0;  // first sample of the last 20-sample sub-window
   modem.demodulateBlock(block50.data(), 1280);
@@ -236,12 +236,12 @@ TEST(ReceiverBlocks, TextReceiverDeliversBackspaceAsAnErasure) {
 TEST(ReceiverBlocks, FiftyBaudAndSlightlyOffRatesDecode) {
   struct Case {
     double baud;
-    int selector;
+    BaudRate selector;
     double stop;
   };
-  for (const Case& c :
-       {Case{45.45, kBaud45, 2.0}, Case{45.45, kBaud45, 1.5}, Case{50.0, kBaud50, 2.0},
-        Case{50.0, kBaud50, 1.5}, Case{45.0, kBaud45, 1.5}, Case{45.9, kBaud45, 2.0}}) {
+  for (const Case& c : {Case{45.45, BaudRate::Baud45, 2.0}, Case{45.45, BaudRate::Baud45, 1.5},
+                        Case{50.0, BaudRate::Baud50, 2.0}, Case{50.0, BaudRate::Baud50, 1.5},
+                        Case{45.0, BaudRate::Baud45, 1.5}, Case{45.9, BaudRate::Baud45, 2.0}}) {
     FskModem modem;
     modem.setBaud(c.selector);
     modem.setThreshold(58.0);

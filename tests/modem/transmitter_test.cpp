@@ -31,15 +31,15 @@ std::vector<bool> bitsOf(const SampleSpan& w, int samplesPerBit) {
 
 TEST(TransmitWaveforms, EveryCodeAtBothRatesHasTheRightBitsLengthAndLevels) {
   const CharacterWaveforms& w = characterWaveforms();
-  for (int baud : {kBaud45, kBaud50}) {
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50}) {
     const int bit = samplesPerTransmitBit(baud);
     for (int code = 0; code < 32; ++code) {
       const SampleSpan s = w.of(baud, code);
-      ASSERT_EQ(s.length, baud == kBaud45 ? 3880 : 3528);
+      ASSERT_EQ(s.length, baud == BaudRate::Baud45 ? 3880 : 3528);
       std::vector<bool> want = {false};
       for (int b = 16; b >= 1; b >>= 1) want.push_back((code & b) != 0);
       want.insert(want.end(), {true, true});
-      EXPECT_EQ(bitsOf(s, bit), want) << "baud " << baud << " code " << code;
+      EXPECT_EQ(bitsOf(s, bit), want) << "baud " << storedBaudRate(baud) << " code " << code;
       EXPECT_EQ(s.data[0], 128) << "every character starts at phase 0";
       for (int i = 0; i < s.length; ++i) {
         ASSERT_GE(s.data[i], 3);
@@ -52,9 +52,9 @@ TEST(TransmitWaveforms, EveryCodeAtBothRatesHasTheRightBitsLengthAndLevels) {
     }
   }
   // Known values: code 0 at 45.45 baud starts 128, trunc(125 sin 0.51291...) + 128.
-  EXPECT_EQ(w.of(kBaud45, 0).data[1], 189);
-  EXPECT_TRUE(w.of(kBaud45, 32).empty());
-  EXPECT_TRUE(w.of(kBaud50, -1).empty());
+  EXPECT_EQ(w.of(BaudRate::Baud45, 0).data[1], 189);
+  EXPECT_TRUE(w.of(BaudRate::Baud45, 32).empty());
+  EXPECT_TRUE(w.of(BaudRate::Baud50, -1).empty());
 }
 
 TEST(TransmitRender, ShiftCodesAreRenderedInFrontOfTheCharacter) {
@@ -64,22 +64,24 @@ TEST(TransmitRender, ShiftCodesAreRenderedInFrontOfTheCharacter) {
   SampleSpan s = modem.renderChar('t');
   ASSERT_EQ(s.length, 7760);
   EXPECT_EQ(std::vector<uint8_t>(s.data, s.data + 3880),
-            std::vector<uint8_t>(w.of(kBaud45, LTRS).data, w.of(kBaud45, LTRS).data + 3880));
-  EXPECT_EQ(std::vector<uint8_t>(s.data + 3880, s.data + 7760),
-            std::vector<uint8_t>(w.of(kBaud45, 1).data, w.of(kBaud45, 1).data + 3880));
+            std::vector<uint8_t>(w.of(BaudRate::Baud45, LTRS).data,
+                                 w.of(BaudRate::Baud45, LTRS).data + 3880));
+  EXPECT_EQ(
+      std::vector<uint8_t>(s.data + 3880, s.data + 7760),
+      std::vector<uint8_t>(w.of(BaudRate::Baud45, 1).data, w.of(BaudRate::Baud45, 1).data + 3880));
   EXPECT_EQ(modem.shift(), LTRS);
 
   EXPECT_EQ(modem.renderChar('T').length, 3880);
   EXPECT_TRUE(modem.renderChar('@').empty());
   EXPECT_EQ(modem.shift(), LTRS) << "a rejected character leaves the page alone";
-  modem.setBaud(kBaud50);
+  modem.setBaud(BaudRate::Baud50);
   EXPECT_EQ(modem.renderChar('7').length, 2 * 3528);
 }
 
 TEST(TransmitRender, BatchesHoldUpToEightCharactersAndSkipRejectedOnes) {
   std::vector<uint8_t> out(kBatchBufferSize);
   FskModem modem;
-  modem.setBaud(kBaud50);
+  modem.setBaud(BaudRate::Baud50);
   const std::string eight = "ABCDEFGH";
   auto chars = [](const std::string& s) {
     return reinterpret_cast<const unsigned char*>(s.data());
@@ -90,7 +92,7 @@ TEST(TransmitRender, BatchesHoldUpToEightCharactersAndSkipRejectedOnes) {
   EXPECT_EQ(modem.renderBatch(chars("A@B"), 3, out.data(), kBatchBufferSize), 2 * 3528);
 
   // The worst case fills the documented buffer: 8 characters each with a shift.
-  modem.setBaud(kBaud45);
+  modem.setBaud(BaudRate::Baud45);
   EXPECT_EQ(modem.renderBatch(chars("1A2B3C4D"), 8, out.data(), kBatchBufferSize), 62080);
   // A buffer too small for the batch gets the characters that fit whole.
   EXPECT_EQ(modem.renderBatch(chars("ABC"), 3, out.data(), 3880 * 2 + 100), 3880 * 2);
@@ -98,7 +100,7 @@ TEST(TransmitRender, BatchesHoldUpToEightCharactersAndSkipRejectedOnes) {
 
 TEST(TransmitRender, TextSignalIsBatchesEachFollowedByTheTrailer) {
   FskModem modem;
-  modem.setBaud(kBaud50);
+  modem.setBaud(BaudRate::Baud50);
   const std::string twenty = "ABCDEFGHIJKLMNOPQRST";
   const std::vector<uint8_t> signal = renderTextSignal(modem, twenty);
   ASSERT_EQ(signal.size(), 3u * 4096 + 20u * 3528);

@@ -47,9 +47,10 @@ class ConversationViewTest : public ::testing::Test {
     return lines[lines.size() - 1 - fromEnd]->text.substr(1);
   }
   std::string current() const { return view->conversation.currentLine().text.substr(1); }
-  std::string queued() const {
+  std::string queued() {
     std::string s;
-    for (const QueuedChar& q : modem.sendQueue) s += static_cast<char>(q.character);
+    for (const QueuedChar& q : ModemControl::Lock(modem).sendQueue())
+      s += static_cast<char>(q.character);
     return s;
   }
   // Width of the band available before the current line overflows.
@@ -131,7 +132,7 @@ TEST_F(ConversationViewTest, TheClearingStepAnsweredYesKeepsEverything) {
   EXPECT_TRUE(view->clearConversation());
   EXPECT_EQ(view->conversation.lineCount(), 1);
   EXPECT_EQ(current(), "");
-  EXPECT_TRUE(modem.sendQueue.empty());
+  EXPECT_EQ(queued(), "");
 
   view->clearing = true;  // File New asks nothing
   typeText(*view, "AGAIN");
@@ -199,11 +200,14 @@ TEST_F(ConversationViewTest, MouseSelectsFromPressToRelease) {
 TEST_F(ConversationViewTest, ReceivedTextIsPumpedFromTheModemQueue) {
   build(320, 200);
   {
-    std::lock_guard<std::mutex> lock(modem.mutex());
-    for (char c : std::string("GA\nAB"))
-      modem.receiveQueue.push_back({static_cast<unsigned char>(c), 1});
-    modem.receiveQueue.push_back({8, 1});
+    // Delivered one by one as the modem would, except that the backspace
+    // goes in as an entry of its own (the modem takes back only what is
+    // still queued; here the UI must erase a character it shows).
+    ModemControl::Lock lock(modem);
+    for (char c : std::string("GA\nAB")) lock.deliverReceived(static_cast<unsigned char>(c));
   }
+  ASSERT_TRUE(view->pumpReceived());
+  ModemControl::Lock(modem).deliverReceived(kBackspace);
   EXPECT_TRUE(view->pumpReceived());
   EXPECT_FALSE(view->pumpReceived()) << "the queue was emptied";
   settle();

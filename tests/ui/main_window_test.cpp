@@ -46,7 +46,7 @@ class MainWindowTest : public ::testing::Test {
     view().conversation.modified = 0;
     view().conversation.fileName.clear();
     *prompt = ScriptedPrompt();
-    modem().sendQueue.clear();
+    modem().clearSendQueue();
     currentProfile() = Profile();
   }
 
@@ -54,7 +54,8 @@ class MainWindowTest : public ::testing::Test {
   static ModemControl& modem() { return app->modem(); }
   static std::string queued() {
     std::string s;
-    for (const QueuedChar& q : modem().sendQueue) s += static_cast<char>(q.character);
+    for (const QueuedChar& q : ModemControl::Lock(modem()).sendQueue())
+      s += static_cast<char>(q.character);
     return s;
   }
   static std::string shown() {
@@ -120,19 +121,30 @@ TEST_F(MainWindowTest, FunctionKeysSendTheirProgrammedMessage) {
   EXPECT_EQ(queued(), "GA SK") << "an empty or unknown message sends nothing";
 }
 
-TEST_F(MainWindowTest, StopSendingErasesWhatTheModemHasNotTaken) {
+TEST_F(MainWindowTest, StopSendingErasesOnlyOurTextTheModemHasNotTaken) {
   typeText(view(), "HI ");
+  ASSERT_EQ(ModemControl::Lock(modem()).takeBatch(2), "HI");
+  {
+    ModemControl::Lock lock(modem());
+    lock.deliverReceived('O');
+    lock.deliverReceived('K');
+  }
+  app->refreshStatus();
   typeText(view(), "GO");
-  ASSERT_EQ(queued(), "HI GO");
-  modem().sendQueue[0].flags |= QueuedChar::kTaken;
-  modem().sendQueue[1].flags |= QueuedChar::kTaken;
-  // Four entries left to judge: the first is taken, three are not.
-  modem().sendQueue.erase(modem().sendQueue.begin());
+  ASSERT_EQ(shown(), "HI OKGO");
   app->stopSending();
-  EXPECT_TRUE(modem().sendQueue.empty());
-  EXPECT_EQ(shown(), "HI") << "the three untaken characters disappear";
+  EXPECT_EQ(queued(), "HI") << "the batch on its way stays";
+  EXPECT_EQ(shown(), "HIOK") << "our untaken ' GO' goes, the far end's OK stays";
   app->stopSending();
-  EXPECT_EQ(shown(), "HI") << "nothing queued, nothing erased";
+  EXPECT_EQ(shown(), "HIOK") << "nothing queued, nothing erased";
+
+  // A typed backspace that erased a withdrawn character cancels it.
+  typeText(view(), "AB");
+  pressKey(view(), FL_BackSpace, "\x08");
+  ASSERT_EQ(shown(), "HIOKA");
+  app->stopSending();
+  EXPECT_EQ(shown(), "HIOK");
+  EXPECT_EQ(queued(), "HI");
 }
 
 TEST_F(MainWindowTest, PasteDropsCarriageReturns) {
@@ -144,9 +156,8 @@ TEST_F(MainWindowTest, PasteDropsCarriageReturns) {
 TEST_F(MainWindowTest, CopyGivesTheWholeConversationWithWindowsLineEnds) {
   currentProfile().receivedTextCapitals = 1;
   {
-    std::lock_guard<std::mutex> lock(modem().mutex());
-    for (char c : std::string("HELLO"))
-      modem().receiveQueue.push_back({static_cast<unsigned char>(c), 1});
+    ModemControl::Lock lock(modem());
+    for (char c : std::string("HELLO")) lock.deliverReceived(static_cast<unsigned char>(c));
   }
   app->refreshStatus();
   typeText(view(), "HI");
@@ -197,10 +208,7 @@ TEST_F(MainWindowTest, StatusRefreshFollowsTheStateAndHoldsTheSoundcardMessage) 
   app->vuMeter->mode(LevelMeter::BarMode);
   app->vuMeter->value(0);
   modem().inputLevel = 90;
-  {
-    std::lock_guard<std::mutex> lock(modem().mutex());
-    modem().receiveQueue.push_back({'x', 1});
-  }
+  ModemControl::Lock(modem()).deliverReceived('x');
   app->refreshStatus();
   EXPECT_EQ(app->vuMeter->value(), 0);
   EXPECT_EQ(shown(), "X");
@@ -218,15 +226,14 @@ TEST_F(MainWindowTest, BaudButtonTogglesAndLetterButtonOnlyActsInFigures) {
   EXPECT_EQ(app->baudButton->label(), first);
 
   modem().shift = LTRS;
-  {
-    std::lock_guard<std::mutex> lock(modem().mutex());
-    modem().requestedShift = 0;
-  }
+  const auto requested = [] { return ModemControl::Lock(modem()).requestedShift(); };
+  app->switchToFigures();
+  EXPECT_EQ(requested(), FIGS);
   app->letterButton();
-  EXPECT_EQ(modem().requestedShift, 0) << "letters already: nothing asked";
+  EXPECT_EQ(requested(), FIGS) << "letters already: nothing asked";
   modem().shift = FIGS;
   app->letterButton();
-  EXPECT_EQ(modem().requestedShift, LTRS);
+  EXPECT_EQ(requested(), LTRS);
 }
 
 TEST_F(MainWindowTest, SaveAsThenOpenRestoresTheConversationAndTheTitle) {
@@ -375,13 +382,14 @@ TEST_F(MainWindowTest, ShiftDeleteCutsAndShiftInsertPastesItBack) {
   typeText(view(), "AB");
   EXPECT_EQ(pressKey(view(), FL_Delete, "", FL_SHIFT), 1);
   EXPECT_EQ(shown(), "") << "cut cleared the conversation";
-  EXPECT_TRUE(modem().sendQueue.empty()) << "and the send queue";
+  EXPECT_EQ(queued(), "") << "and the send queue";
   EXPECT_EQ(pressKey(view(), FL_Insert, "", FL_SHIFT), 1);
   for (int i = 0; i < 50 && shown().empty(); ++i) Fl::wait(0.02);
   EXPECT_EQ(shown(), "AB");
   EXPECT_EQ(queued(), "AB");
+  modem().forceFigures();
   EXPECT_EQ(pressKey(view(), 'i', "", FL_ALT), 1) << "Alt+I asks for letters";
-  EXPECT_EQ(modem().requestedShift, LTRS);
+  EXPECT_EQ(ModemControl::Lock(modem()).requestedShift(), LTRS);
 }
 
 }  // namespace

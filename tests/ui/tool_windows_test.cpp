@@ -57,18 +57,14 @@ class ToolWindowsTest : public ::testing::Test {
     view.clearing = false;
     *prompt = ScriptedPrompt();
     currentProfile() = Profile();
-    std::lock_guard<std::mutex> lock(modem().mutex());
-    modem().sendQueue.clear();
-    modem().dialString.clear();
-    modem().announcementSamples = nullptr;
-    modem().announcementLength = 0;
+    ModemControl::Lock lock(modem());
+    lock.clearSendQueue();
+    lock.requestDial("");
+    lock.finishAnnouncement();
   }
 
   static ModemControl& modem() { return app->modem(); }
-  static std::string dialString() {
-    std::lock_guard<std::mutex> lock(modem().mutex());
-    return modem().dialString;
-  }
+  static std::string dialString() { return ModemControl::Lock(modem()).dialRequest(); }
   static std::string shown() {
     std::string s;
     for (auto& l : app->conversationView->conversation.lines) s += l->text.substr(1);
@@ -103,7 +99,8 @@ TEST_F(ToolWindowsTest, MessageButtonsSendTheirMessageOnFunctionKeys) {
     Fl::handle(FL_SHORTCUT, app->programmedMessagesWindow);
   }
   std::string queued;
-  for (const QueuedChar& q : modem().sendQueue) queued += static_cast<char>(q.character);
+  for (const QueuedChar& q : ModemControl::Lock(modem()).sendQueue())
+    queued += static_cast<char>(q.character);
   EXPECT_EQ(queued, "GASK");
   EXPECT_EQ(shown(), "GASK");
   app->programmedMessagesWindow->hide();
@@ -138,7 +135,7 @@ TEST_F(ToolWindowsTest, DiallingListShowsNumberAndNameAndDialsTheChosenContact) 
   EXPECT_EQ(dialString(), "0#9*1");
 
   // A contact without a number closes the window and dials nothing.
-  modem().dialString.clear();
+  modem().requestDial("");
   whileModal([] {
     app->diallingList->value(2);
     app->diallingList->do_callback();
@@ -169,7 +166,7 @@ TEST_F(ToolWindowsTest, AskNumberToDialOffersTheLastNumberAndIgnoresEmptyAnswers
   prompt->answerInput("0123").answerInput(std::string()).answerInput(std::nullopt);
   app->askNumberToDial();
   EXPECT_EQ(dialString(), "0123");
-  modem().dialString.clear();
+  modem().requestDial("");
   app->askNumberToDial();
   app->askNumberToDial();
   EXPECT_EQ(dialString(), "");
@@ -186,18 +183,17 @@ TEST_F(ToolWindowsTest, VocalAnnounceHandsTheSelectedRecordingOnceAndNothingWith
   ASSERT_EQ(app->vocalAnnounceList->size(), static_cast<int>(all.size()));
   app->vocalAnnounceList->value(2);
   app->playVocalAnnounce();
-  EXPECT_EQ(modem().announcementSamples, all[1].samples);
-  EXPECT_EQ(modem().announcementLength, all[1].sampleCount);
+  EXPECT_EQ(ModemControl::Lock(modem()).announcementSamples(), all[1].samples);
+  EXPECT_EQ(ModemControl::Lock(modem()).announcementLength(), all[1].sampleCount);
   // Still pending: a second request changes nothing.
   app->vocalAnnounceList->value(1);
   app->playVocalAnnounce();
-  EXPECT_EQ(modem().announcementSamples, all[1].samples);
+  EXPECT_EQ(ModemControl::Lock(modem()).announcementSamples(), all[1].samples);
 
-  modem().announcementSamples = nullptr;
-  modem().announcementLength = 0;
+  ModemControl::Lock(modem()).finishAnnouncement();
   app->vocalAnnounceList->deselect();
   app->playVocalAnnounce();
-  EXPECT_EQ(modem().announcementSamples, nullptr);
+  EXPECT_EQ(ModemControl::Lock(modem()).announcementSamples(), nullptr);
 }
 
 TEST_F(ToolWindowsTest, DiagnosticWritesTheFrenchReportAsReceivedText) {
