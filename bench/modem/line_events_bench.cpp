@@ -62,7 +62,7 @@ void cpuTable() {
   for (std::size_t i = 0; i < pcm.size(); ++i)
     u8[i] = static_cast<std::uint8_t>((pcm[i] >> 8) + 128);
 
-  const int block = receiveBlockLength(kBaud45);
+  const int block = receiveBlockLength(BaudRate::Baud45);
   const double detector = cpuPerSecond(
       [&] {
         LineEventDetector d;
