@@ -57,14 +57,13 @@ bool Conversation::loadFromFile(const std::string& name, Prompt& prompt) {
   const bool otherOwner = file->ownerId != ownerId;
   if (!file->password.empty() && otherOwner && !expected.empty()) {
     const std::string owner = cp1252ToUtf8(file->ownerName);
-    const char* format =
-        translate("This file belongs to '%s'. To open it, supply this person's password: ");
+    const char* format = translate(Text::FileBelongsTo);
     const int n = std::snprintf(nullptr, 0, format, owner.c_str());
     std::string question(n > 0 ? static_cast<size_t>(n) : 0, '\0');
     std::snprintf(question.data(), question.size() + 1, format, owner.c_str());
     const std::optional<std::string> typed = prompt.password(question);
     if (!typed || utf8ToCp1252(*typed) != expected) {
-      prompt.alert(translate("Wrong password!"));
+      prompt.alert(translate(Text::WrongPassword));
       return false;
     }
   }
@@ -158,7 +157,7 @@ void Conversation::exportRtf(std::ostream& out) {
          "\\par\n";
   doc += pr + "Date: " + escaped(date) + "\\par\n";
   doc += pr + "Notes: " + escaped(notes) + "\\par\n";
-  std::string printedBy = translate("Printed by");
+  std::string printedBy = translate(Text::PrintedBy);
   if (printedBy.empty()) printedBy = "Printed by";
   doc += pr + escaped(utf8ToCp1252(printedBy)) + ": " + escaped(utf8ToCp1252(profile.firstName)) +
          " " + escaped(utf8ToCp1252(profile.lastName)) + "\\par\n";

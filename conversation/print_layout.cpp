@@ -159,8 +159,8 @@ std::string foldCase(std::string text, bool capitals, bool lowerOtherwise) {
 
 // A translated heading in Windows-1252, or the fallback when the
 // translation is empty.
-std::string headingText(const char* english, const char* fallback) {
-  const std::string t = translate(english);
+std::string headingText(Text text, const char* fallback) {
+  const std::string t = translate(text);
   return utf8ToCp1252(t.empty() ? fallback : t);
 }
 
@@ -197,12 +197,12 @@ bool printConversation(PageDevice* device, const Conversation& c, const Profile&
   page.setHeadingFont(heading);
 
   page.startFirstPage();
-  const std::string call = c.incoming ? headingText("Received Call", "Received Call From")
-                                      : headingText("Placed Call", "Placed Call To");
+  const std::string call = c.incoming ? headingText(Text::ReceivedCall, "Received Call From")
+                                      : headingText(Text::PlacedCall, "Placed Call To");
   page.printText(heading, call + ": " + c.caller);
   page.printText(heading, "Date: " + c.date);
   page.printText(heading, "Notes: " + c.notes);
-  page.printText(heading, headingText("Printed by", "Printed by") + ": " +
+  page.printText(heading, headingText(Text::PrintedBy, "Printed by") + ": " +
                               utf8ToCp1252(p.firstName) + " " + utf8ToCp1252(p.lastName));
   page.sectionRule();
 

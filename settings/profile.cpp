@@ -285,14 +285,14 @@ std::vector<std::string> profileDisplayNames() {
 }
 
 ProfileDialogOutcome applyCreateProfile(const CreateProfileFields& fields, std::time_t now) {
-  if (fields.name.empty()) return {false, "You must supply a name!"};
+  if (fields.name.empty()) return {false, Text::MustSupplyName};
   if (characterCount(fields.password) > kMaxPasswordLength) {
-    return {false, "The supplied password is too long"};
+    return {false, Text::PasswordTooLong};
   }
-  if (fields.password != fields.confirmation) return {false, "Passwords don't match !"};
+  if (fields.password != fields.confirmation) return {false, Text::PasswordsDontMatch};
   createProfile(fields.name, fields.firstName, fields.lastName, fields.password, now);
   storeProfileListSettings();
-  return {true, nullptr};
+  return {true, std::nullopt};
 }
 
 EditProfileForm editProfileForm() {
@@ -304,7 +304,7 @@ EditProfileForm editProfileForm() {
     form.oldPasswordEnabled = !current.password.empty();
     form.newPasswordEnabled = true;
   } else {
-    form.name = translate("Default");
+    form.name = translate(Text::Default);
   }
   form.firstName = current.firstName;
   form.lastName = current.lastName;
@@ -313,17 +313,17 @@ EditProfileForm editProfileForm() {
 
 ProfileDialogOutcome applyEditProfile(const EditProfileFields& fields) {
   Profile& current = currentProfile();
-  if (fields.name.empty()) return {false, "You must supply a name!"};
-  if (fields.oldPassword != current.password) return {false, "Wrong password!"};
+  if (fields.name.empty()) return {false, Text::MustSupplyName};
+  if (fields.oldPassword != current.password) return {false, Text::WrongPassword};
   if (characterCount(fields.newPassword) > kMaxPasswordLength) {
-    return {false, "The supplied password is too long"};
+    return {false, Text::PasswordTooLong};
   }
-  if (fields.newPassword != fields.confirmation) return {false, "Passwords don't match !"};
+  if (fields.newPassword != fields.confirmation) return {false, Text::PasswordsDontMatch};
   current.password = fields.newPassword;
   current.name = fields.name;
   current.firstName = fields.firstName;
   current.lastName = fields.lastName;
-  return {true, nullptr};
+  return {true, std::nullopt};
 }
 
 namespace {
@@ -344,22 +344,22 @@ ProfileDialogOutcome chooseProfile(int line, bool askPassword, const PasswordQue
   const Profile& element = list[static_cast<std::size_t>(line - 1)];
   if (askPassword && !element.password.empty() && !passwordGiven(element, ask)) return {};
   currentProfile() = element;
-  return {true, nullptr};
+  return {true, std::nullopt};
 }
 
 ProfileDialogOutcome deleteProfile(int line, bool askPassword, const PasswordQuestion& ask) {
   ProfileList& list = profileList();
   if (line < 1 || line > static_cast<int>(list.size())) return {};
   const Profile& element = list[static_cast<std::size_t>(line - 1)];
-  if (element.id == 0) return {false, "You cannot delete the default profile!"};
-  if (element.id == currentProfile().id) return {false, "You cannot delete the current profile!"};
+  if (element.id == 0) return {false, Text::CannotDeleteDefaultProfile};
+  if (element.id == currentProfile().id) return {false, Text::CannotDeleteCurrentProfile};
   if (currentProfile().id != 0 && askPassword && !element.password.empty() &&
       !passwordGiven(element, ask)) {
     return {};
   }
   removeProfile(line - 1);
   storeProfileListSettings();
-  return {true, nullptr};
+  return {true, std::nullopt};
 }
 
 }  // namespace quelto

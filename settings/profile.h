@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "settings/phonebook.h"
+#include "settings/translation.h"
 
 namespace quelto {
 
@@ -135,12 +136,12 @@ const std::string& profileDisplayName(Profile& element, int& counter);
 std::vector<std::string> profileDisplayNames();
 
 // ---- The checks behind the profile dialogs -------------------------------
-// Each returns what the window does next. An alert text is the English key
-// (pass it through translate() and show it); the dialog stays open.
+// Each returns what the window does next. With an alert the window shows
+// translate(*alert) and the dialog stays open.
 
 struct ProfileDialogOutcome {
-  bool done = false;            // the change was made: hide the window
-  const char* alert = nullptr;  // English text to show, or nullptr
+  bool done = false;          // the change was made: hide the window
+  std::optional<Text> alert;  // what to tell the user, if anything
 };
 
 // Asks "Enter Password" (translated) and gives the answer; nullopt when the
@@ -158,7 +159,7 @@ ProfileDialogOutcome applyCreateProfile(const CreateProfileFields& fields,
 // What the "Editing Profile..." window shows (showEditProfile).
 struct EditProfileForm {
   bool nameEnabled = false;
-  std::string name;  // translate("Default") for the default profile
+  std::string name;  // translate(Text::Default) for the default profile
   bool oldPasswordEnabled = false;
   bool newPasswordEnabled = false;  // the new password and its confirmation
   std::string firstName, lastName;
@@ -174,7 +175,7 @@ ProfileDialogOutcome applyEditProfile(const EditProfileFields& fields);
 
 // chooseProfile: line counts from 1. With askPassword and a protected
 // element the question is asked; a cancelled, empty or wrong answer (or a
-// line outside the list) gives {false, nullptr}: the chooser stays open.
+// line outside the list) is not done and has no alert: the chooser stays open.
 // Otherwise currentProfile() becomes a copy of the element: done.
 ProfileDialogOutcome chooseProfile(int line, bool askPassword, const PasswordQuestion& ask);
 

@@ -8,10 +8,6 @@
 
 namespace quelto {
 
-// Label of the buttons before any profile is loaded into them (English key;
-// translate it).
-constexpr const char* kNotProgrammedLabel = "Not Programmed";
-
 // "[F%d] " with index + 3, then the text: "[F5] " for an empty message 2.
 // An index outside 0..9 gives an empty label.
 std::string programmedMessageLabel(int index, const std::string& text);

@@ -4,8 +4,7 @@
 #include <locale.h>
 
 #include <cstring>
-#include <string_view>
-#include <unordered_map>
+#include <iterator>
 
 #include "settings/settings_store.h"
 #include "settings/translation_table.h"
@@ -17,24 +16,52 @@ namespace {
 constexpr const char* kLanguageNames[] = {"English", "Français"};
 constexpr int kLanguageCount = 2;
 
-// -1 until the first call chooses it; a constant initialiser, so it is in
-// place before any static initialisation runs.
+// -1 until the first call chooses it.
 int gLanguage = -1;
 
-using TextMap = std::unordered_map<std::string_view, const char*>;
-
-TextMap buildMap(const std::array<TranslationEntry, kTranslationEntryCount>& entries) {
-  TextMap map;
-  map.reserve(entries.size());
-  for (const TranslationEntry& entry : entries) map.emplace(entry.key, entry.text);
-  return map;
-}
-
-const TextMap& mapOf(int language) {
-  static const TextMap english = buildMap(kEnglishTexts);
-  static const TextMap french = buildMap(kFrenchTexts);
-  return language == kLanguageFrench ? french : english;
-}
+// The English key of each Text, in the order of the enum.
+constexpr const char* kTextKeys[] = {
+    "Quelto",
+    "Default",
+    "Not Programmed",
+    "Yes",
+    "No",
+    "Cancel",
+    "For the changes to take effect, you have to restart the application. Restart it now?",
+    "The program could not be restarted !",
+    "You must supply a name!",
+    "The supplied password is too long",
+    "Passwords don't match !",
+    "Wrong password!",
+    "Enter Password",
+    "You cannot delete the current profile!",
+    "You cannot delete the default profile!",
+    "This file belongs to '%s'. To open it, supply this person's password: ",
+    "Number to dial?",
+    "Name of contact?",
+    "New name of contact?",
+    "Soundcard problem...",
+    "Could not open soundcard !",
+    "Load",
+    "Save as",
+    "Quelto Files",
+    "Save to RTF...",
+    "RTF Files",
+    "The file could not be written!",
+    "The text in the conversation has not been saved. Do you want to save the changes?",
+    "sent text",
+    "SENT TEXT",
+    "received text",
+    "RECEIVED TEXT",
+    "Sent text font",
+    "SENT TEXT FONT",
+    "Received text font",
+    "RECEIVED TEXT FONT",
+    "Received Call",
+    "Placed Call",
+    "Printed by",
+};
+static_assert(std::size(kTextKeys) == kTextCount, "one key per Text");
 
 // The time locale for French dates, looked up once: the first of these that
 // the system has, or none.
@@ -62,10 +89,17 @@ bool isUtf8(locale_t locale) {
 }  // namespace
 
 const char* translate(const char* english) {
-  if (!english) return english;
-  const TextMap& map = mapOf(currentLanguage());
-  const auto found = map.find(english);
-  return found == map.end() ? english : found->second;
+  if (currentLanguage() != kLanguageFrench) return english;
+  const TranslationRow* row = findTranslationRow(english);
+  return row ? row->french : english;
+}
+
+const char* englishText(Text text) {
+  return kTextKeys[static_cast<int>(text)];
+}
+
+const char* translate(Text text) {
+  return translate(englishText(text));
 }
 
 int currentLanguage() {
@@ -118,46 +152,6 @@ std::string formatDate(std::time_t when, bool withTime) {
 
 std::string formatCurrentDate(bool withTime) {
   return formatDate(std::time(nullptr), withTime);
-}
-
-const MessageTexts& messageTexts() {
-  static const MessageTexts texts{
-      translate(
-          "For the changes to take effect, you have to restart the application. Restart it now?"),
-      translate("Yes"),
-      translate("No"),
-      translate("Cancel"),
-      translate("You must supply a name!"),
-      translate("The supplied password is too long"),
-      translate("Passwords don't match !"),
-      translate("The program could not be restarted !"),
-      translate("Number to dial?"),
-      translate("Soundcard problem..."),
-      translate("Could not open soundcard !"),
-      translate("Save to RTF..."),
-      translate("RTF Files"),
-      translate("Save as"),
-      translate("Load"),
-      translate("Quelto Files"),
-      translate("Enter Password"),
-      translate("You cannot delete the current profile!"),
-      translate("You cannot delete the default profile!"),
-      translate("This file belongs to '%s'. To open it, supply this person's password: "),
-      translate("Sent text font"),
-      translate("SENT TEXT FONT"),
-      translate("Received text font"),
-      translate("RECEIVED TEXT FONT"),
-      translate("Received Call"),
-      translate("Placed Call"),
-      translate("Printed by"),
-      translate("Name of contact?"),
-      translate("New name of contact?"),
-      translate("Wrong password!"),
-      translate("The file could not be written!"),
-      translate(
-          "The text in the conversation has not been saved. Do you want to save the changes?"),
-  };
-  return texts;
 }
 
 }  // namespace quelto

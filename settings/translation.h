@@ -1,6 +1,8 @@
 // The interface language: every text the user sees is written in the program
 // in English and passed through translate(), which gives the text of the
-// current language (English or French).
+// current language (English or French). Window labels are translated by
+// their English text (they come from ui/quelto.fl); texts that the code
+// shows are named by Text, so that a caller cannot misspell a key.
 //
 // All texts here are UTF-8 (the toolkit draws UTF-8); a caller that puts one
 // into a file in Windows-1252 converts it with utf8ToCp1252.
@@ -9,9 +11,7 @@
 // at the first call of translate() or currentLanguage(); a change stored
 // later takes effect at the next start of the program.
 //
-// Threads: the first call comes from static initialisation (messageTexts),
-// before other threads exist; later calls come from the user-interface
-// thread only.
+// Threads: the user-interface thread only.
 #pragma once
 
 #include <ctime>
@@ -21,6 +21,57 @@ namespace quelto {
 
 constexpr int kLanguageEnglish = 0;
 constexpr int kLanguageFrench = 1;
+
+// The texts the code shows, beside the window labels. Each has a row in the
+// translation table (settings/translation_table.h).
+enum class Text {
+  Quelto,         // the main window's title
+  Default,        // the default profile's name
+  NotProgrammed,  // a programmed-message button before a profile is loaded
+  Yes,
+  No,
+  Cancel,
+  RestartQuestion,  // after a global preference that needs a restart
+  RestartFailed,
+  MustSupplyName,
+  PasswordTooLong,
+  PasswordsDontMatch,
+  WrongPassword,
+  EnterPassword,
+  CannotDeleteCurrentProfile,
+  CannotDeleteDefaultProfile,
+  FileBelongsTo,  // one %s: the owner's name
+  NumberToDial,
+  NameOfContact,
+  NewNameOfContact,
+  SoundcardProblem,       // status text: the sound card failed during a call
+  CouldNotOpenSoundcard,  // status text: no sound card could be opened
+  Load,                   // file chooser titles and filter names
+  SaveAs,
+  QueltoFiles,
+  SaveToRtf,
+  RtfFiles,
+  FileNotWritten,
+  NotSavedSaveChanges,
+  SentPreview,  // the Personal Preferences preview boxes, small and capitals
+  SentPreviewCapitals,
+  ReceivedPreview,
+  ReceivedPreviewCapitals,
+  PrintSentFont,  // the print font buttons, small and capitals
+  PrintSentFontCapitals,
+  PrintReceivedFont,
+  PrintReceivedFontCapitals,
+  ReceivedCall,  // printed and exported headings
+  PlacedCall,
+  PrintedBy,
+};
+constexpr int kTextCount = static_cast<int>(Text::PrintedBy) + 1;
+
+// The English text (the table key) of a named text.
+const char* englishText(Text text);
+
+// The named text in the current language.
+const char* translate(Text text);
 
 // The text of the current language for an English text, compared byte for
 // byte ("&" shortcut markers, case and punctuation included). A text with no
@@ -52,16 +103,6 @@ const char* languageName(int index);
 // 2.
 int languageCount();
 
-// Keys in the table that the windows use beside their own labels: the two
-// arrow symbols of the toolkit (same in both languages) and the lines of the
-// About window, in the order they are shown.
-constexpr const char* kLeftArrowLabel = "@<-";
-constexpr const char* kRightArrowLabel = "@->";
-constexpr const char* kAboutLines[6] = {
-    "Quelto 0.1.0 for Linux", "Copyright (C) 2026 Ostrevane",
-    "All rights reserved.",   "Written by the Quelto developers",
-    "Made by Ostrevane",      "Built with the FLTK toolkit"};
-
 // The local date of `when` in the current language: "%A %d %B %Y, %H:%M:%S"
 // with the time, "%A %d %B %Y" without. French uses the first locale that
 // exists of fr_FR.UTF-8, fr_FR and "French" (output converted to UTF-8),
@@ -70,46 +111,5 @@ std::string formatDate(std::time_t when, bool withTime);
 
 // formatDate for the current time.
 std::string formatCurrentDate(bool withTime);
-
-// The message texts shown later by the program, translated once at the
-// first call. The program calls it during its static initialisation, before
-// main, which also fixes the language for the run; nothing here does so by
-// itself, so that linking this library never reads the settings early.
-struct MessageTexts {
-  const char* restartQuestion;  // "For the changes to take effect, ..."
-  const char* yes;
-  const char* no;
-  const char* cancel;
-  const char* mustSupplyName;         // "You must supply a name!"
-  const char* passwordTooLong;        // "The supplied password is too long"
-  const char* passwordsDontMatch;     // "Passwords don't match !"
-  const char* restartFailed;          // "The program could not be restarted !"
-  const char* numberToDial;           // "Number to dial?"
-  const char* soundcardProblem;       // "Soundcard problem..."
-  const char* couldNotOpenSoundcard;  // "Could not open soundcard !"
-  const char* saveToRtf;              // "Save to RTF..."
-  const char* rtfFiles;               // "RTF Files"
-  const char* saveAs;                 // "Save as"
-  const char* load;                   // "Load"
-  const char* queltoFiles;            // "Quelto Files"
-  const char* enterPassword;          // "Enter Password"
-  const char* cannotDeleteCurrent;    // "You cannot delete the current profile!"
-  const char* cannotDeleteDefault;    // "You cannot delete the default profile!"
-  const char* fileBelongsTo;          // "This file belongs to '%s'. ..." (one %s)
-  const char* sentTextFont;           // "Sent text font"
-  const char* sentTextFontCaps;       // "SENT TEXT FONT"
-  const char* receivedTextFont;       // "Received text font"
-  const char* receivedTextFontCaps;   // "RECEIVED TEXT FONT"
-  const char* receivedCall;           // "Received Call"
-  const char* placedCall;             // "Placed Call"
-  const char* printedBy;              // "Printed by"
-  const char* nameOfContact;          // "Name of contact?"
-  const char* newNameOfContact;       // "New name of contact?"
-  const char* wrongPassword;          // "Wrong password!"
-  const char* fileNotWritten;         // "The file could not be written!"
-  const char* notSavedSaveChanges;  // "The text in the conversation has not been saved. Do you want
-                                    // to save the changes?"
-};
-const MessageTexts& messageTexts();
 
 }  // namespace quelto

@@ -1,20 +1,29 @@
-// The two columns of the translation table, in table order. Keys and texts
-// are static UTF-8 literals that live for the whole run.
+// The interface texts: one row per text, its English form (the key the
+// program writes, in ui/quelto.fl or through a Text name) beside its French
+// form. English is shown as the key itself. All texts are static UTF-8
+// literals that live for the whole run.
 #pragma once
 
-#include <array>
 #include <cstddef>
 
 namespace quelto {
 
-struct TranslationEntry {
-  const char* key;   // the English text written in the program
-  const char* text;  // what the user sees in that language
+struct TranslationRow {
+  const char* english;
+  const char* french;
 };
 
-constexpr std::size_t kTranslationEntryCount = 205;
+// The rows in table order; every key appears once.
+struct TranslationRows {
+  const TranslationRow* first;
+  std::size_t count;
+  const TranslationRow* begin() const { return first; }
+  const TranslationRow* end() const { return first + count; }
+  std::size_t size() const { return count; }
+};
+TranslationRows translationRows();
 
-extern const std::array<TranslationEntry, kTranslationEntryCount> kEnglishTexts;
-extern const std::array<TranslationEntry, kTranslationEntryCount> kFrenchTexts;
+// The row whose English text equals `english` byte for byte, or nullptr.
+const TranslationRow* findTranslationRow(const char* english);
 
 }  // namespace quelto

@@ -555,8 +555,9 @@ void ConversationView::handlePaste() {
 
 bool ConversationView::clearConversation() {
   if (!clearing && prompt_ && conversation.modified && getSettingBool("ConfirmEditCut", false)) {
-    const MessageTexts& t = messageTexts();
-    if (prompt_->choice(t.notSavedSaveChanges, t.no, t.yes, "") == 1) return false;
+    if (prompt_->choice(translate(Text::NotSavedSaveChanges), translate(Text::No),
+                        translate(Text::Yes), "") == 1)
+      return false;
   }
   conversation.clear();
   rows_.clear();

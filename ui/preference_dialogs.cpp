@@ -84,7 +84,7 @@ void QueltoUserInterfaceImpl::buildPreferenceWindows() {
 
   languageChoice->clear();
   for (int i = 0; i < languageCount(); ++i) languageChoice->add(menuText(languageName(i)).c_str());
-  for (std::string& label : messageLabels_) label = translate(kNotProgrammedLabel);
+  for (std::string& label : messageLabels_) label = translate(Text::NotProgrammed);
 
   // Closing the window with its close box or Escape is a Cancel: the message
   // buttons and the contacts are given back too.
@@ -122,8 +122,7 @@ void QueltoUserInterfaceImpl::applyProfileToPreferences() {
 }
 
 void QueltoUserInterfaceImpl::showPreferenceValues(const PersonalPreferencesValues& v) {
-  const auto preview = [](Fl_Widget* box, FontMenuButton* menu, const PreviewText& t,
-                          const char* text) {
+  const auto preview = [](Fl_Widget* box, FontMenuButton* menu, const PreviewText& t, Text text) {
     box->labelcolor(static_cast<Fl_Color>(t.color));
     box->labelfont(static_cast<Fl_Font>(t.face));
     box->labelsize(static_cast<Fl_Fontsize>(t.size));
@@ -151,7 +150,7 @@ void QueltoUserInterfaceImpl::showPreferenceValues(const PersonalPreferencesValu
   rightMarginInput->value(v.margins.right.c_str());
   bottomMarginInput->value(v.margins.bottom.c_str());
   useScreenFacesBox->value(v.useScreenFaces ? 1 : 0);
-  const auto print = [](FontMenuButton* menu, const PrintFont& f, const char* label) {
+  const auto print = [](FontMenuButton* menu, const PrintFont& f, Text label) {
     menu->label(translate(label));
     menu->labelfont(static_cast<Fl_Font>(f.face));
     menu->mark(f.face, f.size, f.capitals);
@@ -378,7 +377,7 @@ void QueltoUserInterfaceImpl::contactNotesEdited() {
 }
 
 void QueltoUserInterfaceImpl::addContact() {
-  const auto name = prompt_.input(messageTexts().nameOfContact, "");
+  const auto name = prompt_.input(translate(Text::NameOfContact), "");
   if (!contacts_.addContact(name)) return;
   contactList->add(name->c_str());
   contactList->activate();
@@ -391,7 +390,7 @@ void QueltoUserInterfaceImpl::addContact() {
 void QueltoUserInterfaceImpl::renameContact() {
   const int line = contacts_.selectedLine();
   if (line == 0) return;
-  const auto name = prompt_.input(messageTexts().newNameOfContact, contacts_.selectedName());
+  const auto name = prompt_.input(translate(Text::NewNameOfContact), contacts_.selectedName());
   if (!contacts_.renameContact(name)) return;
   contactList->text(line, name->c_str());
   contactList->redraw();
@@ -450,8 +449,9 @@ void QueltoUserInterfaceImpl::applyGlobalPreferences() {
   streamOptions().configuredInputDevice = deviceNumber(inputDevices(), stored.inputDeviceName);
   streamOptions().configuredOutputDevice = deviceNumber(outputDevices(), stored.outputDeviceName);
   if (!stored.offerRestart) return;
-  const MessageTexts& t = messageTexts();
-  if (prompt_.choice(t.restartQuestion, t.no, t.yes, "") == 1) restartApplication();
+  if (prompt_.choice(translate(Text::RestartQuestion), translate(Text::No), translate(Text::Yes),
+                     "") == 1)
+    restartApplication();
 }
 
 void QueltoUserInterfaceImpl::showSplash() {
@@ -496,7 +496,7 @@ void QueltoUserInterfaceImpl::applyEditProfile() {
   f.newPassword = editProfileNewPassword->value();
   f.confirmation = editProfileNewPasswordConfirm->value();
   const ProfileDialogOutcome outcome = quelto::applyEditProfile(f);
-  if (outcome.alert) prompt_.alert(translate(outcome.alert));
+  if (outcome.alert) prompt_.alert(translate(*outcome.alert));
   if (outcome.done) hideDialog(editProfileWindow);
 }
 
@@ -507,9 +507,9 @@ void QueltoUserInterfaceImpl::showDeleteProfile() {
 }
 
 void QueltoUserInterfaceImpl::deleteProfile(int line, bool askPassword) {
-  auto ask = [this]() { return prompt_.password(messageTexts().enterPassword); };
+  auto ask = [this]() { return prompt_.password(translate(Text::EnterPassword)); };
   const ProfileDialogOutcome outcome = quelto::deleteProfile(line, askPassword, ask);
-  if (outcome.alert) prompt_.alert(translate(outcome.alert));
+  if (outcome.alert) prompt_.alert(translate(*outcome.alert));
   if (outcome.done) {
     hideDialog(deleteProfileWindow);
     return;

@@ -181,7 +181,7 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
   setDefaultColours(1);
   char minor[16];
   std::snprintf(minor, sizeof minor, ".%d", 0);
-  baseTitle_ = std::string(translate("Quelto")) + " Version 4" + minor;
+  baseTitle_ = std::string(translate(Text::Quelto)) + " Version 4" + minor;
   setTitle("Conversation1");
   statusText->label(identificationLine());
   applyProfileToInterface();
@@ -244,13 +244,12 @@ void QueltoUserInterfaceImpl::refreshStatus() {
   }
   if (state == lastState_) return;
   lastState_ = state;
-  const MessageTexts& t = messageTexts();
   switch (static_cast<ModemState>(state)) {
     case ModemState::Unavailable:
-      statusText->label(t.couldNotOpenSoundcard);
+      statusText->label(translate(Text::CouldNotOpenSoundcard));
       break;
     case ModemState::Fault:
-      statusText->label(t.soundcardProblem);
+      statusText->label(translate(Text::SoundcardProblem));
       break;
     case ModemState::Dialling:
       vuMeter->color(FL_YELLOW);
@@ -359,9 +358,9 @@ void QueltoUserInterfaceImpl::quit() {
 }
 
 bool QueltoUserInterfaceImpl::askToSaveChanges() {
-  const MessageTexts& t = messageTexts();
   while (conversationView->conversation.modified) {
-    const int answer = prompt_.choice(t.notSavedSaveChanges, t.no, t.yes, t.cancel);
+    const int answer = prompt_.choice(translate(Text::NotSavedSaveChanges), translate(Text::No),
+                                      translate(Text::Yes), translate(Text::Cancel));
     if (answer == 2) return false;
     if (answer == 0) return true;
     fileSave();
@@ -373,7 +372,7 @@ void QueltoUserInterfaceImpl::restartApplication() {
   if (getSettingBool("ConfirmOptionsRestart", false) && !askToSaveChanges()) return;
   saveState();
   if (restarter_) restarter_();
-  prompt_.alert(messageTexts().restartFailed);
+  prompt_.alert(translate(Text::RestartFailed));
 }
 
 // --- Profiles -------------------------------------------------------------------------
@@ -384,7 +383,7 @@ void QueltoUserInterfaceImpl::fillProfileChooser() {
 }
 
 void QueltoUserInterfaceImpl::chooseProfile(int line, bool askPassword) {
-  auto ask = [this]() { return prompt_.password(messageTexts().enterPassword); };
+  auto ask = [this]() { return prompt_.password(translate(Text::EnterPassword)); };
   if (quelto::chooseProfile(line, askPassword, ask).done) profileChooserWindow->hide();
 }
 
@@ -416,7 +415,7 @@ void QueltoUserInterfaceImpl::applyCreateProfile() {
   f.password = createProfilePassword->value();
   f.confirmation = createProfilePasswordConfirm->value();
   const ProfileDialogOutcome outcome = quelto::applyCreateProfile(f);
-  if (outcome.alert) prompt_.alert(translate(outcome.alert));
+  if (outcome.alert) prompt_.alert(translate(*outcome.alert));
   if (outcome.done) {
     profileCreated_ = true;
     hideDialog(createProfileWindow);
@@ -460,8 +459,8 @@ void QueltoUserInterfaceImpl::fileNew() {
 }
 
 void QueltoUserInterfaceImpl::fileOpen() {
-  const MessageTexts& t = messageTexts();
-  const auto name = chooseFile(prompt_, false, t.load, "tdd", t.queltoFiles);
+  const auto name =
+      chooseFile(prompt_, false, translate(Text::Load), "tdd", translate(Text::QueltoFiles));
   if (!name) return;
   Conversation& c = conversationView->conversation;
   c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
@@ -479,7 +478,7 @@ void QueltoUserInterfaceImpl::fileSave() {
     if (!signalCapture().captureMode()) {
       if (c.saveToFile()) return;
       // The old file is intact; say so before offering another place.
-      prompt_.alert(messageTexts().fileNotWritten);
+      prompt_.alert(translate(Text::FileNotWritten));
     }
   }
   fileSaveAs();
@@ -487,10 +486,10 @@ void QueltoUserInterfaceImpl::fileSave() {
 
 void QueltoUserInterfaceImpl::fileSaveAs() {
   if (!showFileInfo()) return;
-  const MessageTexts& t = messageTexts();
-  const auto name = chooseFile(prompt_, true, t.saveAs, "tdd", t.queltoFiles);
+  const auto name =
+      chooseFile(prompt_, true, translate(Text::SaveAs), "tdd", translate(Text::QueltoFiles));
   const bool saved = name && conversationView->conversation.saveAs(*name);
-  if (name && !saved) prompt_.alert(t.fileNotWritten);
+  if (name && !saved) prompt_.alert(translate(Text::FileNotWritten));
   if (saved)
     setTitle(fileNameOnly(*name));
   else

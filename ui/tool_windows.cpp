@@ -84,7 +84,7 @@ void QueltoUserInterfaceImpl::dialManual() {
 }
 
 void QueltoUserInterfaceImpl::askNumberToDial() {
-  const auto answer = prompt_.input(messageTexts().numberToDial, lastDialledNumber_);
+  const auto answer = prompt_.input(translate(Text::NumberToDial), lastDialledNumber_);
   if (answer && !answer->empty()) {
     lastDialledNumber_ = *answer;
     dial(*answer);
@@ -126,11 +126,11 @@ void QueltoUserInterfaceImpl::diagnostic() {
 
 void QueltoUserInterfaceImpl::exportRtf() {
   if (!showFileInfo()) return;
-  const MessageTexts& t = messageTexts();
-  const auto name = chooseFile(prompt_, true, t.saveToRtf, "rtf", t.rtfFiles);
+  const auto name =
+      chooseFile(prompt_, true, translate(Text::SaveToRtf), "rtf", translate(Text::RtfFiles));
   if (!name || name->empty()) return;
   if (!conversationView->conversation.exportRtfFile(*name))
-    prompt_.alert(messageTexts().fileNotWritten);
+    prompt_.alert(translate(Text::FileNotWritten));
 }
 
 void QueltoUserInterfaceImpl::printConversation() {

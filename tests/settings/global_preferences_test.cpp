@@ -108,7 +108,7 @@ TEST(ProgrammedMessagesTest, ButtonLabels) {
   EXPECT_EQ(programmedMessageLabel(10, "x"), "");
   EXPECT_EQ(programmedMessageLabel(-1, "x"), "");
   setLanguage(kLanguageFrench);
-  EXPECT_STREQ(translate(kNotProgrammedLabel), "Non programmé");
+  EXPECT_STREQ(translate(Text::NotProgrammed), "Non programmé");
 }
 
 }  // namespace

@@ -10,6 +10,11 @@
 namespace quelto {
 namespace {
 
+// The English text of an outcome's alert, or nullptr without one.
+const char* alertText(const ProfileDialogOutcome& outcome) {
+  return outcome.alert ? englishText(*outcome.alert) : nullptr;
+}
+
 class ProfileTest : public ScratchStore {
  protected:
   void SetUp() override {
@@ -102,7 +107,7 @@ TEST_F(ProfileTest, EmptyStoreLoadsOneDefaultProfileAndWritesNothing) {
   EXPECT_EQ(profileDisplayNames(), std::vector<std::string>{"Default"});
   const auto outcome = deleteProfile(1, true, answers({}));
   EXPECT_FALSE(outcome.done);
-  EXPECT_STREQ(outcome.alert, "You cannot delete the default profile!");
+  EXPECT_STREQ(alertText(outcome), "You cannot delete the default profile!");
 }
 
 TEST_F(ProfileTest, WriteThenReadKeepsEveryFieldUnderTheListedNames) {
@@ -241,7 +246,7 @@ TEST_F(ProfileTest, CreateChecksNameAndPasswords) {
   for (const Case& c : refused) {
     const auto outcome = applyCreateProfile(c.fields, 1765000000);
     EXPECT_FALSE(outcome.done);
-    EXPECT_STREQ(outcome.alert, c.alert);
+    EXPECT_STREQ(alertText(outcome), c.alert);
   }
   EXPECT_EQ(profileList().size(), 1u);
   EXPECT_FALSE(storeExists());
@@ -250,7 +255,7 @@ TEST_F(ProfileTest, CreateChecksNameAndPasswords) {
   const auto outcome =
       applyCreateProfile({"Ann", "Ann", "Smith", "éèàùçôîû", "éèàùçôîû"}, 1765000000);
   EXPECT_TRUE(outcome.done);
-  EXPECT_EQ(outcome.alert, nullptr);
+  EXPECT_FALSE(outcome.alert);
   ASSERT_EQ(profileList().size(), 2u);
   EXPECT_EQ(profileList()[1].id, 1765000000);
   EXPECT_EQ(profileList()[1].password, "éèàùçôîû");
@@ -277,7 +282,7 @@ TEST_F(ProfileTest, ChooseAsksThePasswordOnlyWhenTold) {
            {std::nullopt}, {std::string()}, {std::string("PW")}}) {
     const auto outcome = chooseProfile(2, true, answers(script));
     EXPECT_FALSE(outcome.done);
-    EXPECT_EQ(outcome.alert, nullptr);
+    EXPECT_FALSE(outcome.alert);
     EXPECT_EQ(asked_, 1);
     EXPECT_EQ(currentProfile().id, 0);
   }
@@ -318,11 +323,11 @@ TEST_F(ProfileTest, DeleteRefusesDefaultAndCurrentAndAsksPasswordsOnlyOffTheDefa
   ASSERT_TRUE(chooseProfile(2, true, answers({})).done);
   outcome = deleteProfile(2, true, answers({}));
   EXPECT_FALSE(outcome.done);
-  EXPECT_STREQ(outcome.alert, "You cannot delete the current profile!");
+  EXPECT_STREQ(alertText(outcome), "You cannot delete the current profile!");
   EXPECT_EQ(asked_, 0);
   outcome = deleteProfile(3, true, answers({std::string("wrong")}));
   EXPECT_FALSE(outcome.done);
-  EXPECT_EQ(outcome.alert, nullptr);
+  EXPECT_FALSE(outcome.alert);
   EXPECT_EQ(asked_, 1);
   outcome = deleteProfile(3, true, answers({std::string("pw2")}));
   EXPECT_TRUE(outcome.done);
@@ -364,7 +369,7 @@ TEST_F(ProfileTest, EditFormAndChecks) {
   for (const Case& c : refused) {
     const auto outcome = applyEditProfile(c.fields);
     EXPECT_FALSE(outcome.done);
-    EXPECT_STREQ(outcome.alert, c.alert);
+    EXPECT_STREQ(alertText(outcome), c.alert);
   }
   EXPECT_EQ(currentProfile().password, "pw");
 

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "settings/translation_table.h"
 #include "tests/settings/scratch_store.h"
@@ -20,27 +23,59 @@ class TranslationTest : public ScratchStore {
   }
 };
 
-TEST_F(TranslationTest, TableHas205DistinctEntriesPerLanguageWithTheTwoEnglishExceptions) {
-  for (const auto* table : {&kEnglishTexts, &kFrenchTexts}) {
-    std::set<std::string> keys;
-    for (const TranslationEntry& e : *table) keys.insert(e.key);
-    EXPECT_EQ(keys.size(), 205u);
+// The window labels of ui/quelto.fl: `label {text}` (with backslash
+// escapes) or `label word`.
+std::vector<std::string> windowLabels() {
+  std::ifstream in(std::string(QUELTO_SOURCE_DIR) + "/ui/quelto.fl");
+  const std::string fl((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> labels;
+  const std::regex label(R"(\blabel (?:\{((?:[^{}\\]|\\.)*)\}|([^\s{}]+)))");
+  for (auto it = std::sregex_iterator(fl.begin(), fl.end(), label); it != std::sregex_iterator();
+       ++it) {
+    const std::string raw = (*it)[1].matched ? (*it)[1].str() : (*it)[2].str();
+    labels.push_back(std::regex_replace(raw, std::regex(R"(\\(.))"), "$1"));
   }
-  int differences = 0;
-  for (std::size_t i = 0; i < kTranslationEntryCount; ++i) {
-    const TranslationEntry& en = kEnglishTexts[i];
-    if (std::strcmp(en.key, kFrenchTexts[i].key) != 0) {
-      ++differences;
-      EXPECT_STREQ(en.key, "&Sound Input Device");
-      EXPECT_STREQ(kFrenchTexts[i].key, "Sound &Input Device");
-    }
-    if (std::strcmp(en.key, en.text) != 0) {
-      ++differences;
-      EXPECT_STREQ(en.key, "To &RTF (MS Word)...");
-      EXPECT_STREQ(en.text, "Save As &RTF (MS Word)...");
-    }
+  return labels;
+}
+
+TEST_F(TranslationTest, EveryRowHasBothTextsAndADistinctKey) {
+  std::set<std::string> keys;
+  for (const TranslationRow& row : translationRows()) {
+    ASSERT_NE(row.english, nullptr);
+    ASSERT_NE(row.french, nullptr);
+    EXPECT_STRNE(row.english, "");
+    EXPECT_STRNE(row.french, "") << row.english;
+    EXPECT_TRUE(keys.insert(row.english).second) << "twice: " << row.english;
+    EXPECT_EQ(findTranslationRow(row.english), &row);
   }
-  EXPECT_EQ(differences, 2);
+  EXPECT_EQ(findTranslationRow("No such text"), nullptr);
+  EXPECT_EQ(findTranslationRow(nullptr), nullptr);
+}
+
+TEST_F(TranslationTest, EveryWindowLabelAndEveryNamedTextHasAFrenchRow) {
+  const std::vector<std::string> labels = windowLabels();
+  ASSERT_GT(labels.size(), 100u) << "ui/quelto.fl not read from " << QUELTO_SOURCE_DIR;
+  for (const std::string& label : labels) {
+    // "@<" and "@>" are the toolkit's arrow symbols, the same in every language.
+    if (label.rfind('@', 0) == 0) continue;
+    EXPECT_NE(findTranslationRow(label.c_str()), nullptr) << "no row for the label " << label;
+  }
+  for (int i = 0; i < kTextCount; ++i) {
+    const char* english = englishText(static_cast<Text>(i));
+    EXPECT_NE(findTranslationRow(english), nullptr) << "no row for " << english;
+  }
+}
+
+TEST_F(TranslationTest, NamedTextsFollowTheLanguage) {
+  ASSERT_EQ(setLanguage(kLanguageEnglish), 0);
+  EXPECT_STREQ(translate(Text::Yes), "Yes");
+  EXPECT_STREQ(translate(Text::FileBelongsTo),
+               "This file belongs to '%s'. To open it, supply this person's password: ");
+  ASSERT_EQ(setLanguage(kLanguageFrench), 0);
+  EXPECT_STREQ(translate(Text::Yes), "Oui");
+  EXPECT_STREQ(translate(Text::ReceivedPreviewCapitals), "TEXTE REÇU");
+  EXPECT_STREQ(translate(Text::FileBelongsTo),
+               "Ce fichier appartient à '%s'. Pour l'ouvrir, entrez son mot de passe: ");
 }
 
 TEST_F(TranslationTest, TranslatesKeysInBothLanguages) {
@@ -55,9 +90,8 @@ TEST_F(TranslationTest, TranslatesKeysInBothLanguages) {
       {"quit", "quit", "quit"},
       {"&quit", "&quit", "&quit"},
       {"Sound &Input Device", "Sound &Input Device", "Per&iphérique d'entrée"},
-      {"&Sound Input Device", "&Sound Input Device", "&Sound Input Device"},
       {"Sound &Output Device", "Sound &Output Device", "Periphérique de s&ortie"},
-      {"To &RTF (MS Word)...", "Save As &RTF (MS Word)...",
+      {"Save As &RTF (MS Word)...", "Save As &RTF (MS Word)...",
        "Sauvegarder en format &RTF (MS Word)..."},
       {"Default", "Default", "Defaut"},
       {"Default B&&W", "Default B&&W", "N&&B par défaut"},
@@ -125,18 +159,6 @@ TEST_F(TranslationTest, LanguageNamesAndSetters) {
   EXPECT_EQ(currentLanguage(), 1);
   EXPECT_EQ(setLanguageByName("english"), -1);
   EXPECT_EQ(currentLanguage(), 1);
-}
-
-TEST_F(TranslationTest, MessageTextsAreTranslated) {
-  // messageTexts() is translated once per process: only its language is
-  // checked, whichever was current at its first call.
-  const MessageTexts& m = messageTexts();
-  EXPECT_STREQ(m.enterPassword, translate("Enter Password"));
-  EXPECT_STREQ(
-      m.notSavedSaveChanges,
-      translate(
-          "The text in the conversation has not been saved. Do you want to save the changes?"));
-  EXPECT_STRNE(m.yes, "");
 }
 
 TEST_F(TranslationTest, DatesInBothLanguages) {

@@ -180,20 +180,19 @@ TEST_F(MainWindowTest, CopyGivesTheWholeConversationWithWindowsLineEnds) {
 
 TEST_F(MainWindowTest, StatusRefreshFollowsTheStateAndHoldsTheSoundcardMessage) {
   const char* ident = QueltoUserInterfaceImpl::identificationLine();
-  const MessageTexts& t = messageTexts();
   auto status = [] { return std::string(app->statusText->label()); };
   struct Step {
     ModemState state;
     std::string text;
     Fl_Color meter;
   } steps[] = {
-      {ModemState::Unavailable, t.couldNotOpenSoundcard, 0},
-      {ModemState::Sending, t.couldNotOpenSoundcard, FL_GREEN},
-      {ModemState::SignalPresent, t.couldNotOpenSoundcard, FL_RED},
-      {ModemState::Dialling, t.couldNotOpenSoundcard, FL_YELLOW},
+      {ModemState::Unavailable, translate(Text::CouldNotOpenSoundcard), 0},
+      {ModemState::Sending, translate(Text::CouldNotOpenSoundcard), FL_GREEN},
+      {ModemState::SignalPresent, translate(Text::CouldNotOpenSoundcard), FL_RED},
+      {ModemState::Dialling, translate(Text::CouldNotOpenSoundcard), FL_YELLOW},
       {ModemState::Listening, ident, 0},
-      {ModemState::Fault, t.soundcardProblem, 0},
-      {ModemState::Announcing, t.soundcardProblem, FL_GREEN},
+      {ModemState::Fault, translate(Text::SoundcardProblem), 0},
+      {ModemState::Announcing, translate(Text::SoundcardProblem), FL_GREEN},
       {ModemState::Listening, ident, 0},
   };
   for (const Step& s : steps) {

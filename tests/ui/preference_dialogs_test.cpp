@@ -347,8 +347,8 @@ TEST_F(PreferenceDialogsTest, GlobalPreferencesAskToRestartOnlyOnARealLanguageCh
   });
   app->showGlobalPreferences();
   ASSERT_EQ(prompt->calls.size(), 1u);
-  EXPECT_EQ(prompt->calls[0].text, messageTexts().restartQuestion);
-  EXPECT_EQ(prompt->calls[0].extra[1], messageTexts().yes);
+  EXPECT_EQ(prompt->calls[0].text, translate(Text::RestartQuestion));
+  EXPECT_EQ(prompt->calls[0].extra[1], translate(Text::Yes));
   EXPECT_EQ(getSettingString("Language", ""), languageName(other));
   EXPECT_EQ(restarts, 0);
   EXPECT_EQ(currentLanguage(), running);

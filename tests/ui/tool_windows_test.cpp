@@ -171,7 +171,7 @@ TEST_F(ToolWindowsTest, AskNumberToDialOffersTheLastNumberAndIgnoresEmptyAnswers
   app->askNumberToDial();
   EXPECT_EQ(dialString(), "");
   ASSERT_EQ(prompt->calls.size(), 3u);
-  EXPECT_EQ(prompt->calls[0].text, messageTexts().numberToDial);
+  EXPECT_EQ(prompt->calls[0].text, translate(Text::NumberToDial));
   EXPECT_EQ(prompt->calls[0].extra.at(0), "");
   EXPECT_EQ(prompt->calls[1].extra.at(0), "0123");
   EXPECT_EQ(prompt->calls[2].extra.at(0), "0123");
@@ -265,9 +265,9 @@ TEST_F(ToolWindowsTest, RtfExportStopsAtFileInfoCancelAndWritesTheChosenFileAfte
   const auto& call = prompt->calls[0];
   EXPECT_EQ(call.kind, ScriptedPrompt::Kind::ChooseFile);
   EXPECT_TRUE(call.save);
-  EXPECT_EQ(call.text, messageTexts().saveToRtf);
+  EXPECT_EQ(call.text, translate(Text::SaveToRtf));
   EXPECT_EQ(call.extra.at(0), "rtf");
-  EXPECT_EQ(call.extra.at(1), messageTexts().rtfFiles);
+  EXPECT_EQ(call.extra.at(1), translate(Text::RtfFiles));
   std::ifstream in(path);
   std::stringstream rtf;
   rtf << in.rdbuf();
@@ -280,7 +280,7 @@ TEST_F(ToolWindowsTest, RtfExportStopsAtFileInfoCancelAndWritesTheChosenFileAfte
   prompt->answerFile(std::string("/proc/export.rtf"));
   whileModal([] { app->applyFileInfo(); });
   app->exportRtf();
-  EXPECT_EQ(prompt->alerts(), std::vector<std::string>{messageTexts().fileNotWritten});
+  EXPECT_EQ(prompt->alerts(), std::vector<std::string>{translate(Text::FileNotWritten)});
 }
 
 }  // namespace

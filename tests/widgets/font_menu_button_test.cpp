@@ -2,6 +2,8 @@
 
 #include "ui/widgets/font_menu_button.h"
 
+#include "settings/translation_table.h"
+
 #include <FL/Fl_Window.H>
 
 #include <string>
@@ -51,6 +53,22 @@ TEST(FontMenuButton, TheThreeMenusHoldTheirItems) {
   FontMenuButton translated(0, 0, 140, 25);
   translated.build(FontMenuButton::Kind::Bottom, shout);
   EXPECT_EQ(texts(translated)[0], "<Color...>");
+}
+
+std::vector<std::string> asked;  // every text a menu asked to translate
+const char* record(const char* english) {
+  asked.push_back(english);
+  return english;
+}
+
+TEST(FontMenuButton, EveryTextTheMenusTranslateHasAFrenchRow) {
+  FontMenuButton preview(0, 0, 140, 25), bottom(0, 0, 140, 25), print(0, 0, 205, 35);
+  preview.build(FontMenuButton::Kind::Preview, record);
+  bottom.build(FontMenuButton::Kind::Bottom, record);
+  print.build(FontMenuButton::Kind::Print, record);
+  ASSERT_FALSE(asked.empty());
+  for (const std::string& english : asked)
+    EXPECT_NE(findTranslationRow(english.c_str()), nullptr) << "no row for " << english;
 }
 
 TEST(FontMenuButton, FontItemsAreDrawnInTheirFontAndEveryItemAtSize14) {

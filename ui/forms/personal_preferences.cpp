@@ -157,20 +157,20 @@ int faceWithStyle(int face, int style) {
   return face / 4 * 4 + style;
 }
 
-const char* sentPreviewText(bool capitals) {
-  return capitals ? "SENT TEXT" : "sent text";
+Text sentPreviewText(bool capitals) {
+  return capitals ? Text::SentPreviewCapitals : Text::SentPreview;
 }
 
-const char* receivedPreviewText(bool capitals) {
-  return capitals ? "RECEIVED TEXT" : "received text";
+Text receivedPreviewText(bool capitals) {
+  return capitals ? Text::ReceivedPreviewCapitals : Text::ReceivedPreview;
 }
 
-const char* printSentButtonLabel(bool capitals) {
-  return capitals ? "SENT TEXT FONT" : "Sent text font";
+Text printSentButtonLabel(bool capitals) {
+  return capitals ? Text::PrintSentFontCapitals : Text::PrintSentFont;
 }
 
-const char* printReceivedButtonLabel(bool capitals) {
-  return capitals ? "RECEIVED TEXT FONT" : "Received text font";
+Text printReceivedButtonLabel(bool capitals) {
+  return capitals ? Text::PrintReceivedFontCapitals : Text::PrintReceivedFont;
 }
 
 int baudChoiceFromRate(int defaultBaudRate) {

@@ -127,12 +127,12 @@ int faceWithFamily(int face, int family);
 // changes, the family stays.
 int faceWithStyle(int face, int style);
 
-// English texts (translate them): the preview boxes' texts and the print
-// menu buttons' labels in their capital and small forms.
-const char* sentPreviewText(bool capitals);           // "SENT TEXT" / "sent text"
-const char* receivedPreviewText(bool capitals);       // "RECEIVED TEXT" / "received text"
-const char* printSentButtonLabel(bool capitals);      // "SENT TEXT FONT" / "Sent text font"
-const char* printReceivedButtonLabel(bool capitals);  // "RECEIVED TEXT FONT" / "Received text font"
+// The preview boxes' texts and the print menu buttons' labels in their
+// capital or small form (translate them).
+Text sentPreviewText(bool capitals);
+Text receivedPreviewText(bool capitals);
+Text printSentButtonLabel(bool capitals);
+Text printReceivedButtonLabel(bool capitals);
 
 // ---- Baud rate ---------------------------------------------------------------
 
