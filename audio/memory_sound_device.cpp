@@ -1,5 +1,7 @@
 #include "audio/memory_sound_device.h"
 
+#include "audio/sample_format.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -17,11 +19,15 @@ std::string MemorySoundDevice::outputDeviceName(int number) const {
   return number >= 0 && number < outputDeviceCount() ? outputNames_[number] : std::string();
 }
 
-void MemorySoundDevice::feedInput(const std::vector<std::uint8_t>& samples) {
+void MemorySoundDevice::feedInput(const std::vector<std::int16_t>& samples) {
   feedInput(samples.data(), samples.size());
 }
 
-void MemorySoundDevice::feedInput(const std::uint8_t* samples, std::size_t length) {
+void MemorySoundDevice::feedInput8(const std::vector<std::uint8_t>& samples) {
+  feedInput(widenSamples(samples));
+}
+
+void MemorySoundDevice::feedInput(const std::int16_t* samples, std::size_t length) {
   std::lock_guard<std::mutex> lock(mutex_);
   input_.insert(input_.end(), samples, samples + length);
 }
@@ -37,7 +43,7 @@ void MemorySoundDevice::setPlayListener(
   playListener_ = std::move(listener);
 }
 
-void MemorySoundDevice::setInputFilter(std::function<void(std::uint8_t*, std::size_t)> filter) {
+void MemorySoundDevice::setInputFilter(std::function<void(std::int16_t*, std::size_t)> filter) {
   std::lock_guard<std::mutex> lock(mutex_);
   inputFilter_ = std::move(filter);
 }
@@ -59,7 +65,7 @@ std::vector<std::uint8_t> MemorySoundDevice::playedSamples() const {
   return all;
 }
 
-std::vector<std::uint8_t> MemorySoundDevice::readSamples() const {
+std::vector<std::int16_t> MemorySoundDevice::readSamples() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return readSamples_;
 }
@@ -116,7 +122,7 @@ bool MemorySoundDevice::openInput(int device, int rate, std::size_t blockLength)
   return true;
 }
 
-bool MemorySoundDevice::readInput(std::uint8_t* dest, std::size_t length) {
+bool MemorySoundDevice::readInput(std::int16_t* dest, std::size_t length) {
   std::chrono::steady_clock::time_point due;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -129,13 +135,13 @@ bool MemorySoundDevice::readInput(std::uint8_t* dest, std::size_t length) {
   }
   if (due != std::chrono::steady_clock::time_point()) std::this_thread::sleep_until(due);
 
-  std::function<void(std::uint8_t*, std::size_t)> filter;
+  std::function<void(std::int16_t*, std::size_t)> filter;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::size_t fromQueue = std::min(length, input_.size());
     std::copy_n(input_.begin(), fromQueue, dest);
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(fromQueue));
-    std::fill(dest + fromQueue, dest + length, 128);
+    std::fill(dest + fromQueue, dest + length, std::int16_t{0});
     filter = inputFilter_;
   }
   if (filter) filter(dest, length);

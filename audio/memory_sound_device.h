@@ -59,22 +59,25 @@ class MemorySoundDevice : public SoundDevice {
 
   void setPace(double pace) { pace_ = pace; }
 
-  // Input to hand out (8000 samples per second), after what is queued.
-  void feedInput(const std::vector<std::uint8_t>& samples);
-  void feedInput(const std::uint8_t* samples, std::size_t length);
+  // Input to hand out (8000 samples per second, signed 16-bit), after what
+  // is queued.
+  void feedInput(const std::vector<std::int16_t>& samples);
+  void feedInput(const std::int16_t* samples, std::size_t length);
+  // 8-bit unsigned input, widened as a 16-bit card would record it.
+  void feedInput8(const std::vector<std::uint8_t>& samples);
   std::size_t pendingInput() const;
   // Called for every play with the rate and the samples; used to join two
   // devices into a line.
   void setPlayListener(std::function<void(int rate, const std::uint8_t*, std::size_t)> listener);
   // Called on every sample the device hands out, silence included, so that
   // a line can add noise everywhere.
-  void setInputFilter(std::function<void(std::uint8_t*, std::size_t)> filter);
+  void setInputFilter(std::function<void(std::int16_t*, std::size_t)> filter);
 
   std::vector<Event> events() const;
   std::vector<Playback> playbacks() const;
   // Every sample played, all sessions joined.
   std::vector<std::uint8_t> playedSamples() const;
-  std::vector<std::uint8_t> readSamples() const;
+  std::vector<std::int16_t> readSamples() const;
   bool inputOpen() const;
   bool outputOpen() const;
   void clearRecord();
@@ -94,7 +97,7 @@ class MemorySoundDevice : public SoundDevice {
   std::string outputDeviceName(int number) const override;
   bool hasInputDevice() const override { return !noInputDevice && !inputNames_.empty(); }
   bool openInput(int device, int rate, std::size_t blockLength) override;
-  bool readInput(std::uint8_t* dest, std::size_t length) override;
+  bool readInput(std::int16_t* dest, std::size_t length) override;
   void closeInput() override;
   bool openOutput(int device, int rate) override;
   bool play(const std::uint8_t* samples, std::size_t length) override;
@@ -112,10 +115,10 @@ class MemorySoundDevice : public SoundDevice {
   std::condition_variable changed_;
   std::vector<Event> events_;
   std::vector<Playback> playbacks_;
-  std::vector<std::uint8_t> readSamples_;
-  std::deque<std::uint8_t> input_;
+  std::vector<std::int16_t> readSamples_;
+  std::deque<std::int16_t> input_;
   std::function<void(int, const std::uint8_t*, std::size_t)> playListener_;
-  std::function<void(std::uint8_t*, std::size_t)> inputFilter_;
+  std::function<void(std::int16_t*, std::size_t)> inputFilter_;
   bool inputOpen_ = false;
   bool outputOpen_ = false;
   int outputRate_ = 0;

@@ -100,7 +100,7 @@ bool PortAudioDevice::openInput(int device, int rate, std::size_t blockLength) {
   PaStreamParameters in{};
   in.device = index;
   in.channelCount = 1;
-  in.sampleFormat = paUInt8;
+  in.sampleFormat = paInt16;
   // The card keeps recording while a block is demodulated: room for two
   // blocks at least, so a slow pass never loses samples.
   in.suggestedLatency = std::max(info->defaultHighInputLatency, 2.0 * blockLength / rate);
@@ -116,7 +116,7 @@ bool PortAudioDevice::openInput(int device, int rate, std::size_t blockLength) {
   return true;
 }
 
-bool PortAudioDevice::readInput(std::uint8_t* dest, std::size_t length) {
+bool PortAudioDevice::readInput(std::int16_t* dest, std::size_t length) {
   if (!input_) return false;
   const PaError err = Pa_ReadStream(asStream(input_), dest, static_cast<unsigned long>(length));
   // An overflow means samples were lost before this block; the block itself

@@ -1,5 +1,5 @@
 // PortAudioDevice: the real sound card, through PortAudio's blocking streams
-// (8-bit unsigned, mono).
+// (input signed 16-bit, output 8-bit unsigned, mono).
 //
 // Build it once, on the user-interface thread, before the modem thread
 // starts: the constructor initialises PortAudio (with the sound libraries'
@@ -31,7 +31,7 @@ class PortAudioDevice : public SoundDevice {
   bool hasInputDevice() const override { return hasDefaultInput_; }
 
   bool openInput(int device, int rate, std::size_t blockLength) override;
-  bool readInput(std::uint8_t* dest, std::size_t length) override;
+  bool readInput(std::int16_t* dest, std::size_t length) override;
   void closeInput() override;
   bool openOutput(int device, int rate) override;
   bool play(const std::uint8_t* samples, std::size_t length) override;

@@ -4,7 +4,9 @@
 // pads, trailer, status byte); a SoundDevice only opens, moves samples and
 // closes. The program uses PortAudioDevice; tests use MemorySoundDevice.
 //
-// Samples are 8-bit unsigned PCM, mono, 128 = silence. Device numbers count
+// Input samples are signed 16-bit PCM, mono, 0 = silence; output samples are
+// 8-bit unsigned PCM, mono, 128 = silence (audio/sample_format.h converts
+// between them). Device numbers count
 // the devices of one kind (input-capable or output-capable) from 0 in the
 // order the system lists them; -1 is the system's default device.
 //
@@ -38,7 +40,7 @@ class SoundDevice {
   // block is being demodulated. `blockLength` is the read size to come.
   virtual bool openInput(int device, int rate, std::size_t blockLength) = 0;
   // Blocks until `length` samples have been recorded and copies them out.
-  virtual bool readInput(std::uint8_t* dest, std::size_t length) = 0;
+  virtual bool readInput(std::int16_t* dest, std::size_t length) = 0;
   virtual void closeInput() = 0;
 
   virtual bool openOutput(int device, int rate) = 0;

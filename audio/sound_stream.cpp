@@ -1,5 +1,7 @@
 #include "audio/sound_stream.h"
 
+#include "audio/sample_format.h"
+
 #include <chrono>
 #include <thread>
 
@@ -53,7 +55,7 @@ void SoundStream::closeOutput() {
   mode_ = StreamMode::Closed;
 }
 
-std::size_t SoundStream::readInput(std::uint8_t* dest, std::size_t length) {
+std::size_t SoundStream::readInput(std::int16_t* dest, std::size_t length) {
   if (length > kMaxReadLength) {
     status_ = StreamStatus::BufferFailed;
     return 0;
@@ -85,7 +87,11 @@ std::size_t SoundStream::readInput(std::uint8_t* dest, std::size_t length) {
     pause(kOutputFailurePauseMs);
     return 0;
   }
-  if (capture_.rawDumpActive()) capture_.appendRawDump(dest, length);
+  if (capture_.rawDumpActive()) {
+    // The dump keeps its 8-bit format, so existing tools still read it.
+    const std::vector<std::uint8_t> narrow = narrowSamples(dest, length);
+    capture_.appendRawDump(narrow.data(), narrow.size());
+  }
   status_ = StreamStatus::Ok;
   return length;
 }

@@ -67,9 +67,10 @@ class SoundStream {
   SoundStream(const SoundStream&) = delete;
   SoundStream& operator=(const SoundStream&) = delete;
 
-  // Records one block of `length` samples at 8000 per second into `dest`.
-  // Returns `length`, or 0 on failure (status tells which).
-  std::size_t readInput(std::uint8_t* dest, std::size_t length);
+  // Records one block of `length` signed 16-bit samples at 8000 per second
+  // into `dest`. Returns `length`, or 0 on failure (status tells which). The
+  // raw input dump gets the block in 8 bits (audio/sample_format.h).
+  std::size_t readInput(std::int16_t* dest, std::size_t length);
 
   // Plays `length` samples at the current output rate, followed by 4096
   // samples of silence (and framed by the pads when "AddPadBits" is on).

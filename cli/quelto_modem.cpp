@@ -233,17 +233,12 @@ int encode(const Options& o) {
   return 0;
 }
 
-uint8_t toU8(float v) {
+int16_t toS16(float v) {
   // Round half away from zero, without a call into the maths library: this
   // runs for every input sample.
-  const float scaled = v * 128.0f;
+  const float scaled = v * 32768.0f;
   const long q = static_cast<long>(scaled + (scaled < 0.0f ? -0.5f : 0.5f));
-  return static_cast<uint8_t>(std::clamp<long>(q, -128, 127) + 128);
-}
-
-uint8_t toU8(short v) {
-  // 16-bit to 8-bit, rounded; 8-bit files come in as exact multiples of 256.
-  return static_cast<uint8_t>(std::clamp((v + 128) >> 8, -128, 127) + 128);
+  return static_cast<int16_t>(std::clamp<long>(q, -32768, 32767));
 }
 
 int decode(const Options& o) {
@@ -277,20 +272,21 @@ int decode(const Options& o) {
   }
 
   constexpr sf_count_t kFrames = 8192;
-  std::vector<uint8_t> bytes(static_cast<std::size_t>(kFrames * std::max(1.0, ratio)) + 256);
+  std::vector<int16_t> samples(static_cast<std::size_t>(kFrames * std::max(1.0, ratio)) + 256);
   if (!closer.src) {
-    // Already at the receiver's rate: read integers, no conversion step.
+    // Already at the receiver's rate: read 16-bit integers, as the program
+    // reads the sound card (8-bit files come in as exact multiples of 256).
     std::vector<short> frames(static_cast<std::size_t>(kFrames) * info.channels);
     for (;;) {
       const sf_count_t got = sf_readf_short(f, frames.data(), kFrames);
       if (got <= 0) break;
-      for (sf_count_t i = 0; i < got; ++i) bytes[i] = toU8(frames[i * info.channels]);
-      receiver.feed(bytes.data(), static_cast<std::size_t>(got));
+      for (sf_count_t i = 0; i < got; ++i) samples[i] = frames[i * info.channels];
+      receiver.feed(samples.data(), static_cast<std::size_t>(got));
     }
   } else {
     std::vector<float> frames(static_cast<std::size_t>(kFrames) * info.channels);
     std::vector<float> mono(kFrames);
-    std::vector<float> converted(bytes.size());
+    std::vector<float> converted(samples.size());
     for (bool end = false; !end;) {
       const sf_count_t got = sf_readf_float(f, frames.data(), kFrames);
       if (got < 0) fail("cannot read " + path);
@@ -308,8 +304,8 @@ int decode(const Options& o) {
         if (const int err = src_process(closer.src, &data))
           fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
         used += data.input_frames_used;
-        for (long i = 0; i < data.output_frames_gen; ++i) bytes[i] = toU8(converted[i]);
-        receiver.feed(bytes.data(), static_cast<std::size_t>(data.output_frames_gen));
+        for (long i = 0; i < data.output_frames_gen; ++i) samples[i] = toS16(converted[i]);
+        receiver.feed(samples.data(), static_cast<std::size_t>(data.output_frames_gen));
         if (used >= got && data.output_frames_gen == 0) break;
       }
     }

@@ -1,5 +1,7 @@
 #include "modem/fsk_modem.h"
 
+#include "audio/sample_format.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -76,7 +78,7 @@ int dialKeyIndex(char ch) {
 
 }  // namespace
 
-TonePowers measureSubWindow(const uint8_t* samples, int length) {
+TonePowers measureSubWindow(const int16_t* samples, int length) {
   const ReferenceTables& r = referenceTables();
   length = std::min(length, 22);
   TonePowers out;
@@ -84,8 +86,10 @@ TonePowers measureSubWindow(const uint8_t* samples, int length) {
   double ss = 0.0, cs = 0.0, sm = 0.0, cm = 0.0, energy = 0.0;
   int peak = 0;
   for (int i = 0; i < length; ++i) {
-    const int centred = static_cast<int>(samples[i]) - 128;
-    const double v = centred;
+    const int centred = samples[i];
+    // Dividing by a power of two is exact: 8-bit-derived input gives the
+    // very figures an 8-bit receiver computes.
+    const double v = centred / static_cast<double>(kU8Step);
     ss += v * r.sinSpace[i];
     cs += v * r.cosSpace[i];
     sm += v * r.sinMark[i];
@@ -93,7 +97,7 @@ TonePowers measureSubWindow(const uint8_t* samples, int length) {
     energy += v * v;
     peak = std::max(peak, centred < 0 ? -centred : centred);
   }
-  out.peak = peak;
+  out.peak = peak / static_cast<double>(kU8Step);
   if (energy == 0.0) return out;
   out.silent = false;
   const double p = energy / length;
@@ -200,7 +204,7 @@ std::optional<unsigned char> FskModem::pushDecision(int decision) {
   return decodeCode(code, shift_);
 }
 
-std::optional<unsigned char> FskModem::demodulateBlock(const uint8_t* block, int n) {
+std::optional<unsigned char> FskModem::demodulateBlock(const int16_t* block, int n) {
   if (block == nullptr || n <= 0) return std::nullopt;
   const int length = subWindowLength(baud_);
   const int windows = n / length;

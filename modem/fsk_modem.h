@@ -3,8 +3,9 @@
 // DTMF dial tones.
 //
 // Tones: mark (1 bits, stop bits) 1400 Hz, space (0 bits, start bit) 1800 Hz.
-// Samples are 8-bit unsigned PCM, mono, 128 = zero level. Time is counted in
-// samples:
+// Receive samples are signed 16-bit PCM, mono, 0 = zero level; everything
+// rendered for the line is 8-bit unsigned PCM, mono, 128 = zero level. Time
+// is counted in samples:
 //   - receive input is 8000 samples/s;
 //   - text output is 22050 samples/s;
 //   - dial tones are 8000 samples/s.
@@ -113,15 +114,17 @@ struct FramingConfig {
 // correlation with the tone divided by the sub-window's own mean energy, so
 // it does not depend on the input level: a clean tone of the tested
 // frequency gives about length^2 (484 over 22 samples), whatever its
-// amplitude and phase. A sub-window of pure 128 has no energy: both powers
-// are 0 and `silent` is true.
+// amplitude and phase. Samples count in units of the 8-bit scale (sample /
+// 256), so input widened from 8 bits gives exactly the figures of an 8-bit
+// receiver, and finer input keeps its fractions. A sub-window of pure 0 has
+// no energy: both powers are 0 and `silent` is true.
 struct TonePowers {
   double space = 0.0;  // 1800 Hz
   double mark = 0.0;   // 1400 Hz
-  int peak = 0;        // largest |sample - 128|, 0..128
+  double peak = 0.0;   // largest |sample| / 256, 0..128
   bool silent = true;
 };
-TonePowers measureSubWindow(const uint8_t* samples, int length);
+TonePowers measureSubWindow(const int16_t* samples, int length);
 
 // The 32 character waveforms of each baud rate at 22050 samples/s, every one
 // starting at phase 0: sample = trunc(125 sin phi) + 128, phase continuous
@@ -197,7 +200,7 @@ class FskModem {
   // space; a second one is left in the pending slot (a third would replace
   // it). Afterwards peak() holds the last sub-window's peak. The block is
   // only read during the call.
-  std::optional<unsigned char> demodulateBlock(const uint8_t* block, int n);
+  std::optional<unsigned char> demodulateBlock(const int16_t* block, int n);
   // Feeds one decision (-1 space, 0 no tone, +1 mark) into the framing
   // ring; returns the decoded character (raw, as decodeCode gives it) when
   // a well-formed frame completes.
@@ -209,7 +212,8 @@ class FskModem {
   unsigned char pending() const { return pending_; }
   // Returns the pending character, if any, and empties the slot.
   std::optional<unsigned char> takePending();
-  // Largest |sample - 128| in the last sub-window demodulated, 0..128.
+  // Largest |sample| / 256 in the last sub-window demodulated, 0..128: the
+  // 8-bit scale of the level meter and the signal indicator.
   double peak() const { return peak_; }
 
   // --- Transmit ---

@@ -1,5 +1,7 @@
 #include "modem/line_signal.h"
 
+#include "audio/sample_format.h"
+
 #include <algorithm>
 
 namespace quelto {
@@ -38,7 +40,7 @@ void TextReceiver::deliver(unsigned char ch) {
   text_.push_back(static_cast<char>(ch));
 }
 
-void TextReceiver::runBlock(const uint8_t* block) {
+void TextReceiver::runBlock(const int16_t* block) {
   const std::optional<unsigned char> first =
       modem_.demodulateBlock(block, modem_.receiveBlockLength());
   if (!first) return;
@@ -46,7 +48,7 @@ void TextReceiver::runBlock(const uint8_t* block) {
   if (const std::optional<unsigned char> second = modem_.takePending()) deliver(*second);
 }
 
-void TextReceiver::feed(const uint8_t* samples, std::size_t count) {
+void TextReceiver::feed(const int16_t* samples, std::size_t count) {
   if (samples == nullptr) return;
   const std::size_t blockLength = static_cast<std::size_t>(modem_.receiveBlockLength());
   if (!partial_.empty()) {
@@ -65,20 +67,25 @@ void TextReceiver::feed(const uint8_t* samples, std::size_t count) {
 std::string TextReceiver::finish() {
   const std::size_t blockLength = static_cast<std::size_t>(modem_.receiveBlockLength());
   const bool hadTail = !partial_.empty();
-  partial_.resize(blockLength, 128);
+  partial_.resize(blockLength, 0);
   runBlock(partial_.data());
   if (hadTail) {
-    std::fill(partial_.begin(), partial_.end(), 128);
+    std::fill(partial_.begin(), partial_.end(), int16_t{0});
     runBlock(partial_.data());
   }
   partial_.clear();
   return text_;
 }
 
-std::string receiveText(FskModem& modem, const uint8_t* samples, std::size_t count) {
+std::string receiveText(FskModem& modem, const int16_t* samples, std::size_t count) {
   TextReceiver receiver(modem);
   receiver.feed(samples, count);
   return receiver.finish();
+}
+
+std::string receiveText(FskModem& modem, const std::vector<uint8_t>& samples) {
+  const std::vector<int16_t> wide = widenSamples(samples);
+  return receiveText(modem, wide.data(), wide.size());
 }
 
 }  // namespace quelto

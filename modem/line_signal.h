@@ -26,7 +26,8 @@ std::vector<uint8_t> renderTextSignal(FskModem& modem, const std::string& text);
 // silence.
 std::vector<uint8_t> renderDialSignal(const FskModem& modem, const std::string& number);
 
-// The receive path over a stream of 8000 samples/s input that arrives in
+// The receive path over a stream of 8000 samples/s signed 16-bit input that
+// arrives in
 // pieces of any size: whole receive blocks go through the modem as the modem
 // thread reads them, and the characters are kept as the conversation would
 // show them: carriage return dropped, line feed as a space, a received
@@ -34,7 +35,7 @@ std::vector<uint8_t> renderDialSignal(const FskModem& modem, const std::string& 
 class TextReceiver {
  public:
   explicit TextReceiver(FskModem& modem) : modem_(modem) {}
-  void feed(const uint8_t* samples, std::size_t count);
+  void feed(const int16_t* samples, std::size_t count);
   // Demodulates what is left (padded with silence) and one more block of
   // silence, since the live receiver keeps listening after a transmission
   // and a frame whose last decisions fall after the input still completes;
@@ -42,15 +43,18 @@ class TextReceiver {
   std::string finish();
 
  private:
-  void runBlock(const uint8_t* block);
+  void runBlock(const int16_t* block);
   void deliver(unsigned char ch);
 
   FskModem& modem_;
-  std::vector<uint8_t> partial_;
+  std::vector<int16_t> partial_;
   std::string text_;
 };
 
 // The whole receive path over one buffer: TextReceiver feed, then finish.
-std::string receiveText(FskModem& modem, const uint8_t* samples, std::size_t count);
+std::string receiveText(FskModem& modem, const int16_t* samples, std::size_t count);
+// The same over 8-bit unsigned input (the program's own line signal, old
+// recordings), widened as a 16-bit card records it.
+std::string receiveText(FskModem& modem, const std::vector<uint8_t>& samples);
 
 }  // namespace quelto

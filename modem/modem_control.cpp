@@ -177,7 +177,7 @@ class ModemControl::Thread {
 
   void listen() {
     const int length = modem_->receiveBlockLength();
-    std::uint8_t block[kMaxReceiveBlockLength];
+    std::int16_t block[kMaxReceiveBlockLength];
     if (stream_->readInput(block, static_cast<std::size_t>(length)) !=
         static_cast<std::size_t>(length))
       return;

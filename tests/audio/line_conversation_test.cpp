@@ -13,16 +13,17 @@ using namespace std::chrono_literals;
 
 TEST(LineNoiseTest, NoiseHasThePowerItsRatioAsksFor) {
   LineNoise noise(12.0, 7);
-  std::vector<std::uint8_t> silence(200000, 128);
+  std::vector<std::int16_t> silence(200000, 0);
   noise.add(silence.data(), silence.size());
   double sum = 0, energy = 0;
-  for (std::uint8_t s : silence) {
-    sum += s - 128.0;
-    energy += (s - 128.0) * (s - 128.0);
+  for (std::int16_t s : silence) {
+    sum += s / 256.0;
+    energy += (s / 256.0) * (s / 256.0);
   }
   const double mean = sum / silence.size();
   const double power = energy / silence.size() - mean * mean;
-  // A full-scale tone has power 125^2 / 2; 12 dB below is 493.
+  // A full-scale tone has power 125^2 / 2 on the 8-bit scale; 12 dB below
+  // is 493.
   EXPECT_NEAR(10 * std::log10(125.0 * 125.0 / 2 / power), 12.0, 0.2);
   EXPECT_NEAR(mean, 0.0, 0.3);
 }

@@ -1,5 +1,7 @@
 #include "tests/audio/line_simulator.h"
 
+#include "audio/sample_format.h"
+
 #include <samplerate.h>
 
 #include <algorithm>
@@ -30,15 +32,15 @@ std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t le
 }
 
 LineNoise::LineNoise(double snrDb, unsigned seed)
-    : sigma_(std::sqrt(125.0 * 125.0 / 2.0 / std::pow(10.0, snrDb / 10.0))),
+    : sigma_(std::sqrt(125.0 * 125.0 / 2.0 / std::pow(10.0, snrDb / 10.0)) * kU8Step),
       random_(seed),
       normal_(0.0, sigma_) {}
 
-void LineNoise::add(std::uint8_t* samples, std::size_t length) {
+void LineNoise::add(std::int16_t* samples, std::size_t length) {
   std::lock_guard<std::mutex> lock(mutex_);
   for (std::size_t i = 0; i < length; ++i)
-    samples[i] =
-        static_cast<std::uint8_t>(std::clamp(std::lround(samples[i] + normal_(random_)), 0L, 255L));
+    samples[i] = static_cast<std::int16_t>(
+        std::clamp(std::lround(samples[i] + normal_(random_)), -32768L, 32767L));
 }
 
 LineSimulator::LineSimulator(Options options)
@@ -49,7 +51,7 @@ LineSimulator::LineSimulator(Options options)
     if (options_.snrDb) {
       side->noise = std::make_unique<LineNoise>(*options_.snrDb, seed++);
       LineNoise* noise = side->noise.get();
-      side->device.setInputFilter([noise](std::uint8_t* s, std::size_t n) { noise->add(s, n); });
+      side->device.setInputFilter([noise](std::int16_t* s, std::size_t n) { noise->add(s, n); });
     }
   }
   join(*a_, *b_);
@@ -68,7 +70,7 @@ void LineSimulator::join(Side& from, Side& to) {
   from.device.setPlayListener([peer](int rate, const std::uint8_t* s, std::size_t n) {
     if (!peer->inputOpen()) return;
     const std::vector<std::uint8_t> line = resampleTo(s, n, rate, SoundStream::kInputRate);
-    peer->feedInput(line);
+    peer->feedInput8(line);
   });
 }
 

@@ -27,11 +27,12 @@ std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t le
                                      int toRate);
 
 // Adds white Gaussian noise whose power sits `snrDb` below that of a
-// full-scale line tone (amplitude 125), clipping to 0..255.
+// full-scale line tone (amplitude 125 on the 8-bit scale) to signed 16-bit
+// input, clipping to the 16-bit range.
 class LineNoise {
  public:
   LineNoise(double snrDb, unsigned seed);
-  void add(std::uint8_t* samples, std::size_t length);
+  void add(std::int16_t* samples, std::size_t length);
   double sigma() const { return sigma_; }
 
  private:

@@ -126,7 +126,7 @@ TEST_F(ModemThreadTest, TwentyCharactersGoOutAsBatchesOfEightEightFour) {
   const std::vector<std::uint8_t> played = device.playedSamples();
   const std::vector<std::uint8_t> line = resampleTo(played.data(), played.size(), 22050, 8000);
   FskModem receiver;
-  EXPECT_EQ(receiveText(receiver, line.data(), line.size()), "ABCDEFGHIJKLMNOPQRST");
+  EXPECT_EQ(receiveText(receiver, line), "ABCDEFGHIJKLMNOPQRST");
 }
 
 TEST_F(ModemThreadTest, ADialRequestGoesBeforeTheNextBatch) {
@@ -153,7 +153,7 @@ TEST_F(ModemThreadTest, ReceivedBackspaceTakesBackAnUndeliveredCharacterOrIsDeli
   start();
   ASSERT_TRUE(
       waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Read) >= 1; }));
-  device.feedInput(lineSignal("AB\b"));
+  device.feedInput8(lineSignal("AB\b"));
   ASSERT_TRUE(waitFor([&] { return device.pendingInput() == 0; }));
   std::this_thread::sleep_for(100ms);
   {
@@ -162,7 +162,7 @@ TEST_F(ModemThreadTest, ReceivedBackspaceTakesBackAnUndeliveredCharacterOrIsDeli
     EXPECT_EQ(got[0].character, 'A');
     EXPECT_TRUE(got[0].received);
   }
-  device.feedInput(lineSignal("\b"));
+  device.feedInput8(lineSignal("\b"));
   ASSERT_TRUE(waitFor([&] { return !ModemControl::Lock(control).receiveQueue().empty(); }));
   ModemControl::Lock lock(control);
   EXPECT_EQ(lock.receiveQueue().size(), 1u);
@@ -175,7 +175,7 @@ TEST_F(ModemThreadTest, SignalIndicatorAndInputLevelFollowTheInput) {
   for (std::size_t i = 0; i < tone.size(); ++i)
     tone[i] =
         static_cast<std::uint8_t>(128 + std::lround(60 * std::sin(2 * M_PI * 1400 * i / 8000.0)));
-  device.feedInput(tone);
+  device.feedInput8(tone);
   ASSERT_TRUE(waitFor([&] { return control.modemState() == ModemState::SignalPresent; }));
   EXPECT_GE(control.inputLevel, 58);
   EXPECT_LE(control.inputLevel, 60);

@@ -4,6 +4,7 @@
 // writes. No sound card is needed.
 #include "audio/device_list.h"
 #include "audio/portaudio_device.h"
+#include "audio/sample_format.h"
 #include "audio/sound_stream.h"
 #include "modem/line_signal.h"
 #include "modem/modem_control.h"
@@ -61,13 +62,18 @@ class PortAudioLineTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // What the line will feed on the next open of the input. Padded with
-  // silence: past its end the plugin repeats the last samples.
-  void setInput(std::vector<std::uint8_t> samples) {
-    samples.insert(samples.end(), 16000, 128);
+  // What the line will feed on the next open of the input: raw signed
+  // 16-bit little-endian, the stream's own format. Padded with silence:
+  // past its end the plugin repeats the last samples.
+  void setInput(std::vector<std::int16_t> samples) {
+    samples.insert(samples.end(), 16000, 0);
+    std::string bytes;
+    for (std::int16_t s : samples) {
+      bytes.push_back(static_cast<char>(static_cast<std::uint16_t>(s) & 0xff));
+      bytes.push_back(static_cast<char>(static_cast<std::uint16_t>(s) >> 8));
+    }
     std::ofstream(dir_ / "in.raw", std::ios::binary)
-        .write(reinterpret_cast<const char*>(samples.data()),
-               static_cast<std::streamsize>(samples.size()));
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
 
   // Every file the line played into, in the order the streams were opened.
@@ -96,7 +102,7 @@ std::string decode(const std::vector<std::uint8_t>& samples, int rate,
   const std::vector<std::uint8_t> line = resampleTo(samples.data(), samples.size(), rate, 8000);
   FskModem receiver;
   receiver.setBaud(baud);
-  return receiveText(receiver, line.data(), line.size());
+  return receiveText(receiver, line);
 }
 
 TEST_F(PortAudioLineTest, DevicesAreListedByName) {
@@ -109,8 +115,10 @@ TEST_F(PortAudioLineTest, DevicesAreListedByName) {
 }
 
 TEST_F(PortAudioLineTest, WritesArePlayedWholeTrailerIncludedAndReadsRecordTheLine) {
-  std::vector<std::uint8_t> fed(3000);
-  for (std::size_t i = 0; i < fed.size(); ++i) fed[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  // Every bit of the 16-bit samples reaches the reader.
+  std::vector<std::int16_t> fed(3000);
+  for (std::size_t i = 0; i < fed.size(); ++i)
+    fed[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(i * 4093 + 1));
   setInput(fed);
 
   PortAudioDevice device;
@@ -128,7 +136,7 @@ TEST_F(PortAudioLineTest, WritesArePlayedWholeTrailerIncludedAndReadsRecordTheLi
   ASSERT_EQ(stream.writeOutput(key.data, static_cast<std::size_t>(key.length)), 4800u);
   stream.setOutputRate(22050);
 
-  std::vector<std::uint8_t> block(1408);
+  std::vector<std::int16_t> block(1408);
   ASSERT_EQ(stream.readInput(block.data(), 1408), 1408u);
   EXPECT_TRUE(std::equal(block.begin(), block.end(), fed.begin()));
   ASSERT_EQ(stream.readInput(block.data(), 1408), 1408u);
@@ -167,7 +175,7 @@ TEST_F(PortAudioLineTest, TheModemThreadReceivesAndSendsThroughTheLine) {
     const std::vector<std::uint8_t> s = renderTextSignal(sender, heard);
     far = resampleTo(s.data(), s.size(), 22050, 8000);
   }
-  setInput(far);
+  setInput(widenSamples(far));
 
   PortAudioDevice device;
   StreamOptions options;

@@ -2,6 +2,7 @@
 // pads and trailer, the failure table, capture mode and the raw dump.
 #include "audio/sound_stream.h"
 #include "audio/memory_sound_device.h"
+#include "audio/sample_format.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +52,8 @@ class SoundStreamTest : public ::testing::Test {
   SignalCapture capture;
   std::vector<int> pauses;
   SoundStream stream;
-  std::vector<std::uint8_t> block, samples;
+  std::vector<std::int16_t> block;
+  std::vector<std::uint8_t> samples;
 };
 
 TEST_F(SoundStreamTest, ReadAndWriteNeverLeaveBothDevicesOpen) {
@@ -222,8 +224,9 @@ TEST_F(SoundStreamTest, FailureTable) {
     SoundStream s(dev, opts, cap, [&](int ms) { slept.push_back(ms); });
     if (row.fault) (dev.*row.fault) = true;
     std::vector<std::uint8_t> buf(9000, 128);
-    const std::size_t n = row.op == Op::ReadTooLong ? s.readInput(buf.data(), 8193)
-                          : row.op == Op::Read      ? s.readInput(buf.data(), 1408)
+    std::vector<std::int16_t> in(9000, 0);
+    const std::size_t n = row.op == Op::ReadTooLong ? s.readInput(in.data(), 8193)
+                          : row.op == Op::Read      ? s.readInput(in.data(), 1408)
                                                     : s.writeOutput(buf.data(), 500);
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(s.status(), row.status);
@@ -235,7 +238,7 @@ TEST_F(SoundStreamTest, FailureTable) {
     // The next operation tries again and clears the status.
     if (row.fault) (dev.*row.fault) = false;
     const std::size_t again =
-        row.op == Op::Write ? s.writeOutput(buf.data(), 500) : s.readInput(buf.data(), 1408);
+        row.op == Op::Write ? s.writeOutput(buf.data(), 500) : s.readInput(in.data(), 1408);
     EXPECT_GT(again, 0u);
     EXPECT_EQ(s.status(), StreamStatus::Ok);
   }
@@ -250,7 +253,7 @@ TEST_F(SoundStreamTest, ARefusedTrailerStillFailsTheWholeWrite) {
 
 TEST_F(SoundStreamTest, CaptureModePlaysNothingWhileInputStillRecords) {
   capture.setCaptureMode(true);
-  std::vector<std::uint8_t> in(1408, 150);
+  std::vector<std::int16_t> in(1408, -1234);
   device.feedInput(in);
   EXPECT_EQ(write(300, 9), 300u);
   EXPECT_EQ(read(1408), 1408u);
@@ -265,22 +268,30 @@ TEST_F(SoundStreamTest, CaptureModePlaysNothingWhileInputStillRecords) {
   EXPECT_EQ(capture.captured(), expected);  // no pads, no trailer
 }
 
-TEST_F(SoundStreamTest, RawDumpHoldsExactlyTheBlocksRead) {
+TEST_F(SoundStreamTest, RawDumpHoldsExactlyTheBlocksReadInEightBits) {
   const std::string path = ::testing::TempDir() + "quelto-dump.raw";
   ASSERT_TRUE(capture.openRawDump(path));
-  std::vector<std::uint8_t> fed;
-  for (int i = 0; i < 1408 + 1280; ++i) fed.push_back(static_cast<std::uint8_t>(i * 7));
+  // Every 8-bit value, each widened and then given low bits that the 8-bit
+  // dump must drop, not round: -32768 + 255 must stay 0, 32767 must be 255.
+  std::vector<std::int16_t> fed;
+  for (int i = 0; i < 1408 + 1280; ++i)
+    fed.push_back(
+        static_cast<std::int16_t>(widenSample(static_cast<std::uint8_t>(i * 7)) + (i * 13) % 256));
   device.feedInput(fed);
   read(1408);
+  EXPECT_EQ(block, std::vector<std::int16_t>(fed.begin(), fed.begin() + 1408))
+      << "the receiver gets the 16-bit samples untouched";
   write(50);  // nothing written to the dump while playing
   read(1280);
-  std::vector<std::uint8_t> tooLong(9000);
+  std::vector<std::int16_t> tooLong(9000);
   stream.readInput(tooLong.data(), 9000);  // a refused read adds nothing
   capture.closeRawDump();
 
   std::ifstream f(path, std::ios::binary);
   const std::vector<std::uint8_t> dumped((std::istreambuf_iterator<char>(f)), {});
-  EXPECT_EQ(dumped, fed);
+  std::vector<std::uint8_t> expected;
+  for (int i = 0; i < 1408 + 1280; ++i) expected.push_back(static_cast<std::uint8_t>(i * 7));
+  EXPECT_EQ(dumped, expected);
   std::remove(path.c_str());
 }
 

@@ -55,6 +55,8 @@ class Session:
     """A display, a scratch home and settings folder, and the audio line."""
 
     def __init__(self, name, settings=None, line_in_samples=b""):
+        """line_in_samples: raw signed 16-bit little-endian 8000 Hz, the
+        input stream's own format (the line reads its file raw)."""
         self.name = name
         self.dir = tempfile.mkdtemp(prefix="quelto-e2e-%s-" % name)
         for sub in ("config/quelto", "runtime", "home", "logs", "files"):
@@ -78,7 +80,7 @@ class Session:
         # Silence around the signal: past the end the plugin repeats the last
         # 2816 samples, so the file ends in a long silence.
         with open(self.line_in, "wb") as f:
-            f.write(bytes([128]) * 8000 + line_in_samples + bytes([128]) * 8000 * 30)
+            f.write(bytes(2 * 8000) + line_in_samples + bytes(2 * 8000 * 30))
         self.line_out = os.path.join(self.dir, "line-out")
         base = {"Language": "En", "ShowSlpashScreen": "0",
                 "LogFilePrefix": os.path.join(self.dir, "logs") + "/"}
@@ -445,7 +447,7 @@ def receive_input():
         subprocess.run(["minimodem", "--tx", "tdd", "-R", "8000", "-f", tx],
                        input=(text + " SO LONG THAT IT WRAPS INTO THE HISTORY GA").encode(),
                        check=True)
-        return subprocess.run(["sox", tx, "-t", "raw", "-e", "unsigned", "-b", "8", "-c", "1",
+        return subprocess.run(["sox", tx, "-t", "raw", "-e", "signed", "-b", "16", "-L", "-c", "1",
                                "-r", "8000", "-"], capture_output=True, check=True).stdout
 
 

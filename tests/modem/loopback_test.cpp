@@ -57,7 +57,7 @@ TEST(Loopback, TextCrossingShiftsComesBackExactlyAtBothRates) {
         FskModem rx;
         rx.setBaud(baud);
         rx.setThreshold(FskModem::thresholdForSensitivity(sensitivity));
-        EXPECT_EQ(receiveText(rx, heard.data(), heard.size()), c.shown)
+        EXPECT_EQ(receiveText(rx, heard), c.shown)
             << "baud " << storedBaudRate(baud) << " sensitivity " << sensitivity;
       }
     }
@@ -73,7 +73,7 @@ TEST(Loopback, SurvivesNoiseAtSixDecibels) {
     FskModem rx;
     rx.setBaud(baud);
     rx.setThreshold(58.0);
-    EXPECT_EQ(receiveText(rx, heard.data(), heard.size()), typed)
+    EXPECT_EQ(receiveText(rx, heard), typed)
         << "baud " << storedBaudRate(baud);
   }
 }

@@ -1,3 +1,4 @@
+#include "audio/sample_format.h"
 #include "modem/fsk_modem.h"
 #include "modem/line_signal.h"
 #include "tests/modem/test_signal.h"
@@ -11,7 +12,10 @@ namespace quelto {
 namespace {
 
 using testing::fskFrames;
+using testing::fskWave;
 using testing::tone;
+using testing::toS16;
+using testing::whiteNoise;
 
 // One frame as 64 decisions, oldest first: 8 start decisions, 8 per data
 // bit (value 16 first), 16 stop decisions. Individual slots can be
@@ -116,14 +120,14 @@ TEST(ReceiverFraming, BaudChangeEmptiesTheRingThresholdChangeDoesNot) {
 
 TEST(ReceiverPowers, MatchTheKnownFiguresAndDecisions) {
   std::vector<uint8_t> silent(22, 128);
-  TonePowers p = measureSubWindow(silent.data(), 22);
+  TonePowers p = measureSubWindow(widenSamples(silent).data(), 22);
   EXPECT_TRUE(p.silent);
   EXPECT_EQ(p.peak, 0);
 
   // No level gate: one sample of 129 at the start still has a "tone".
   std::vector<uint8_t> blip(22, 128);
   blip[0] = 129;
-  p = measureSubWindow(blip.data(), 22);
+  p = measureSubWindow(widenSamples(blip).data(), 22);
   EXPECT_NEAR(p.space, 44.1, 0.05);
   EXPECT_NEAR(p.mark, 44.8, 0.05);
   FskModem modem;
@@ -136,12 +140,12 @@ TEST(ReceiverPowers, MatchTheKnownFiguresAndDecisions) {
   for (double phase : {0.0, 1.0, 2.5}) {
     for (double amplitude : {10.0, 120.0}) {
       std::vector<uint8_t> mark = tone(1400, 22, 8000, amplitude, phase);
-      p = measureSubWindow(mark.data(), 22);
+      p = measureSubWindow(widenSamples(mark).data(), 22);
       EXPECT_NEAR(p.mark, 497, 25);  // 473..514 with the phase
       EXPECT_LT(p.space, 15);
       EXPECT_EQ(modem.decisionFor(p), 1);
       std::vector<uint8_t> space = tone(1800, 22, 8000, amplitude, phase);
-      p = measureSubWindow(space.data(), 22);
+      p = measureSubWindow(widenSamples(space).data(), 22);
       EXPECT_NEAR(p.space, 488, 15);
       EXPECT_LT(p.mark, 15);
       EXPECT_EQ(modem.decisionFor(p), -1);
@@ -149,16 +153,16 @@ TEST(ReceiverPowers, MatchTheKnownFiguresAndDecisions) {
   }
   // At 50 baud a sub-window is 20 samples: about 400.
   std::vector<uint8_t> mark = tone(1400, 20, 8000, 100, 0.3);
-  EXPECT_NEAR(measureSubWindow(mark.data(), 20).mark, 400, 20);
+  EXPECT_NEAR(measureSubWindow(widenSamples(mark).data(), 20).mark, 400, 20);
 }
 
 TEST(ReceiverBlocks, SilenceAndSteadyTonesGiveNoCharacters) {
   FskModem modem;
-  const std::vector<uint8_t> silence(1408, 128);
+  const std::vector<int16_t> silence(1408, 0);
   for (int i = 0; i < 10; ++i) EXPECT_FALSE(modem.demodulateBlock(silence.data(), 1408));
   EXPECT_EQ(modem.peak(), 0.0);
   for (double hz : {1400.0, 1800.0}) {
-    const std::vector<uint8_t> steady = tone(hz, 1408 * 10, 8000, 90);
+    const std::vector<int16_t> steady = widenSamples(tone(hz, 1408 * 10, 8000, 90));
     for (int i = 0; i < 10; ++i)
       EXPECT_FALSE(modem.demodulateBlock(steady.data() + 1408 * i, 1408)) << hz;
   }
@@ -174,12 +178,12 @@ TEST(ReceiverBlocks, PeakIsTheLastSubWindowsLargestDeviation) {
   block[10] = 250;        // first sub-window: +122
   block[1408 - 5] = 78;   // last sub-window: -50
   block[1408 - 3] = 170;  //                  +42
-  modem.demodulateBlock(block.data(), 1408);
+  modem.demodulateBlock(widenSamples(block).data(), 1408);
   EXPECT_EQ(modem.peak(), 50.0);
   modem.setBaud(BaudRate::Baud50);
   std::vector<uint8_t> block50(1280, 128);
   block50[1280 - 20] = 0;  // first sample of the last 20-sample sub-window
-  modem.demodulateBlock(block50.data(), 1280);
+  modem.demodulateBlock(widenSamples(block50).data(), 1280);
   EXPECT_EQ(modem.peak(), 128.0);
 }
 
@@ -189,7 +193,7 @@ TEST(ReceiverBlocks, LineControlsAreMappedBeforeDelivery) {
   std::vector<uint8_t> signal(500, 128);
   const std::vector<uint8_t> frames = fskFrames({5, 2, 8, 12}, 45.45, 2.0);
   signal.insert(signal.end(), frames.begin(), frames.end());
-  EXPECT_EQ(receiveText(modem, signal.data(), signal.size()), "H I");
+  EXPECT_EQ(receiveText(modem, signal), "H I");
 }
 
 TEST(ReceiverBlocks, TwoCharactersCompletedInOneBlockAreBothDelivered) {
@@ -201,11 +205,12 @@ TEST(ReceiverBlocks, TwoCharactersCompletedInOneBlockAreBothDelivered) {
     std::vector<uint8_t> signal(lead, 128);
     signal.insert(signal.end(), frames.begin(), frames.end());
     signal.resize(signal.size() + 2 * 1408, 128);
+    const std::vector<int16_t> wide = widenSamples(signal);
 
     FskModem modem;
     std::string text;
-    for (std::size_t at = 0; at + 1408 <= signal.size(); at += 1408) {
-      std::optional<unsigned char> first = modem.demodulateBlock(signal.data() + at, 1408);
+    for (std::size_t at = 0; at + 1408 <= wide.size(); at += 1408) {
+      std::optional<unsigned char> first = modem.demodulateBlock(wide.data() + at, 1408);
       if (!first) continue;
       text.push_back(static_cast<char>(*first));
       if (std::optional<unsigned char> second = modem.takePending()) {
@@ -226,9 +231,10 @@ TEST(ReceiverBlocks, TextReceiverDeliversBackspaceAsAnErasure) {
     std::vector<uint8_t> signal(300, 128);
     const std::vector<uint8_t> frames = fskFrames({0, 24, 19, 0, 14}, 45.45, 2.0);
     signal.insert(signal.end(), frames.begin(), frames.end());
+    const std::vector<int16_t> wide = widenSamples(signal);
     TextReceiver receiver(modem);
-    for (std::size_t at = 0; at < signal.size(); at += piece)
-      receiver.feed(signal.data() + at, std::min<std::size_t>(piece, signal.size() - at));
+    for (std::size_t at = 0; at < wide.size(); at += piece)
+      receiver.feed(wide.data() + at, std::min<std::size_t>(piece, wide.size() - at));
     EXPECT_EQ(receiver.finish(), "AC") << "fed in pieces of " << piece;
   }
 }
@@ -250,8 +256,49 @@ TEST(ReceiverBlocks, FiftyBaudAndSlightlyOffRatesDecode) {
     const std::vector<uint8_t> frames =
         fskFrames({31, 1, 5, 16, 4, 29, 28, 12, 14, 30, 4, 27, 29, 25, 16, 10}, c.baud, c.stop);
     signal.insert(signal.end(), frames.begin(), frames.end());
-    EXPECT_EQ(receiveText(modem, signal.data(), signal.size()), "THE QUICK 1234")
+    EXPECT_EQ(receiveText(modem, signal), "THE QUICK 1234")
         << c.baud << " baud, " << c.stop << " stop bits";
+  }
+}
+
+TEST(ReceiverSixteenBit, WeakSignalsDecodeWhileSilenceAndNoiseGiveNothing) {
+  // THE QUICK 1234, after a little silence.
+  const std::vector<int> codes = {31, 1, 5, 16, 4, 29, 28, 12, 14, 30, 4, 27, 29, 25, 16, 10};
+  struct Level {
+    const char* name;
+    double peak;  // in 16-bit units
+  };
+  // 0.15 % of full scale is about -57 dBFS: 49 steps of 16 bits, less than
+  // one step of 8 bits, so an 8-bit input would have heard only silence.
+  for (const Level& level :
+       {Level{"0.15 % of full scale", 0.0015 * 32767}, Level{"1 % of full scale", 0.01 * 32767},
+        Level{"full scale", 32767}}) {
+    for (const auto& [selector, baud] : {std::pair{kBaud45, 45.45}, std::pair{kBaud50, 50.0}}) {
+      std::vector<double> wave(777, 0.0);
+      const std::vector<double> frames = fskWave(codes, baud, 1.5);
+      wave.insert(wave.end(), frames.begin(), frames.end());
+      FskModem modem;
+      modem.setBaud(selector);
+      modem.setThreshold(58.0);
+      const std::vector<int16_t> input = toS16(wave, level.peak);
+      EXPECT_EQ(receiveText(modem, input.data(), input.size()), "THE QUICK 1234")
+          << level.name << ", baud selector " << selector;
+    }
+  }
+
+  // Thirty seconds of digital silence, and of white noise from below one
+  // 16-bit step to a level that clips, at both stock thresholds.
+  const std::size_t count = 30 * 8000;
+  for (double sigma : {0.0, 0.4, 3.0, 60.0, 2000.0, 20000.0}) {
+    const std::vector<float> noise = whiteNoise(count, sigma, 11);
+    const std::vector<double> wide(noise.begin(), noise.end());
+    const std::vector<int16_t> input = toS16(wide, 1.0);
+    for (double threshold : {40.0, 58.0}) {
+      FskModem modem;
+      modem.setThreshold(threshold);
+      EXPECT_EQ(receiveText(modem, input.data(), input.size()), "")
+          << "noise sigma " << sigma << ", threshold " << threshold;
+    }
   }
 }
 

@@ -13,9 +13,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 }
 
-std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, double stopBits,
-                               int rate, double amplitude) {
-  std::vector<uint8_t> out;
+std::vector<double> fskWave(const std::vector<int>& codes, double baud, double stopBits, int rate) {
+  std::vector<double> out;
   const double samplesPerBit = rate / baud;
   double phase = 0.0;
   double bitClock = 0.0;  // fractional sample position of the next bit boundary
@@ -23,7 +22,7 @@ std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, doubl
     bitClock += bits * samplesPerBit;
     const double step = 2.0 * kPi * (mark ? 1400.0 : 1800.0) / rate;
     while (static_cast<double>(out.size()) < bitClock) {
-      out.push_back(static_cast<uint8_t>(std::lround(128.0 + amplitude * std::sin(phase))));
+      out.push_back(std::sin(phase));
       phase += step;
     }
   };
@@ -32,6 +31,22 @@ std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, doubl
     for (int b = 16; b >= 1; b >>= 1) bit(1, (code & b) != 0);
     bit(stopBits, true);
   }
+  return out;
+}
+
+std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, double stopBits,
+                               int rate, double amplitude) {
+  const std::vector<double> wave = fskWave(codes, baud, stopBits, rate);
+  std::vector<uint8_t> out(wave.size());
+  for (std::size_t i = 0; i < wave.size(); ++i)
+    out[i] = static_cast<uint8_t>(std::lround(128.0 + amplitude * wave[i]));
+  return out;
+}
+
+std::vector<int16_t> toS16(const std::vector<double>& samples, double scale) {
+  std::vector<int16_t> out(samples.size());
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    out[i] = static_cast<int16_t>(std::clamp(std::lround(samples[i] * scale), -32768L, 32767L));
   return out;
 }
 

@@ -17,6 +17,12 @@ namespace quelto::testing {
 std::vector<uint8_t> fskFrames(const std::vector<int>& codes, double baud, double stopBits,
                                int rate = 8000, double amplitude = 100.0);
 
+// The same frames at unit amplitude, as doubles in [-1, 1].
+std::vector<double> fskWave(const std::vector<int>& codes, double baud, double stopBits,
+                            int rate = 8000);
+// Signed 16-bit samples: each value times `scale`, rounded, clipped.
+std::vector<int16_t> toS16(const std::vector<double>& samples, double scale);
+
 // A steady tone of `count` samples at `rate`, 8-bit unsigned.
 std::vector<uint8_t> tone(double hz, int count, int rate = 8000, double amplitude = 100.0,
                           double phase = 0.0);
