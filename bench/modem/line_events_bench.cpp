@@ -58,9 +58,6 @@ void cpuTable() {
       .tones({1800}, -10, 7000)
       .noise(-45, 1);
   const std::vector<std::int16_t> pcm = r.pcm16();
-  std::vector<std::uint8_t> u8(pcm.size());
-  for (std::size_t i = 0; i < pcm.size(); ++i)
-    u8[i] = static_cast<std::uint8_t>((pcm[i] >> 8) + 128);
 
   const int block = receiveBlockLength(BaudRate::Baud45);
   const double detector = cpuPerSecond(
@@ -73,8 +70,8 @@ void cpuTable() {
   const double demodulator = cpuPerSecond(
       [&] {
         FskModem m;
-        for (std::size_t i = 0; i + block <= u8.size(); i += block)
-          m.demodulateBlock(u8.data() + i, block);
+        for (std::size_t i = 0; i + block <= pcm.size(); i += block)
+          m.demodulateBlock(pcm.data() + i, block);
       },
       r.seconds());
   std::printf("1. CPU per second of input (%.0f s of line, blocks of %d samples)\n", r.seconds(),

@@ -273,7 +273,8 @@ TEST(ReceiverSixteenBit, WeakSignalsDecodeWhileSilenceAndNoiseGiveNothing) {
   for (const Level& level :
        {Level{"0.15 % of full scale", 0.0015 * 32767}, Level{"1 % of full scale", 0.01 * 32767},
         Level{"full scale", 32767}}) {
-    for (const auto& [selector, baud] : {std::pair{kBaud45, 45.45}, std::pair{kBaud50, 50.0}}) {
+    for (const auto& [selector, baud] :
+         {std::pair{BaudRate::Baud45, 45.45}, std::pair{BaudRate::Baud50, 50.0}}) {
       std::vector<double> wave(777, 0.0);
       const std::vector<double> frames = fskWave(codes, baud, 1.5);
       wave.insert(wave.end(), frames.begin(), frames.end());
@@ -282,7 +283,7 @@ TEST(ReceiverSixteenBit, WeakSignalsDecodeWhileSilenceAndNoiseGiveNothing) {
       modem.setThreshold(58.0);
       const std::vector<int16_t> input = toS16(wave, level.peak);
       EXPECT_EQ(receiveText(modem, input.data(), input.size()), "THE QUICK 1234")
-          << level.name << ", baud selector " << selector;
+          << level.name << ", baud " << baud;
     }
   }
 
