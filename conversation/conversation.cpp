@@ -39,7 +39,6 @@ std::unique_ptr<ConversationLine> appendChar(ConversationLine& line, unsigned ch
   }
   line.text[0] = static_cast<char>(d);
   line.text.push_back(static_cast<char>(ch));
-  line.markUnmeasured();
   if (ch == kLineFeed) return newLine(d);
   return nullptr;
 }
@@ -73,7 +72,6 @@ bool Conversation::addReceived(unsigned char ch) {
       if (last.direction() == before.direction()) {
         before.text.append(last.text, 1, std::string::npos);
         lines.pop_back();
-        currentLine().markUnmeasured();
       }
     }
     appendLine(std::move(fresh));
@@ -110,7 +108,6 @@ bool Conversation::backspace(bool received) {
     ConversationLine& line = currentLine();
     if (line.hasCharacters()) {
       line.text.pop_back();
-      line.markUnmeasured();
       break;
     }
     if (lines.size() < 2) break;
@@ -140,7 +137,6 @@ void Conversation::withdrawSent(const std::string& withdrawn) {
       removed = true;
       logEvent(LogCode::Sent, 0);
     }
-    line.markUnmeasured();
     if (!line.hasCharacters() && lines.size() > 1)
       lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
   }
@@ -180,8 +176,6 @@ void Conversation::splitCurrentLine() {
   if (space == std::string::npos || space < 1) return;
   q.text.append(p.text, space + 1, std::string::npos);
   p.text.resize(space + 1);
-  p.markUnmeasured();
-  q.markUnmeasured();
 }
 
 bool Conversation::joinAfterSplit() {
@@ -193,8 +187,37 @@ bool Conversation::joinAfterSplit() {
     return false;
   a.text.append(b.text, 1, std::string::npos);
   lines.erase(lines.end() - 2);
-  for (auto& line : lines) line->markUnmeasured();
   return true;
+}
+
+bool Conversation::joinCurrentLineUp() {
+  if (lines.size() < 2) return false;
+  ConversationLine& above = *lines[lines.size() - 2];
+  const ConversationLine& current = currentLine();
+  if (above.direction() != current.direction() ||
+      static_cast<unsigned char>(above.text.back()) == kLineFeed)
+    return false;
+  above.text.append(current.text, 1, std::string::npos);
+  lines.pop_back();
+  startNewLine();
+  return true;
+}
+
+void Conversation::moveTailIntoCurrentLine(int from) {
+  if (lines.size() < 2) return;
+  ConversationLine& above = *lines[lines.size() - 2];
+  ConversationLine& current = currentLine();
+  if (from <= 1) {
+    current.text.insert(1, above.text, 1, std::string::npos);
+    lines.erase(lines.end() - 2);
+    modified = 1;
+    return;
+  }
+  if (from < above.length() && static_cast<unsigned char>(above.text[from]) == kLineFeed) ++from;
+  if (from >= above.length()) return;
+  current.text.insert(1, above.text, static_cast<std::size_t>(from), std::string::npos);
+  above.text.resize(static_cast<std::size_t>(from));
+  modified = 1;
 }
 
 void Conversation::setSelectionAnchor(int line, int ch) {

@@ -45,23 +45,12 @@ class ConversationLine {
   // Byte 0: direction (1 received, 0 sent). Bytes 1..: the characters in
   // arrival order, line feeds (10) included. Never empty.
   std::string text;
-  // Layout cache filled by the view, in pixels; -1 = must be measured again
-  // (width, height) or not on screen (top, left). Every change of `text`
-  // made by the model resets width and height.
-  int32_t width = -1;
-  int32_t height = -1;
-  int32_t top = -1;
-  int32_t left = -1;
 
   // Length of `text`, direction byte included: 1 means an empty line.
   int length() const { return static_cast<int>(text.size()); }
   bool hasCharacters() const { return text.size() > 1; }
   unsigned char direction() const { return static_cast<unsigned char>(text[0]); }
   bool isReceived() const { return (text[0] & 1) != 0; }
-  void markUnmeasured() {
-    width = -1;
-    height = -1;
-  }
 };
 
 class Conversation {
@@ -145,8 +134,20 @@ class Conversation {
   // Called after splitCurrentLine: when the two lines above the current one
   // have the same direction, the upper does not end with a line feed and the
   // lower has characters, the lower is joined onto the upper. Returns true
-  // when it joined (every line is then unmeasured: redraw in full).
+  // when it joined (redraw in full).
   bool joinAfterSplit();
+
+  // Refitting the band after a resize, in two steps around a layout of the
+  // joined line. First: the current line goes back onto the end of the line
+  // above when both have the same direction and that line is not ended by a
+  // line feed; the current line is then a new empty one. Returns whether it
+  // joined.
+  bool joinCurrentLineUp();
+  // Then: the characters of the line above the current one from text index
+  // `from` on (the start of its last row) move down into the current line.
+  // With `from` at most 1 the whole line moves down and the emptied line
+  // goes.
+  void moveTailIntoCurrentLine(int from);
 
   // --- Selection ------------------------------------------------------------
   // A line index outside the conversation clears the whole selection.

@@ -6,8 +6,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
+#include <optional>
 
 #include "conversation/prompt.h"
 #include "modem/baudot.h"
@@ -21,38 +20,33 @@ namespace quelto {
 namespace {
 
 constexpr Fl_Color kSelectionColor = 4;  // blue in the toolkit's colour map
-constexpr int kExpandBuffer = 4096;
 
-// The characters of a line (its text without the direction byte) as UTF-8.
-std::string lineUtf8(const ConversationLine& line) {
-  return cp1252ToUtf8(line.text.substr(1));
-}
-
-// Byte offset in `utf8` of the character that follows `count` characters.
-size_t utf8Offset(const std::string& utf8, int count) {
-  size_t i = 0;
-  while (count > 0 && i < utf8.size()) {
-    ++i;
-    while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
-    --count;
-  }
-  return i;
-}
-
-// Number of characters in the first `bytes` bytes of `utf8`.
-int utf8Count(const std::string& utf8, size_t bytes) {
-  int n = 0;
-  for (size_t i = 0; i < bytes && i < utf8.size(); ++i)
-    if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) ++n;
-  return n;
+std::string toUtf8(std::string_view cp1252) {
+  return cp1252ToUtf8(std::string(cp1252));
 }
 
 }  // namespace
+
+void ToolkitTextMeasure::select() const {
+  fl_font(face_, size_);
+}
+
+double ToolkitTextMeasure::width(std::string_view cp1252) {
+  select();
+  const std::string utf8 = toUtf8(cp1252);
+  return fl_width(utf8.c_str(), static_cast<int>(utf8.size()));
+}
+
+int ToolkitTextMeasure::rowHeight() const {
+  select();
+  return fl_height();
+}
 
 ConversationView::ConversationView(int x, int y, int w, int h, const char* label)
     : Fl_Widget(x, y, w, h, label), contentWidth_(w), contentHeight_(h) {
   box(FL_THIN_UP_BOX);
   color(196);
+  setDisplay(display_);
 }
 
 ConversationView::~ConversationView() = default;
@@ -60,12 +54,13 @@ ConversationView::~ConversationView() = default;
 void ConversationView::setScrollbars(Fl_Scrollbar* horizontal, Fl_Scrollbar* vertical) {
   hScroll_ = horizontal;
   vScroll_ = vertical;
-  relayout();
   redrawAll();
 }
 
 void ConversationView::setDisplay(const ConversationDisplay& display) {
   display_ = display;
+  sentMeasure_.setFont(display_.sentFace, display_.sentSize);
+  receivedMeasure_.setFont(display_.receivedFace, display_.receivedSize);
   relayout();
   redrawAll();
 }
@@ -79,7 +74,7 @@ void ConversationView::redrawAll() {
 }
 
 void ConversationView::relayout() {
-  for (auto& line : conversation.lines) line->markUnmeasured();
+  layout_.forget();
 }
 
 void ConversationView::resetScroll() {
@@ -94,106 +89,40 @@ void ConversationView::resetScroll() {
 }
 
 void ConversationView::resize(int x, int y, int w, int h) {
-  relayout();
-  reflowPending_ = true;
+  refitPending_ = true;
   Fl_Widget::resize(x, y, w, h);
 }
 
-void ConversationView::setLineFont(const ConversationLine& line) const {
-  if (line.isReceived())
-    fl_font(display_.receivedFace, display_.receivedSize);
-  else
-    fl_font(display_.sentFace, display_.sentSize);
+int ConversationView::bandFontHeight() const {
+  fl_font(conversation.currentLine().isReceived() ? display_.receivedFace : display_.sentFace,
+          display_.currentSize);
+  return fl_height();
 }
 
-// Wraps the line with the toolkit's own rules for wrapped labels
-// (fl_expand_text is what fl_measure and fl_draw use), so the rows measured
-// here are exactly the rows drawn, and keeps where each row starts. Rows are
-// made left to right, each from its own start, so when the line only grew
-// at its end (typing, receiving, joining) every row but the last is still
-// right and wrapping starts again at the last one.
-void ConversationView::measureLine(ConversationLine& line, int wrap) {
-  RowCache& cache = rows_[&line];
-  const size_t count = line.text.size() - 1;
-  const bool grewAtEnd = !cache.rowStarts.empty() && cache.wrap == wrap &&
-                         cache.face == fl_font() && cache.size == fl_size() &&
-                         cache.source.size() <= count &&
-                         line.text.compare(1, cache.source.size(), cache.source) == 0;
-  double widestBefore = 0;
-  size_t from = 0;
-  if (grewAtEnd) {
-    cache.utf8 += cp1252ToUtf8(line.text.substr(1 + cache.source.size()));
-    from = static_cast<size_t>(cache.rowStarts.back());
-    cache.rowStarts.pop_back();
-    widestBefore = cache.widestBeforeLast;
-  } else {
-    cache.utf8 = lineUtf8(line);
-    cache.rowStarts.clear();
-  }
-  cache.source.assign(line.text, 1, std::string::npos);
-  cache.face = fl_font();
-  cache.size = fl_size();
-  cache.wrap = wrap;
-  char buf[kExpandBuffer];
-  const char* start = cache.utf8.c_str();
-  const char* p = start + from;
-  double last = 0;
-  for (;;) {
-    int n = 0;
-    double width = 0;
-    cache.rowStarts.push_back(static_cast<int>(p - start));
-    const char* e = fl_expand_text(p, buf, kExpandBuffer, wrap, n, width, 1, 0);
-    if (!*e || e == p) {
-      last = std::ceil(width);
-      break;
-    }
-    widestBefore = std::max(widestBefore, std::ceil(width));
-    p = e;
-  }
-  cache.widestBeforeLast = widestBefore;
-  line.width = static_cast<int>(std::max(widestBefore, last));
-  line.height = static_cast<int>(cache.rowStarts.size()) * fl_height();
+// The history's bottom sits on the band; scrolling up moves it down.
+int ConversationView::historyTop() const {
+  int bottom = y() + h() - 9 - bandFontHeight();
+  if (vScroll_ && vScroll_->value() > 0) bottom += static_cast<int>(vScroll_->value());
+  return bottom - static_cast<int>(layout_.height());
 }
 
-void ConversationView::forgetPositions() {
-  for (auto& line : conversation.lines) {
-    line->top = -1;
-    line->left = -1;
-  }
+int ConversationView::textLeft() const {
+  int left = x() + bandFontHeight() / 4 + 3;
+  if (hScroll_ && hScroll_->value() > 0) left -= static_cast<int>(hScroll_->value());
+  return left;
 }
 
-void ConversationView::layout() {
-  auto& lines = conversation.lines;
-  const int n = conversation.lineCount();
-  lastRowSet_ = false;
-  for (int i = n - 2; i >= 0; --i) {
-    ConversationLine& line = *lines[i];
-    if (line.height != -1) break;
-    setLineFont(line);
-    measureLine(line, wrapWidth(fl_height()));
-    if (!lastRowSet_) {
-      // Offset, in characters from index 1, of the first character of the
-      // last non-empty row.
-      const RowCache& cache = rows_[&line];
-      int offset = 0;
-      for (int r = static_cast<int>(cache.rowStarts.size()) - 1; r >= 0; --r) {
-        size_t s = static_cast<size_t>(cache.rowStarts[r]);
-        if (s < cache.utf8.size()) {
-          offset = utf8Count(cache.utf8, s);
-          break;
-        }
-      }
-      lastRowOffset_ = offset;
-      lastRowSet_ = true;
-    }
-  }
+void ConversationView::updateLayout() {
+  const int sentHeight = sentMeasure_.rowHeight();
+  const int receivedHeight = receivedMeasure_.rowHeight();
+  layout_.setFonts({&sentMeasure_, sentHeight, wrapWidth(sentHeight)},
+                   {&receivedMeasure_, receivedHeight, wrapWidth(receivedHeight)});
+  layout_.update(conversation);
+
   contentWidth_ = w() - 6;
-  contentHeight_ = 0;
-  for (int i = 0; i < n - 1; ++i) {
-    const ConversationLine& line = *lines[i];
-    if (line.width > contentWidth_) contentWidth_ = static_cast<int>(line.width * 1.02);
-    if (line.height > 0) contentHeight_ += line.height;
-  }
+  const double widest = layout_.width();
+  if (widest > contentWidth_) contentWidth_ = static_cast<int>(widest * 1.02);
+  contentHeight_ = static_cast<int>(layout_.height());
   const int sc = display_.currentSize;
   if (contentHeight_ < h() - 12 - sc) contentHeight_ = h() - 12 - sc;
   const int step = (display_.receivedSize + display_.sentSize) / 8;
@@ -212,56 +141,34 @@ void ConversationView::layout() {
 }
 
 // A resize may leave the end of the line above the band on a row of its
-// own; the current line and that line are joined first so that the second
-// half can bring the last visual row back down into the band.
-void ConversationView::reflowFirstHalf() {
-  if (!reflowPending_ || conversation.lineCount() < 2) return;
-  auto& lines = conversation.lines;
-  ConversationLine& above = *lines[lines.size() - 2];
-  ConversationLine& current = *lines.back();
-  if (above.direction() == current.direction()) {
-    above.text.append(current.text, 1, std::string::npos);
-    above.markUnmeasured();
-    lines.pop_back();
-    conversation.startNewLine();
-  } else {
-    reflowPending_ = false;
-  }
-}
-
-bool ConversationView::reflowSecondHalf() {
-  if (!reflowPending_ || conversation.lineCount() < 2) return false;
-  reflowPending_ = false;
-  auto& lines = conversation.lines;
-  ConversationLine& above = *lines[lines.size() - 2];
-  int k = lastRowSet_ ? lastRowOffset_ + 1 : 0;  // index into text
-  if (k > 1) {
-    if (k < above.length() && above.text[k] == static_cast<char>(kLineFeed)) ++k;
-    ConversationLine& current = *lines.back();
-    if (k < above.length()) {
-      current.text.append(above.text, k, std::string::npos);
-      above.text.resize(k);
-    }
-  } else {
-    lines.pop_back();
-    conversation.startNewLine();
-  }
-  relayout();
-  layout();
+// own, or all of it in the history. The current line goes back onto that
+// line, the joined line is wrapped at the new width, and its last row comes
+// back down into the band (a one-row line comes down whole); the band then
+// wraps what does not fit at a word, like typed text.
+bool ConversationView::refitBandAfterResize() {
+  if (!refitPending_) return false;
+  refitPending_ = false;
+  if (!conversation.joinCurrentLineUp()) return false;
+  updateLayout();
+  const int above = conversation.lineCount() - 2;
+  conversation.moveTailIntoCurrentLine(layout_.lastRowStart(above));
+  updateLayout();
   return true;
 }
 
 bool ConversationView::drawBand() {
   ConversationLine& current = conversation.currentLine();
-  fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace, display_.currentSize);
-  const int fh = fl_height();
+  const int fh = bandFontHeight();
   const int d = fl_descent();
   fl_color(display_.bottomBackground);
   fl_rect(x(), y(), w(), h());
   fl_rect(x() + 1, y() + 1, w() - 2, h() - 1);
   fl_rectf(x(), y() + h() - 6 - fh, w(), fh + 6);
   fl_push_clip(x(), y() + h() - 6 - fh, w(), fh + 6);
-  const std::string utf8 = lineUtf8(current);
+  // The band shows no glyph for a line feed.
+  std::string chars = current.text.substr(1);
+  chars.erase(std::remove(chars.begin(), chars.end(), '\n'), chars.end());
+  const std::string utf8 = toUtf8(chars);
   const double tw = fl_width(utf8.c_str(), static_cast<int>(utf8.size()));
   double x0 = x() + 3 + fh / 4.0;
   if (tw >= w() - 6) x0 = (x() + 3) - (tw - (w() - 6));
@@ -270,8 +177,6 @@ bool ConversationView::drawBand() {
   const int baseline = y() + h() - 3 - d;
   fl_draw(utf8.c_str(), static_cast<int>(utf8.size()), static_cast<float>(x0),
           static_cast<float>(baseline));
-  current.top = baseline;
-  current.left = static_cast<int>(x0);
   const int caret = static_cast<int>(x0 + tw);
   fl_line(caret + 1, y() + h() - 3 - fh, caret + 1, y() + h() - 3);
   fl_line(caret + 2, y() + h() - 3 - fh, caret + 2, y() + h() - 3);
@@ -280,56 +185,40 @@ bool ConversationView::drawBand() {
 }
 
 void ConversationView::drawHistory() {
-  forgetPositions();
-  ConversationLine& current = conversation.currentLine();
-  fl_font(current.isReceived() ? display_.receivedFace : display_.sentFace, display_.currentSize);
-  const int fh = fl_height();
-  int bottom = y() + h() - 9 - fh;
-  int left = x() + fh / 4 + 3;
+  const int fh = bandFontHeight();
+  const int top = historyTop();
+  const int left = textLeft();
   fl_push_clip(x() + 3, y() + 3, w() - 6, h() - 10 - fh);
   fl_color(display_.background);
   fl_rectf(x() + 3, y() + 3, w() - 5, h() - 9 - fh);
-  if (vScroll_ && vScroll_->value() > 0) bottom += static_cast<int>(vScroll_->value());
-  if (hScroll_ && hScroll_->value() > 0) left -= static_cast<int>(hScroll_->value());
-  char buf[kExpandBuffer];
   const int clipTop = y() + 3;
   const int clipBottom = y() + h() - 7 - fh;
-  for (int i = conversation.lineCount() - 2; i >= 0; --i) {
-    ConversationLine& line = *conversation.lines[i];
-    setLineFont(line);
-    const int rowHeight = fl_height();
-    if (line.height == -1) measureLine(line, wrapWidth(rowHeight));
-    bottom -= line.height;
-    const RowCache& cache = rows_[&line];
-    auto range = conversation.selectedRange(i);
+  const int lines = layout_.lineCount();
+  // Only the rows inside the clip are drawn, so a long conversation costs
+  // nothing above or below the visible area.
+  for (int i = layout_.firstLineBelow(clipTop - top); i < lines; ++i) {
+    const int lineTop = top + static_cast<int>(layout_.lineTop(i));
+    if (lineTop > clipBottom) break;
+    const auto range = conversation.selectedRange(i);
     if (range.first >= 0) {
-      // Spans use the unwrapped characters, from the one before `first`
-      // to `last`.
-      const size_t a = utf8Offset(cache.utf8, std::max(0, range.first - 1));
-      const size_t b = utf8Offset(cache.utf8, std::max(0, range.second));
-      const int x1 = left + static_cast<int>(fl_width(cache.utf8.c_str(), static_cast<int>(a)));
-      const int x2 = left + static_cast<int>(fl_width(cache.utf8.c_str(), static_cast<int>(b)));
       fl_color(kSelectionColor);
-      fl_rectf(x1, bottom, std::max(0, x2 - x1), line.height);
+      for (const ConversationLayout::Rect& r : layout_.selectionRects(i, range.first, range.second))
+        fl_rectf(left + static_cast<int>(r.x), top + static_cast<int>(r.y),
+                 std::max(0, static_cast<int>(r.w)), static_cast<int>(r.h));
     }
-    fl_color(line.isReceived() ? display_.receivedColor : display_.sentColor);
-    // Draw only the rows inside the clip; the rows come from the cache, so
-    // a long line costs nothing above or below the visible area.
-    const int rows = static_cast<int>(cache.rowStarts.size());
+    const bool received = conversation.lines[i]->isReceived();
+    (received ? receivedMeasure_ : sentMeasure_).select();
+    fl_color(received ? display_.receivedColor : display_.sentColor);
+    const int rowHeight = layout_.rowHeight(i);
     const int ascent = rowHeight - fl_descent();
+    const int rows = static_cast<int>(layout_.rows(i).size());
     for (int r = 0; r < rows; ++r) {
-      const int rowTop = bottom + r * rowHeight;
+      const int rowTop = lineTop + r * rowHeight;
       if (rowTop + rowHeight < clipTop) continue;
       if (rowTop > clipBottom) break;
-      int n = 0;
-      double width = 0;
-      fl_expand_text(cache.utf8.c_str() + cache.rowStarts[r], buf, kExpandBuffer,
-                     wrapWidth(rowHeight), n, width, 1, 0);
-      fl_draw(buf, n, left, rowTop + ascent);
+      const std::string utf8 = toUtf8(layout_.rowText(i, r));
+      fl_draw(utf8.c_str(), static_cast<int>(utf8.size()), left, rowTop + ascent);
     }
-    line.top = bottom;
-    line.left = left;
-    if (bottom < y() + 3) break;
   }
   fl_pop_clip();
 }
@@ -338,16 +227,14 @@ void ConversationView::wrapCurrentLine() {
   conversation.startNewLine();
   conversation.splitCurrentLine();
   conversation.joinAfterSplit();
-  relayout();
 }
 
 void ConversationView::draw() {
   const bool currentOnly = (damage() & ~FL_DAMAGE_USER1) == 0;
   for (int pass = 0; pass < 2; ++pass) {
     const bool full = pass > 0 || !currentOnly;
-    reflowFirstHalf();
-    layout();
-    if (reflowSecondHalf() && !full) continue;
+    if (refitBandAfterResize() && !full) continue;
+    updateLayout();
     if (full) {
       fl_color(display_.bottomBackground);
       fl_rectf(x(), y(), w(), h());
@@ -365,21 +252,13 @@ void ConversationView::draw() {
 }
 
 bool ConversationView::hitTest(int px, int py, int& lineIndex, int& ch) {
-  for (int i = 0; i < conversation.lineCount(); ++i) {
-    ConversationLine& line = *conversation.lines[i];
-    if (line.top < 0 || py < line.top || py > line.top + line.height) continue;
-    setLineFont(line);
-    const std::string utf8 = lineUtf8(line);
-    for (int k = 1; k <= line.length() - 1; ++k) {
-      const size_t bytes = utf8Offset(utf8, k - 1);
-      if (line.left + fl_width(utf8.c_str(), static_cast<int>(bytes)) > px) {
-        lineIndex = i;
-        ch = k - 1;
-        return true;
-      }
-    }
-  }
-  return false;
+  updateLayout();
+  const std::optional<ConversationLayout::Hit> hit =
+      layout_.hitTest(px - textLeft(), py - historyTop());
+  if (!hit) return false;
+  lineIndex = hit->line;
+  ch = hit->character;
+  return true;
 }
 
 int ConversationView::handle(int event) {
@@ -452,7 +331,6 @@ void ConversationView::sendAtSign(ModemControl::Lock& lock, bool& structure) {
 void ConversationView::afterSent(bool structure) {
   if (structure) {
     conversation.joinAfterSplit();
-    relayout();
     redrawAll();
     resetScroll();
   } else {
@@ -495,7 +373,6 @@ int ConversationView::handleKey() {
       // A removed line makes the line above the current one again; when it
       // is wider than the band, the next draw wraps it like typed text.
       if (conversation.backspace(false)) {
-        relayout();
         redrawAll();
         resetScroll();
       } else {
@@ -547,7 +424,6 @@ void ConversationView::handlePaste() {
         sendCharacter(lock, ch, structure);
       }
     }
-    relayout();
     redrawAll();
     resetScroll();
   }
@@ -560,7 +436,6 @@ bool ConversationView::clearConversation() {
       return false;
   }
   conversation.clear();
-  rows_.clear();
   resetScroll();
   if (window()) window()->redraw();
   redrawAll();
@@ -601,7 +476,6 @@ bool ConversationView::pumpReceived() {
       structure |= conversation.addReceived(q.character);
   }
   if (structure) {
-    relayout();
     redrawAll();
     resetScroll();
   } else {
@@ -613,7 +487,6 @@ bool ConversationView::pumpReceived() {
 void ConversationView::eraseWithdrawn(const std::string& withdrawn) {
   if (withdrawn.empty()) return;
   conversation.withdrawSent(withdrawn);
-  relayout();
   redrawAll();
 }
 

@@ -8,10 +8,10 @@
 // is wider than the band. When it grows too wide, its words move up into the
 // history.
 //
-// Layout is a cache derived from the model: each line's `width` and `height`
-// (and the row breaks kept here) are measured once and reused until the model
-// or a width or font change marks the line unmeasured (height -1). Appending
-// a character re-measures nothing above the current line.
+// Where the history's rows go is the ConversationLayout's business (rows,
+// line tops, hit test, selection rectangles); this widget gives it the
+// toolkit's fonts, draws the rows it made and forwards events. Appending a
+// character re-measures nothing above the current line.
 //
 // Text: the conversation holds Windows-1252 bytes; they are converted to
 // UTF-8 here, at the drawing and measuring boundary, and typed or pasted
@@ -25,10 +25,11 @@
 
 #include <functional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "conversation/conversation.h"
+#include "conversation/conversation_layout.h"
 #include "modem/modem_control.h"
 
 class Fl_Scrollbar;
@@ -40,16 +41,33 @@ class Prompt;
 // Faces are toolkit font numbers, colours toolkit colour indices, sizes in
 // pixels. The defaults are those in force before any profile is applied.
 struct ConversationDisplay {
-  int receivedFace = 5;      // FR
-  int receivedSize = 18;     // SR
-  int receivedColor = 6;     // CR
-  int sentFace = 0;          // FS
-  int sentSize = 18;         // SS
-  int sentColor = 0;         // CS
-  int currentSize = 18;      // SC
-  int currentColor = 3;      // CC
-  int background = 196;      // BG, history area
-  int bottomBackground = 0;  // BB, frame and bottom band
+  int receivedFace = 5;
+  int receivedSize = 18;
+  int receivedColor = 6;
+  int sentFace = 0;
+  int sentSize = 18;
+  int sentColor = 0;
+  int currentSize = 18;
+  int currentColor = 3;
+  int background = 196;      // history area
+  int bottomBackground = 0;  // frame and bottom band
+};
+
+// The toolkit's width of Windows-1252 text in one face and size.
+class ToolkitTextMeasure : public TextMeasure {
+ public:
+  void setFont(int face, int size) {
+    face_ = face;
+    size_ = size;
+  }
+  // Makes this font the toolkit's current one.
+  void select() const;
+  double width(std::string_view cp1252) override;
+  int rowHeight() const;
+
+ private:
+  int face_ = 0;
+  int size_ = 18;
 };
 
 class ConversationView : public Fl_Widget {
@@ -102,7 +120,7 @@ class ConversationView : public Fl_Widget {
   void redrawCurrentLine();
   // Everything (after a structure change, a scroll, a clear or a load).
   void redrawAll();
-  // Every line loses its measurement (width or font changed, Ctrl+L).
+  // Every line is measured again at the next draw (Ctrl+L).
   void relayout();
   // Both scroll values back to 0 and both bars redrawn.
   void resetScroll();
@@ -133,34 +151,29 @@ class ConversationView : public Fl_Widget {
   // CR LF between lines of different direction and for every line feed.
   static std::string clipboardText(const Conversation& conversation);
 
-  // Hit test: the (line, character) under the point, character 0 being left
-  // of the text; false when no line is there.
+  // Hit test: the (line, character) under a point of the window, as the
+  // layout finds it (character 0 being left of the text); false when no
+  // history line's text is there.
   bool hitTest(int px, int py, int& line, int& ch);
+
+  // The rows of the history as of the latest draw, and where the layout's
+  // origin (the left edge of the text, the top of the history) is in the
+  // window.
+  const ConversationLayout& layout() const { return layout_; }
+  int textLeft() const;
+  int historyTop() const;
 
   // Geometry shared by drawing and the benchmark: the wrap width of history
   // lines for the current font height.
   int wrapWidth(int fontHeight) const { return (w() - 6) - fontHeight / 3; }
 
  private:
-  // What one line's measurement found, kept so that text appended to a
-  // long line is wrapped from the start of its last row only.
-  struct RowCache {
-    std::string source;                   // the characters measured (Windows-1252)
-    std::string utf8;                     // the same characters as UTF-8
-    std::vector<int> rowStarts;           // byte offsets in utf8 of each row
-    double widestBeforeLast = 0;          // widest row except the last, in pixels
-    int face = -1, size = -1, wrap = -1;  // font and width they were wrapped at
-  };
-
-  void setLineFont(const ConversationLine& line) const;
-  void measureLine(ConversationLine& line, int wrap);
-  void layout();
-  void reflowFirstHalf();
-  bool reflowSecondHalf();
+  void updateLayout();
+  bool refitBandAfterResize();
   bool drawBand();
   void drawHistory();
+  int bandFontHeight() const;
   void wrapCurrentLine();
-  void forgetPositions();
   int handleKey();
   void handlePaste();
   void sendAtSign(ModemControl::Lock& lock, bool& structure);
@@ -175,11 +188,11 @@ class ConversationView : public Fl_Widget {
   ConversationDisplay display_;
   int contentWidth_;
   int contentHeight_;
-  bool reflowPending_ = false;
-  int lastRowOffset_ = 0;  // in characters of the line, 0-based from index 1
-  bool lastRowSet_ = false;
+  bool refitPending_ = false;
   bool dragging_ = false;
-  std::unordered_map<const ConversationLine*, RowCache> rows_;
+  ToolkitTextMeasure sentMeasure_;
+  ToolkitTextMeasure receivedMeasure_;
+  ConversationLayout layout_;
 };
 
 }  // namespace quelto

@@ -52,7 +52,6 @@ TEST_F(ConversationModel, NewConversationHasOneEmptySentLineAndDefaults) {
   EXPECT_EQ(c.layoutChanged, 0u);
   EXPECT_EQ(c.anchorLine, -1);
   EXPECT_EQ(c.endChar, -1);
-  EXPECT_EQ(c.currentLine().height, -1);
 }
 
 TEST_F(ConversationModel, DirectionChangesAndTheReceivedMerge) {
@@ -166,16 +165,6 @@ TEST_F(ConversationModel, Backspace) {
     EXPECT_TRUE(c.backspace(true));  // the empty sent line goes, then the X
     EXPECT_EQ(shape(c), (std::vector<std::pair<int, std::string>>{{1, ""}}));
   }
-  {
-    SCOPED_TRACE("a changed line is marked for measuring");
-    Conversation c;
-    feed(c, {{'S', "ab"}});
-    c.currentLine().width = 40;
-    c.currentLine().height = 20;
-    c.backspace(false);
-    EXPECT_EQ(c.currentLine().height, -1);
-    EXPECT_EQ(c.currentLine().width, -1);
-  }
 }
 
 TEST_F(ConversationModel, StartNewLineAppendLineAndClear) {
@@ -225,10 +214,8 @@ TEST_F(ConversationModel, SplitCurrentLineAndJoinAfterSplit) {
     c.startNewLine();
     c.splitCurrentLine();  // (one ) (two)
     c.startNewLine();      // (one ) (two) ()
-    c.lines[0]->width = 10;
     EXPECT_TRUE(c.joinAfterSplit());
     EXPECT_EQ(shape(c), (std::vector<std::pair<int, std::string>>{{0, "one two"}, {0, ""}}));
-    EXPECT_EQ(c.lines[0]->width, -1);
   }
   {
     SCOPED_TRACE("no join across a line feed, a direction change or onto an empty line");

@@ -173,12 +173,12 @@ TEST_F(ConversationViewTest, MouseSelectsFromPressToRelease) {
   view->relayout();
   view->redrawAll();
   settle();
-  const ConversationLine& line = *view->conversation.lines[0];
-  ASSERT_GE(line.top, 0) << "the history line was drawn";
+  ASSERT_EQ(view->layout().lineCount(), 1) << "the history line was laid out";
+  const int left = view->textLeft();
   fl_font(view->display().receivedFace, view->display().receivedSize);
-  const int x3 = line.left + static_cast<int>(fl_width("HEL")) - 1;  // inside the 3rd char
-  const int x7 = line.left + static_cast<int>(fl_width("HELLO T")) - 1;
-  const int y = line.top + 4;
+  const int x3 = left + static_cast<int>(fl_width("HEL")) - 1;  // inside the 3rd char
+  const int x7 = left + static_cast<int>(fl_width("HELLO T")) - 1;
+  const int y = view->historyTop() + 4;
 
   test::mouse(*view, FL_PUSH, x3, y);
   test::mouse(*view, FL_RELEASE, x7, y);
@@ -188,10 +188,10 @@ TEST_F(ConversationViewTest, MouseSelectsFromPressToRelease) {
   EXPECT_EQ(view->conversation.selectedRange(0), std::make_pair(3, 7));
 
   // Shift+press moves the end only; a press right of the text finds nothing.
-  test::mouse(*view, FL_PUSH, line.left + 1, y, FL_SHIFT);
+  test::mouse(*view, FL_PUSH, left + 1, y, FL_SHIFT);
   EXPECT_EQ(view->conversation.anchorChar, 3);
   EXPECT_EQ(view->conversation.endChar, 1);
-  test::mouse(*view, FL_RELEASE, line.left + 1, y);
+  test::mouse(*view, FL_RELEASE, left + 1, y);
   test::mouse(*view, FL_PUSH, view->x() + view->w() - 5, y);
   EXPECT_EQ(view->conversation.anchorChar, 3);
   settle();
@@ -250,19 +250,125 @@ TEST_F(ConversationViewTest, ALineWrappedBitByBitMeasuresAsIfWrappedAtOnce) {
   typeText(*view, "WWWWWWWWWWWW ");
   for (int i = 0; i < 12; ++i) typeText(*view, "MMMMMMMM ");
   ASSERT_GE(view->conversation.lineCount(), 2);
-  const ConversationLine& grown = *view->conversation.lines[0];
-
   ConversationView* fresh = new ConversationView(10, 10, 240, 300);
   window->add(fresh);
-  fresh->conversation.lines[0]->text = grown.text;
+  fresh->conversation.lines[0]->text = view->conversation.lines[0]->text;
   fresh->conversation.startNewLine();
   fresh->redrawAll();
-  view->hide();
   settle();
-  const ConversationLine& once = *fresh->conversation.lines[0];
-  ASSERT_GT(once.height, 0);
-  EXPECT_EQ(grown.height, once.height);
-  EXPECT_EQ(grown.width, once.width);
+  const ConversationLayout& grown = view->layout();
+  const ConversationLayout& once = fresh->layout();
+  ASSERT_GE(once.lineCount(), 1);
+  ASSERT_GT(once.lineHeight(0), 0);
+  EXPECT_EQ(grown.lineHeight(0), once.lineHeight(0));
+  EXPECT_EQ(grown.width(), once.width());
+  ASSERT_EQ(grown.rows(0).size(), once.rows(0).size());
+  for (std::size_t r = 0; r < once.rows(0).size(); ++r) {
+    EXPECT_EQ(grown.rows(0)[r].first, once.rows(0)[r].first) << r;
+    EXPECT_EQ(grown.rows(0)[r].end, once.rows(0)[r].end) << r;
+  }
+}
+
+TEST_F(ConversationViewTest, AWrapNeverSplitsAWordAfterStartUpOrAResize) {
+  build(300, 200);
+  // The main window's stored geometry arrives before any text is typed.
+  window->size(340, window->h());
+  settle();
+  const std::string sentence = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG AND KEEPS RUNNING ";
+  std::string expected;
+  const auto check = [&](const std::string& when) {
+    std::string all;
+    const auto& lines = view->conversation.lines;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string chars = lines[i]->text.substr(1);
+      all += chars;
+      if (i + 1 < lines.size() && !chars.empty()) {
+        EXPECT_EQ(chars.back(), ' ') << when << ": line " << i << " ends in a word: " << chars
+                                     << " / " << lines[i + 1]->text.substr(1);
+      }
+    }
+    EXPECT_EQ(all, expected) << when;
+    fl_font(view->display().sentFace, view->display().currentSize);
+    EXPECT_LT(fl_width(current().c_str()), overflowWidth()) << when;
+  };
+  typeText(*view, sentence);
+  expected += sentence;
+  check("the first wrap after start-up");
+  for (int width : {220, 380, 260}) {
+    window->size(width, window->h());
+    settle();
+    check("right after a resize to " + std::to_string(width));
+    typeText(*view, sentence);
+    expected += sentence;
+    check("typing after a resize to " + std::to_string(width));
+  }
+}
+
+TEST_F(ConversationViewTest, APressSelectsTheCharacterUnderThePointerOnEveryRow) {
+  struct Case {
+    const char* name;
+    int height;
+  } cases[] = {{"every row shown", 400}, {"the line's top scrolled out above", 110}};
+  std::string text;
+  for (int i = 0; i < 4; ++i) text += "JUMPS OVER THE LAZY DOG AND RUNS FAR AWAY ";
+  text += "\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    build(240, c.height);
+    for (char ch : text) view->conversation.addReceived(static_cast<unsigned char>(ch));
+    typeText(*view, "GA");
+    view->redrawAll();
+    settle();
+    const ConversationLayout& layout = view->layout();
+    ASSERT_EQ(layout.lineCount(), 1);
+    const int rows = static_cast<int>(layout.rows(0).size());
+    ASSERT_GE(rows, 4);
+    const int top = view->historyTop();
+    if (c.height < 200) {
+      ASSERT_LT(top, 0) << "the line starts above the window";
+    }
+    const int rowHeight = layout.rowHeight(0);
+    const std::string& line = view->conversation.lines[0]->text;
+
+    // (row, x) -> character: the first, a middle and the last letter of
+    // every row whose middle shows.
+    int tested = 0;
+    for (int r = 0; r < rows; ++r) {
+      const int y = top + r * rowHeight + rowHeight / 2;
+      if (y < view->y() + 4 || y > view->y() + view->h() - 40) continue;
+      const std::string row = layout.rowText(0, r);
+      const std::size_t last = row.find_last_not_of(' ');
+      for (std::size_t pos : {std::size_t{0}, last / 2, last}) {
+        if (row[pos] == ' ') ++pos;
+        const int left = view->textLeft();  // sets the band's font
+        fl_font(view->display().receivedFace, view->display().receivedSize);
+        const int x = left + static_cast<int>(fl_width(row.c_str(), static_cast<int>(pos))) + 2;
+        test::mouse(*view, FL_PUSH, x, y);
+        test::mouse(*view, FL_RELEASE, x, y);
+        const int want = layout.rows(0)[r].first + static_cast<int>(pos);
+        EXPECT_EQ(view->conversation.anchorLine, 0) << "row " << r << " pos " << pos;
+        EXPECT_EQ(view->conversation.anchorChar, want) << "row " << r << " pos " << pos;
+        EXPECT_EQ(line[static_cast<std::size_t>(want)], row[pos]);
+        ++tested;
+      }
+    }
+    EXPECT_GE(tested, 6) << "at least two rows were pressed";
+
+    // A drag from one row to a later one selects from the one character to
+    // the other.
+    int firstShown = 0;
+    while (top + firstShown * rowHeight < view->y() + 4) ++firstShown;
+    const int y1 = top + firstShown * rowHeight + rowHeight / 2;
+    const int y2 = y1 + rowHeight;
+    const int x = view->textLeft() + 2;
+    test::mouse(*view, FL_PUSH, x, y1);
+    test::mouse(*view, FL_RELEASE, x, y2);
+    EXPECT_EQ(
+        view->conversation.selectedRange(0),
+        std::make_pair(layout.rows(0)[firstShown].first, layout.rows(0)[firstShown + 1].first));
+    settle();
+    TearDown();
+  }
 }
 
 }  // namespace
