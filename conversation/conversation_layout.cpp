@@ -54,17 +54,24 @@ void ConversationLayout::wrapFrom(Line& line, int from) {
     int i = start;
     int end = n;
     bool wordOnRow = false;
+    // The row's width up to the end of its last word, grown a word (with
+    // the spaces before it) at a time.
+    double rowWidth = 0;
+    int measuredTo = start;
     for (;;) {
       const int wordStart = i;
       while (i < n && t[i] != ' ' && t[i] != kLineFeed) ++i;
       if (i > wordStart) {
+        const double width = rowWidth + widthOf(line, measuredTo + 1, i + 1);
         // Break before a word that would cross the wrap width, unless it
         // is the row's first: a word never splits.
-        if (wordOnRow && widthOf(line, start + 1, i + 1) > wrap) {
+        if (wordOnRow && width > wrap) {
           end = wordStart;
           break;
         }
         wordOnRow = true;
+        rowWidth = width;
+        measuredTo = i;
       }
       if (i >= n) {
         end = n;
@@ -76,9 +83,7 @@ void ConversationLayout::wrapFrom(Line& line, int from) {
       }
       ++i;  // the space
     }
-    int shownEnd = end;
-    while (shownEnd > start && (t[shownEnd - 1] == ' ' || t[shownEnd - 1] == kLineFeed)) --shownEnd;
-    line.rows.push_back({start + 1, end + 1, widthOf(line, start + 1, shownEnd + 1)});
+    line.rows.push_back({start + 1, end + 1, rowWidth});
     pos = end;
   } while (pos < n);
   line.width = 0;

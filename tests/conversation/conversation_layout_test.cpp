@@ -125,8 +125,9 @@ TEST_F(ConversationLayoutTest, OnlyChangedLinesAreWrappedAgainAndTheResultIsAsFr
   EXPECT_EQ(sent.calls + received.calls, 0);
 
   // A line that grew at its end is wrapped again from its last row only:
-  // "TEN ELEVEN TWELVE" costs two checks at word ends and two row widths;
-  // its first row ("EIGHT NINE ") is not measured again.
+  // "TEN ELEVEN TWELVE" costs one measure per word and one for the word
+  // that moves to the next row; its first row ("EIGHT NINE ") is not
+  // measured again.
   c.lines[2]->text += " ELEVEN TWELVE";
   layout.update(c);
   EXPECT_EQ(layout.wrappedInLastUpdate(), 1);
