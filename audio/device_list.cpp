@@ -1,6 +1,7 @@
 #include "audio/device_list.h"
 
 #include "text/text_encoding.h"
+#include "text/utf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,10 +13,7 @@ namespace {
 
 // Cut to at most 31 bytes without splitting a UTF-8 sequence.
 std::string cutName(const std::string& name) {
-  if (name.size() <= kDeviceNameMax) return name;
-  std::size_t end = kDeviceNameMax;
-  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
-  return name.substr(0, end);
+  return name.substr(0, utf8CutPoint(name, kDeviceNameMax));
 }
 
 std::vector<std::string> buildList(int count, std::string (SoundDevice::*nameOf)(int) const,

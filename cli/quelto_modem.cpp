@@ -7,6 +7,7 @@
 #include "modem/fsk_modem.h"
 #include "modem/line_signal.h"
 #include "text/text_encoding.h"
+#include "text/utf8.h"
 
 #include <samplerate.h>
 #include <sndfile.h>
@@ -169,14 +170,6 @@ void writeU8Wav(const std::string& path, const std::vector<uint8_t>& samples, in
   if (!ok || closed != 0) fail("cannot write " + path);
 }
 
-// Length of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
-std::size_t sequenceLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead < 0xF8) return 4;
-  if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
-
 // How a dropped character is named in the warning: itself when printable,
 // U+XXXX for a control character.
 std::string nameOf(const std::string& utf8) {
@@ -210,7 +203,7 @@ int encode(const Options& o) {
   std::vector<std::string> dropped;
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t n =
-        std::min(sequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
+        std::min(utf8SequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
     const std::string piece = text.substr(i, n);
     i += n;
     const std::string cp = utf8ToCp1252(piece);

@@ -6,6 +6,7 @@
 
 #include "settings/settings_store.h"
 #include "settings/translation.h"
+#include "text/utf8.h"
 
 namespace quelto {
 namespace {
@@ -76,9 +77,7 @@ std::string messageName(const std::string& key, int index) {
 
 // Passwords are limited in characters, as typed; the toolkit hands UTF-8.
 int characterCount(const std::string& text) {
-  return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
+  return static_cast<int>(utf8CharacterCount(text));
 }
 
 // The id text of a "Profiles" entry the way "%d" reads it (0 when it does

@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include "text/utf8.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sqlite3.h>
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <string_view>
 
 namespace quelto {
 namespace {
@@ -261,12 +264,11 @@ std::optional<std::string> readStored(const std::string& name) {
   if (result == SQLITE_ROW) {
     const unsigned char* text = sqlite3_column_text(stmt, 0);
     std::size_t length = static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0));
-    if (text && length > kMaxTextRead) {
+    if (text) {
+      const std::string_view all(reinterpret_cast<const char*>(text), length);
       // Do not end on half a UTF-8 character.
-      length = kMaxTextRead;
-      while (length > 0 && (text[length] & 0xC0) == 0x80) --length;
+      value = std::string(all.substr(0, utf8CutPoint(all, kMaxTextRead)));
     }
-    if (text) value = std::string(reinterpret_cast<const char*>(text), length);
   }
   // Reset at once: a statement left running would pin an old snapshot.
   sqlite3_reset(stmt);

@@ -1,5 +1,9 @@
 #include "text_encoding.h"
 
+#include <optional>
+
+#include "text/utf8.h"
+
 namespace quelto {
 namespace {
 
@@ -49,40 +53,10 @@ std::string cp1252ToUtf8(const std::string& bytes) {
 std::string utf8ToCp1252(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    int extra;
-    char32_t cp;
-    if (lead < 0x80) {
-      extra = 0;
-      cp = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = lead & 0x07;
-    } else {
-      ++i;  // stray continuation byte or invalid lead
-      continue;
-    }
-    size_t j = i + 1;
-    bool ok = true;
-    for (int k = 0; k < extra; ++k, ++j) {
-      if (j >= n || (static_cast<unsigned char>(text[j]) & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
-    }
-    i = j;
-    if (!ok) continue;
-    const int byte = codePointToCp1252(cp);
+  for (std::size_t i = 0; i < text.size();) {
+    const std::optional<char32_t> cp = decodeUtf8(text, i);
+    if (!cp) continue;
+    const int byte = codePointToCp1252(*cp);
     if (byte >= 0) out += static_cast<char>(byte);
   }
   return out;
