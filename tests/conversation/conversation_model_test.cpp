@@ -277,5 +277,72 @@ TEST_F(ConversationModel, SelectionSettingNormalisingAndClearing) {
   EXPECT_EQ(c.anchorLine, -1);
 }
 
+TEST_F(ConversationModel, WithdrawnTextLeavesOnlyOurOwnCharacters) {
+  using Shape = std::vector<std::pair<int, std::string>>;
+  struct Case {
+    const char* name;
+    std::vector<std::pair<char, std::string>> steps;
+    std::string withdrawn;
+    Shape expected;
+  } cases[] = {
+      {"the end of our line", {{'S', "hello"}}, "lo", {{0, "hel"}}},
+      {"across the other party's line",
+       {{'S', "hi "}, {'R', "ok"}, {'S', "go"}},
+       " go",
+       {{0, "hi"}, {1, "OK"}}},
+      {"our text typed before theirs arrived", {{'S', "ab"}, {'R', "xy"}}, "ab", {{1, "XY"}}},
+      {"a queued backspace cancels the character before it",
+       {{'S', "abc"}, {'<', "x"}},
+       "bc\b",
+       {{0, "a"}}},
+      {"a backspace with nothing before it erased older text",
+       {{'S', "ab"}, {'<', "x"}},
+       "\b",
+       {{0, "a"}}},
+      {"a line feed of ours", {{'S', "ab\ncd"}}, "\ncd", {{0, "ab"}}},
+  };
+  for (const Case& tc : cases) {
+    Conversation c;
+    feed(c, tc.steps);
+    c.modified = 0;
+    c.withdrawSent(tc.withdrawn);
+    EXPECT_EQ(shape(c), tc.expected) << tc.name;
+  }
+}
+
+TEST_F(ConversationModel, RefittingTheBandMovesTheLastRowDownWhole) {
+  using Shape = std::vector<std::pair<int, std::string>>;
+  {
+    SCOPED_TRACE("a one-row line comes down whole");
+    Conversation c;
+    feed(c, {{'S', "over the lazy "}});
+    c.startNewLine();
+    feed(c, {{'S', "do"}});
+    EXPECT_TRUE(c.joinCurrentLineUp());
+    EXPECT_EQ(shape(c), (Shape{{0, "over the lazy do"}, {0, ""}}));
+    c.moveTailIntoCurrentLine(1);
+    EXPECT_EQ(shape(c), (Shape{{0, "over the lazy do"}}));
+  }
+  {
+    SCOPED_TRACE("the last row of a longer line");
+    Conversation c;
+    feed(c, {{'S', "one two three"}});
+    c.startNewLine();
+    EXPECT_TRUE(c.joinCurrentLineUp());
+    c.moveTailIntoCurrentLine(9);  // "three"
+    EXPECT_EQ(shape(c), (Shape{{0, "one two "}, {0, "three"}}));
+  }
+  {
+    SCOPED_TRACE("no join onto a finished line or across directions");
+    Conversation lf;
+    feed(lf, {{'S', "ab\n"}});
+    EXPECT_FALSE(lf.joinCurrentLineUp());
+    Conversation other;
+    feed(other, {{'R', "ab"}, {'S', "c"}});
+    EXPECT_FALSE(other.joinCurrentLineUp());
+    EXPECT_EQ(shape(other), (Shape{{1, "AB"}, {0, "c"}}));
+  }
+}
+
 }  // namespace
 }  // namespace quelto
