@@ -233,14 +233,15 @@ void QueltoUserInterfaceImpl::refreshStatus() {
   conversationView->pumpReceived();
   const std::uint8_t state = modem_->state.load();
   const std::uint8_t shift = modem_->shift.load();
-  if (state == lastState_ && shift == lastShift_) return;
-  if (shift != lastShift_) {
-    lastShift_ = shift;
-    bottomGroup->redraw();
-  }
+  // The level follows the signal while it lasts, not only when the state
+  // changes.
   if (vuMeter->barMode() && modem_->inputLevel.load() != vuMeter->value()) {
     vuMeter->value(modem_->inputLevel.load());
     vuMeter->redraw();
+  }
+  if (shift != lastShift_) {
+    lastShift_ = shift;
+    bottomGroup->redraw();
   }
   if (state == lastState_) return;
   lastState_ = state;

@@ -202,19 +202,19 @@ TEST_F(MainWindowTest, StatusRefreshFollowsTheStateAndHoldsTheSoundcardMessage) 
     EXPECT_EQ(app->vuMeter->color(), s.meter) << static_cast<int>(s.state);
   }
 
-  // Unchanged state and shift: the meter keeps its value even though the
-  // input level moved; received characters still arrive.
+  // While a signal lasts (state and shift unchanged) the meter follows the
+  // input level at every refresh; received characters still arrive.
+  modem().state = static_cast<std::uint8_t>(ModemState::SignalPresent);
+  app->refreshStatus();
   app->vuMeter->mode(LevelMeter::BarMode);
-  app->vuMeter->value(0);
-  modem().inputLevel = 90;
+  for (const std::uint8_t level : {90, 30, 200}) {
+    modem().inputLevel = level;
+    app->refreshStatus();
+    EXPECT_EQ(app->vuMeter->value(), level);
+  }
   ModemControl::Lock(modem()).deliverReceived('x');
   app->refreshStatus();
-  EXPECT_EQ(app->vuMeter->value(), 0);
   EXPECT_EQ(shown(), "X");
-  // A change of shift lets the new level in.
-  modem().shift = modem().shift == FIGS ? LTRS : FIGS;
-  app->refreshStatus();
-  EXPECT_EQ(app->vuMeter->value(), 90);
 }
 
 TEST_F(MainWindowTest, BaudButtonTogglesAndLetterButtonOnlyActsInFigures) {

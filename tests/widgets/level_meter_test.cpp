@@ -112,6 +112,31 @@ TEST_F(VuMeterTest, TheLampLabelLooksTheSameAfterManyStatusChanges) {
   EXPECT_EQ(differing, 0);
 }
 
+// The lamp never covers the label: every pixel the label adds lies left of
+// the lamp, in English and in the longest translation.
+TEST_F(VuMeterTest, TheLampLabelStaysLeftOfTheLamp) {
+  meter->mode(LevelMeter::LampMode);
+  meter->labelsize(14);
+  meter->color(FL_YELLOW);
+  const int lampX = meter->x() + meter->w() - meter->h() - 1;
+  auto drawn = [&](const char* label) {
+    meter->label(label);
+    meter->redraw();
+    test::showAndDraw(win);
+    return Pixels(win, meter->x(), meter->y(), meter->w(), meter->h());
+  };
+  for (const char* label : {"Signal", "Signal reçu"}) {
+    const Pixels bare = drawn(nullptr);
+    const Pixels labelled = drawn(label);
+    int leftOfLamp = 0, onTheLamp = 0;
+    for (int y = meter->y(); y < meter->y() + meter->h(); ++y)
+      for (int x = meter->x(); x < meter->x() + meter->w(); ++x)
+        if (bare.at(x, y) != labelled.at(x, y)) ++(x < lampX ? leftOfLamp : onTheLamp);
+    EXPECT_GT(leftOfLamp, 0) << label;
+    EXPECT_EQ(onTheLamp, 0) << label;
+  }
+}
+
 TEST(VuMeterMode, StoredValuesAreTakenAsKnownModes) {
   LevelMeter meter(0, 0, 69, 20);
   struct Case {

@@ -1,6 +1,7 @@
 #include "ui/widgets/level_meter.h"
 
 #include <FL/Enumerations.H>
+#include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
 namespace quelto {
@@ -45,6 +46,26 @@ int LevelMeter::litSegments() const {
   return lit;
 }
 
+int LevelMeter::lampLabelSize(int room) const {
+  if (!label()) return labelsize();
+  int size = labelsize();
+  fl_font(labelfont(), size);
+  while (size > kMinLampLabelSize && fl_width(label()) > room) fl_font(labelfont(), --size);
+  return size;
+}
+
+void LevelMeter::drawLampLabel(int lampX) {
+  // The label keeps to the room left of the lamp, a smaller size where a
+  // long translation would otherwise run under it.
+  const int room = lampX - x() - 2 * Fl::box_dx(box()) - 1;
+  const Fl_Fontsize stored = labelsize();
+  labelsize(lampLabelSize(room));
+  fl_push_clip(x(), y(), lampX - x(), h());
+  draw_label(x(), y(), lampX - x(), h(), align());
+  fl_pop_clip();
+  labelsize(stored);
+}
+
 void LevelMeter::draw() {
   if (mode_ != BarMode) {
     const int lampX = x() + w() - h() - 1;
@@ -57,7 +78,7 @@ void LevelMeter::draw() {
       // status change: clear the label's area first.
       fl_draw_box(FL_FLAT_BOX, x(), y(), lampX - x(), h(), selection_color());
     }
-    draw_label();
+    drawLampLabel(lampX);
     draw_box(box(), lampX, y(), h(), h(), color());
     return;
   }

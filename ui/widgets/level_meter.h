@@ -58,10 +58,17 @@ class LevelMeter : public Fl_Box {
 
   int handle(int event) override;
 
+  // Label size used in lamp mode for a label that must fit in `room` pixels:
+  // the stored size, reduced down to kMinLampLabelSize at most.
+  int lampLabelSize(int room) const;
+  static constexpr int kMinLampLabelSize = 8;
+
  protected:
   void draw() override;
 
  private:
+  void drawLampLabel(int lampX);
+
   int mode_ = BarMode;
   std::uint8_t value_ = 0;
 };
