@@ -19,6 +19,7 @@
 #include "modem/modem_control.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
+#include "settings/window_geometry.h"
 #include "ui/fltk_prompt.h"
 #include "ui/quelto_user_interface_impl.h"
 
@@ -96,6 +97,8 @@ int main(int argc, char** argv) {
   RestartCommand restart(argc, argv);
   int next = 0;
   Fl::args(argc, argv, next, programSwitch);
+  // The toolkit's current look; a "-scheme" switch on the command line wins.
+  if (!Fl::scheme()) Fl::scheme("gtk+");
   // The toolkit applies its colour switches only through show(argc, argv),
   // which the program does not use; take them now, then the stored colours.
   if (colourSwitchGiven(argc, argv, 0) || colourSwitchGiven(argc, argv, 1) ||
@@ -118,8 +121,12 @@ int main(int argc, char** argv) {
   if (instance.listenFd() >= 0) Fl::add_fd(instance.listenFd(), FL_READ, wakeUpHandler, &instance);
 
   Fl_Window* main = app->mainWindow;
-  main->size(515, 400);
-  main->size_range(515, 125, 0, 0, 0, 0, 0);
+  prompt.owner(main);
+  int areaX, areaY, areaW, areaH;
+  Fl::screen_work_area(areaX, areaY, areaW, areaH);
+  const WindowSize firstRun = firstRunMainWindowSize({areaW, areaH});
+  main->size(firstRun.w, firstRun.h);
+  main->size_range(kMainWindowMinimumSize.w, 125, 0, 0, 0, 0, 0);
   app->restoreState();
   loadStreamSwitches();
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "settings/locale_language.h"
 #include "settings/settings_store.h"
 #include "settings/translation_table.h"
 #include "text/text_encoding.h"
@@ -108,7 +109,11 @@ int currentLanguage() {
 }
 
 int chooseLanguageFromSettings() {
-  if (setLanguageByName(getSettingString("Language", "Fr")) != 0) gLanguage = kLanguageEnglish;
+  const std::string stored = getSettingString("Language", "");
+  if (stored.empty())
+    gLanguage = languageFromLocale();
+  else if (setLanguageByName(stored) != 0)
+    gLanguage = kLanguageEnglish;
   return gLanguage;
 }
 

@@ -7,8 +7,9 @@
 // All texts here are UTF-8 (the toolkit draws UTF-8); a caller that puts one
 // into a file in Windows-1252 converts it with utf8ToCp1252.
 //
-// The language is chosen once, from the setting "Language" (default "Fr"),
-// at the first call of translate() or currentLanguage(); a change stored
+// The language is chosen once, from the setting "Language" (or, when none is
+// stored, from the user's locale: see settings/locale_language.h), at the
+// first call of translate() or currentLanguage(); a change stored
 // later takes effect at the next start of the program.
 //
 // Threads: the user-interface thread only.
@@ -81,12 +82,12 @@ const char* translate(Text text);
 const char* translate(const char* english);
 
 // The current language index (kLanguageEnglish or kLanguageFrench). On the
-// first call it reads "Language" (default "Fr") through
-// chooseLanguageFromSettings().
+// first call it chooses through chooseLanguageFromSettings().
 int currentLanguage();
 
-// Reads "Language" (default "Fr") and makes the matching language current;
-// a name that matches none gives English. Returns the language chosen.
+// Reads "Language" and makes the matching language current; a name that
+// matches none gives English, no stored name the locale's language.
+// Returns the language chosen.
 int chooseLanguageFromSettings();
 
 // 0 and the index becomes current when 0 <= index < languageCount();

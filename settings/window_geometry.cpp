@@ -1,5 +1,6 @@
 #include "settings/window_geometry.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -72,6 +73,13 @@ ParsedGeometry parseWindowGeometry(const std::string& text, ParsedGeometry fallb
 void centreWindow(WindowGeometry& window, WorkArea area) {
   window.resize(centred(area.width, window.w()), centred(area.height, window.h()), window.w(),
                 window.h());
+}
+
+WindowSize firstRunMainWindowSize(WorkArea area) {
+  const auto side = [](int available, int minimum) {
+    return std::max(minimum, available * 3 / 5);
+  };
+  return {side(area.width, kMainWindowMinimumSize.w), side(area.height, kMainWindowMinimumSize.h)};
 }
 
 void restoreWindowGeometry(const std::string& name, WindowGeometry& window, WorkArea area) {

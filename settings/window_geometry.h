@@ -39,6 +39,14 @@ class WindowGeometry {
 // saved.
 extern const std::array<const char*, 12> kWindowSettingNames;
 
+// The main window's size on a first run (nothing stored): 60 % of the work
+// area's width and height, never below 515 x 400 (the layout's own size).
+struct WindowSize {
+  int w, h;
+};
+constexpr WindowSize kMainWindowMinimumSize{515, 400};
+WindowSize firstRunMainWindowSize(WorkArea area);
+
 // Moves the window to the centre of the work area (each coordinate that
 // would be negative becomes 10); its size does not change.
 void centreWindow(WindowGeometry& window, WorkArea area);

@@ -2,6 +2,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 
 namespace quelto {
@@ -12,25 +13,57 @@ const char* orNull(const std::string& s) {
   return s.empty() ? nullptr : s.c_str();
 }
 
+constexpr const char* kBoxTitle = "Quelto";
+
+// The box is sized by the toolkit when it is shown, so it is centred once
+// the modal loop runs, before the user can see it anywhere else.
+void centreBoxOn(void* data) {
+  auto* owner = static_cast<Fl_Window*>(data);
+  Fl_Widget* icon = fl_message_icon();
+  Fl_Window* box = icon ? icon->window() : nullptr;
+  if (!box || !box->shown()) return;
+  int ox, oy, ow, oh;
+  if (owner && owner->shown()) {
+    ox = owner->x();
+    oy = owner->y();
+    ow = owner->w();
+    oh = owner->h();
+  } else {
+    Fl::screen_work_area(ox, oy, ow, oh);
+  }
+  box->position(ox + (ow - box->w()) / 2, oy + (oh - box->h()) / 2);
+}
+
 }  // namespace
 
+void FltkPrompt::prepareBox() {
+  fl_message_title(kBoxTitle);
+  fl_message_hotspot(0);
+  Fl::remove_timeout(centreBoxOn);
+  Fl::add_timeout(0.0, centreBoxOn, owner_);
+}
+
 void FltkPrompt::alert(const std::string& text) {
+  prepareBox();
   fl_alert("%s", text.c_str());
 }
 
 int FltkPrompt::choice(const std::string& question, const std::string& b0, const std::string& b1,
                        const std::string& b2) {
+  prepareBox();
   return fl_choice("%s", orNull(b0), orNull(b1), orNull(b2), question.c_str());
 }
 
 std::optional<std::string> FltkPrompt::input(const std::string& label,
                                              const std::string& defaultText) {
+  prepareBox();
   const char* answer = fl_input("%s", defaultText.c_str(), label.c_str());
   if (!answer) return std::nullopt;
   return std::string(answer);
 }
 
 std::optional<std::string> FltkPrompt::password(const std::string& label) {
+  prepareBox();
   const char* answer = fl_password("%s", "", label.c_str());
   if (!answer) return std::nullopt;
   return std::string(answer);

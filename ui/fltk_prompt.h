@@ -2,14 +2,21 @@
 // the program shows the user. Tests use ScriptedPrompt instead.
 //
 // Every box is modal and returns once answered; user-interface thread only.
+// Boxes carry the program's name as their title and open centred on the
+// owner window (the main window), not under the mouse.
 #pragma once
 
 #include "conversation/prompt.h"
+
+class Fl_Window;
 
 namespace quelto {
 
 class FltkPrompt : public Prompt {
  public:
+  // The window boxes are centred on; none: the screen's work area.
+  void owner(Fl_Window* window) { owner_ = window; }
+
   void alert(const std::string& text) override;
   int choice(const std::string& question, const std::string& b0, const std::string& b1,
              const std::string& b2) override;
@@ -19,6 +26,12 @@ class FltkPrompt : public Prompt {
   // The toolkit's own chooser (not the desktop's), with one filter
   // "<filterName> (*.<extension>)" and the name pre-filled.
   std::optional<std::string> chooseFile(const FileRequest& request) override;
+
+ private:
+  // Prepares the toolkit's message box for the next question.
+  void prepareBox();
+
+  Fl_Window* owner_ = nullptr;
 };
 
 }  // namespace quelto

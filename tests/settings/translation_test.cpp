@@ -1,3 +1,4 @@
+#include "settings/locale_language.h"
 #include "settings/translation.h"
 
 #include <gtest/gtest.h>
@@ -119,23 +120,57 @@ TEST_F(TranslationTest, TranslatesKeysInBothLanguages) {
   EXPECT_EQ(translate(nullptr), nullptr);
 }
 
-TEST_F(TranslationTest, LanguageComesFromTheSettingAndDefaultsToFrench) {
+TEST_F(TranslationTest, LanguageComesFromTheSettingThenFromTheLocale) {
   struct Case {
     const char* stored;  // nullptr: not stored
+    const char* lang;    // LANG, the only locale variable set
     int language;
   };
   const Case cases[] = {
-      {nullptr, kLanguageFrench},    {"English", kLanguageEnglish}, {"En", kLanguageEnglish},
-      {"english", kLanguageEnglish}, {"Français", kLanguageFrench}, {"Fr", kLanguageFrench},
-      {"Frisian", kLanguageFrench},  {"Deutsch", kLanguageEnglish}, {"F", kLanguageEnglish},
-      {"", kLanguageEnglish},
+      {nullptr, "fr_FR.UTF-8", kLanguageFrench},   {nullptr, "en_US.UTF-8", kLanguageEnglish},
+      {nullptr, "C", kLanguageEnglish},            {"", "fr_CA.UTF-8", kLanguageFrench},
+      {"English", "fr_FR.UTF-8", kLanguageEnglish}, {"En", "C", kLanguageEnglish},
+      {"english", "C", kLanguageEnglish},           {"Français", "en_GB", kLanguageFrench},
+      {"Fr", "C", kLanguageFrench},                 {"Frisian", "C", kLanguageFrench},
+      {"Deutsch", "fr_FR", kLanguageEnglish},       {"F", "fr_FR", kLanguageEnglish},
   };
+  unsetenv("LC_ALL");
+  unsetenv("LC_MESSAGES");
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.stored ? c.stored : "(absent)");
+    SCOPED_TRACE(std::string(c.stored ? c.stored : "(absent)") + " LANG=" + c.lang);
+    deleteSettingTree("Language");
     if (c.stored) setSettingString("Language", c.stored);
+    setenv("LANG", c.lang, 1);
     EXPECT_EQ(chooseLanguageFromSettings(), c.language);
     EXPECT_EQ(currentLanguage(), c.language);
   }
+  // The locale's choice is not stored: only the user's own choice is.
+  deleteSettingTree("Language");
+  setenv("LANG", "fr_FR.UTF-8", 1);
+  chooseLanguageFromSettings();
+  EXPECT_EQ(getSettingString("Language", "(none)"), "(none)");
+}
+
+// The first of LC_ALL, LC_MESSAGES and LANG that is set and not empty wins.
+TEST(LocaleLanguage, FirstSetVariableDecides) {
+  struct Case {
+    const char *lcAll, *lcMessages, *lang;
+    int language;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, nullptr, kLanguageEnglish},
+      {nullptr, nullptr, "fr_BE.UTF-8", kLanguageFrench},
+      {"", "", "fr_FR", kLanguageFrench},
+      {"C", nullptr, "fr_FR.UTF-8", kLanguageEnglish},
+      {nullptr, "fr_FR.UTF-8", "en_US.UTF-8", kLanguageFrench},
+      {"fr", "en_US.UTF-8", "en_US.UTF-8", kLanguageFrench},
+      {"", "POSIX", "fr_FR", kLanguageEnglish},
+      {nullptr, nullptr, "French", kLanguageEnglish},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(languageFromLocale(c.lcAll, c.lcMessages, c.lang), c.language)
+        << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
+        << (c.lang ? c.lang : "-");
 }
 
 TEST_F(TranslationTest, LanguageIsChosenOnceThenKept) {

@@ -65,6 +65,19 @@ TEST_F(WindowGeometryTest, ParsesLikeScanfKeepingTheFallbackAfterTheFirstBadFiel
   }
 }
 
+TEST(FirstRunMainWindow, SixtyPercentOfTheWorkAreaNeverBelowTheLayout) {
+  struct Case {
+    WorkArea area;
+    int w, h;
+  } cases[] = {{{1920, 1080}, 1152, 648}, {{1024, 768}, 614, 460}, {{800, 600}, 515, 400},
+               {{515, 400}, 515, 400},    {{0, 0}, 515, 400},       {{3840, 1000}, 2304, 600}};
+  for (const Case& c : cases) {
+    const WindowSize size = firstRunMainWindowSize(c.area);
+    EXPECT_EQ(size.w, c.w) << c.area.width << "x" << c.area.height;
+    EXPECT_EQ(size.h, c.h) << c.area.width << "x" << c.area.height;
+  }
+}
+
 TEST_F(WindowGeometryTest, CentreWindow) {
   FakeWindow main(0, 0, 515, 400);
   centreWindow(main, kArea);
