@@ -3,7 +3,7 @@
 // line measured, and a full redraw after a width change (every line
 // measured again). Two histories: turns of 300 characters alternating
 // between the two sides, and one unbroken 100,000-character typed line.
-// Run under a display: xvfb-run -a build/bench/ui/ui_view_bench
+// Run under a display: tests/with-display build/bench/ui/ui_view_bench
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/x.H>

@@ -7,7 +7,6 @@ Usage: preferences_e2e.py QUELTO QUELTO_MODEM OUTPUT_DIR [SCENARIO...]
 import sqlite3
 import os
 import sys
-import time
 
 import quelto_e2e as e2e
 from quelto_e2e import check, dialog, wait_for, window_box
@@ -32,7 +31,7 @@ def launch(s):
     """Starts quelto; a busy machine may take a while to show the window."""
     s.proc = e2e.subprocess.Popen(e2e.LAUNCH, env=s.env, cwd=os.path.join(s.dir, "files"),
                                   stdout=e2e.subprocess.DEVNULL, stderr=e2e.subprocess.DEVNULL)
-    return s.main_window(60)
+    return s.main_window()
 
 
 def setting(s, name):
@@ -49,27 +48,28 @@ def click(s, window, x, y):
 
 
 def options_item(s, main, key):
-    """Options menu, then the item's underlined letter."""
+    """Options menu, then, once it is shown, the item's underlined letter."""
+    shown = s.windows(".*")
     s.key(main, "alt+o")
-    time.sleep(0.3)
+    s.new_windows(shown, "the Options menu")
     s.xdo("key", key)
 
 
 def scenario_programmed_message(s):
     """Message 1 typed on the "Messages" page goes out with F3."""
     w = launch(s)
+    main_only = s.windows(".*")
     options_item(s, w, "p")
     prefs = dialog(s, "Personal Preferences")
+    # The server delivers the keys and the click in order.
     for _ in range(3):  # "Fonts & Colors" -> "Messages"
         s.key(prefs, "alt+period")
-        time.sleep(0.2)
     click(s, prefs, 200, 95)  # the F3 field
     s.xdo("type", "--delay", "30", "CALL ME GA")
-    time.sleep(0.3)
     s.screenshot("messages-page")
     s.xdo("key", "Return")  # OK, with the mouse still over the page
-    wait_for(lambda: not s.windows("Personal Preferences"), 5, "the window to close")
-    time.sleep(0.5)  # the menu that opened the window ends its own event handling
+    # The window and the menu that opened it gone: F3 reaches the main window.
+    s.only_windows(main_only, "the window to close")
     s.key(w, "F3")
     text = "CALL ME GA"
     wait_for(lambda: len(e2e.quelto_decode(s, s.played()).strip()) >= len(text), 30,
@@ -91,10 +91,11 @@ def scenario_language_restart(s):
     options_item(s, w, "g")
     prefs = dialog(s, TITLES["Français"]["global"])
     s.screenshot("global-fr")
+    with_prefs = s.windows(".*")
     click(s, prefs, 220, 24)  # the language choice: its menu opens on "Français"
-    time.sleep(0.4)
+    s.new_windows(with_prefs, "the language menu")
     s.xdo("key", "Up", "Return")
-    time.sleep(0.3)
+    s.only_windows(with_prefs, "the language menu to close")
     s.screenshot("english-chosen")
     click(s, prefs, 165, 398)  # OK
     question = wait_for(lambda: next((x for x in s.windows(".*") if x != w and s.title(x) == ""
@@ -106,12 +107,10 @@ def scenario_language_restart(s):
     wait_for(lambda: [x for x in s.windows("Quelto Version") if x != w] or not s.windows("Quelto Version"),
              15, "the old window to go")
     check(s.proc.poll() is None and s.proc.pid == pid, "the program ended instead of restarting")
-    w2 = s.main_window(60)
-    time.sleep(0.5)
+    w2 = s.main_window()
     check(setting(s, "Language") == "English", "Language stored as %r" % setting(s, "Language"))
     options_item(s, w2, "g")
     dialog(s, "Global Preferences")  # its English title
-    time.sleep(0.3)
     s.screenshot("global-en-after-restart")
     s.xdo("key", "Escape")
     wait_for(lambda: not s.windows("Global Preferences"), 5, "the window to close")
@@ -126,7 +125,6 @@ def windows_in(language):
         options_item(s, w, "p")
         prefs = dialog(s, titles["personal"])
         for page in ("fonts", "communication", "print", "messages", "phonebook"):
-            time.sleep(0.3)
             s.screenshot("personal-" + page)
             s.key(prefs, "alt+period")
         s.key(prefs, "Escape")
@@ -134,7 +132,6 @@ def windows_in(language):
         for name, key in (("global", "g"), ("edit", "e"), ("delete", "d")):
             options_item(s, w, key)
             window = dialog(s, titles[name])
-            time.sleep(0.3)
             s.screenshot(name)
             s.key(window, "Escape")
             wait_for(lambda: not s.windows(titles[name]), 5, "the %s window to close" % name)
@@ -157,12 +154,11 @@ def scenario_splash(s):
         return None
     wait_for(splash_shown, 30, "the splash window")
     check(not s.windows("Quelto Version"), "the main window came before the splash window ended")
-    time.sleep(0.3)
     shot = s.screenshot("splash")
     # Centred in the 1024 x 768 screen: its middle is not the black root.
     middle = e2e.pixels(shot, 462, 364, 100, 40)
     check(sum(1 for p in middle if max(p) > 100) > 1000, "no splash window in the middle")
-    w = s.main_window(30)
+    w = s.main_window()
     s.key(w, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
 

@@ -7,6 +7,10 @@ what it plays lands in WAV files, what it records is read from a raw 8-bit
 unsigned 8000 Hz file. Keys are typed with xdotool; screenshots are kept in
 the output folder for a person to look at.
 
+Every wait is for something to happen (a window shown or gone, the screen
+settled, a file or log written), bounded by a timeout that only a broken
+program reaches: a loaded machine makes the tests slower, never wrong.
+
 Usage: quelto_e2e.py QUELTO QUELTO_MODEM OUTPUT_DIR [SCENARIO...]
 """
 import math
@@ -122,8 +126,19 @@ class Session:
         out = self.xdo(*args, check_rc=False)
         return [w for w in out.split()] if out else []
 
-    def main_window(self, timeout=60):
+    def main_window(self, timeout=120):
+        """The main window once shown; a busy machine may take a while."""
         return wait_for(lambda: (self.windows("Quelto Version") or [None])[0], timeout, "the main window")
+
+    def new_windows(self, before, what, timeout=10):
+        """Waits until windows other than `before` are shown (a menu, a
+        dialog); returns the whole set shown then."""
+        return set(wait_for(lambda: [w for w in self.windows(".*") if w not in before] and
+                            self.windows(".*"), timeout, what))
+
+    def only_windows(self, expected, what, timeout=10):
+        """Waits until no window but `expected` is shown (menus closed)."""
+        wait_for(lambda: set(self.windows(".*")) <= set(expected), timeout, what)
 
     def title(self, window):
         return self.xdo("getwindowname", window)
@@ -139,10 +154,22 @@ class Session:
         self.focus(window)
         self.xdo("key", *keys)
 
-    def screenshot(self, label):
+    def screen(self):
+        """The whole screen as raw RGB bytes."""
+        return subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env,
+                              capture_output=True, check=True).stdout
+
+    def screenshot(self, label, settle=10):
+        """Saves the screen once two grabs in a row are the same (windows
+        drawn, nothing moving), or after `settle` seconds of change."""
+        end = time.time() + settle
+        previous, raw = None, self.screen()
+        while raw != previous and time.time() < end:
+            previous, raw = raw, self.screen()
         self.shots += 1
         path = os.path.join(OUTPUT, "%s-%d-%s.png" % (self.name, self.shots, label))
-        subprocess.run(["import", "-window", "root", path], env=self.env, check=True)
+        subprocess.run(["convert", "-size", "1024x768", "-depth", "8", "rgb:-", path], input=raw,
+                       check=True)
         return path
 
     def played(self, rate=22050):
@@ -275,17 +302,24 @@ def scenario_send(s):
 def scenario_receive(s):
     text = "GA HELLO FROM THE LINE"
     w = s.start()
-    time.sleep(6)
-    shot = s.screenshot("received")
     x, y, ww, hh = window_box(s, w)
-    # The first words went up into the history in the received colour
-    # (cyan); the last ones are still the current line (yellow band).
-    history = pixels(shot, x + 10, y + 40, ww - 40, hh - 140)
-    cyan = sum(1 for p in history if p[0] < 60 and p[1] > 180 and p[2] > 180)
-    check(cyan > 50, "no received (cyan) text in the history (%d pixels)" % cyan)
-    band = pixels(shot, x + 10, y + hh - 80, ww - 40, 40)
-    yellow = sum(1 for p in band if p[0] > 180 and p[1] > 180 and p[2] < 80)
-    check(yellow > 50, "no current text in the band (%d pixels)" % yellow)
+    seen = {}
+
+    def shown():
+        # The first words went up into the history in the received colour
+        # (cyan); the last ones are still the current line (yellow band).
+        shot = s.screenshot("received")
+        history = pixels(shot, x + 10, y + 40, ww - 40, hh - 140)
+        seen["cyan"] = sum(1 for p in history if p[0] < 60 and p[1] > 180 and p[2] > 180)
+        band = pixels(shot, x + 10, y + hh - 80, ww - 40, 40)
+        seen["yellow"] = sum(1 for p in band if p[0] > 180 and p[1] > 180 and p[2] < 80)
+        return seen["cyan"] > 50 and seen["yellow"] > 50
+
+    try:
+        wait_for(shown, 60, "the received text on the screen")
+    except Failure:
+        raise Failure("received text not shown: %d cyan pixels in the history, %d yellow in the band"
+                      % (seen["cyan"], seen["yellow"]))
     s.key(w, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
     log = s.logs()
@@ -348,12 +382,14 @@ def scenario_files(s):
     s.key(w, "ctrl+o")
     choose_file(s, "Load", ".tdd")  # offered: the saved path without extension
     wait_for(lambda: s.title(w).endswith("[call.tdd]"), 5, "the opened title")
-    time.sleep(0.5)
-    after = s.screenshot("opened")
     x, y, ww, hh = window_box(s, w)
     region = (x + 5, y + 30, ww - 30, hh - 110)
-    check(pixels(before, *region) == pixels(after, *region),
-          "the opened conversation does not look like the saved one")
+    saved = pixels(before, *region)
+    try:
+        wait_for(lambda: pixels(s.screenshot("opened"), *region) == saved, 10,
+                 "the opened conversation")
+    except Failure:
+        raise Failure("the opened conversation does not look like the saved one")
     s.key(w, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
 
@@ -363,8 +399,9 @@ def scenario_restart(s):
     pid = s.proc.pid
     with open("/proc/%d/cmdline" % pid, "rb") as f:
         cmdline = f.read()
+    shown = s.windows(".*")
     s.key(w, "alt+o")
-    time.sleep(0.5)
+    s.new_windows(shown, "the Options menu")
     s.screenshot("options-menu")
     s.xdo("key", "r")
     # The process replaces itself: same pid; its old window goes away with
@@ -380,12 +417,18 @@ def scenario_restart(s):
     w2 = s.main_window()
     # The profile is the same: its current-text colour (green) is used.
     s.type(w2, "SAME")
-    time.sleep(0.3)
-    shot = s.screenshot("restarted")
     x, y, ww, hh = window_box(s, w2)
-    band = pixels(shot, x + 5, y + hh - 80, ww - 30, 40)
-    green = sum(1 for p in band if p[1] > 150 and p[0] < 80 and p[2] < 80)
-    check(green > 20, "the profile's green current text is not shown (%d)" % green)
+    seen = [0]
+
+    def green_shown():
+        band = pixels(s.screenshot("restarted"), x + 5, y + hh - 80, ww - 30, 40)
+        seen[0] = sum(1 for p in band if p[1] > 150 and p[0] < 80 and p[2] < 80)
+        return seen[0] > 20
+
+    try:
+        wait_for(green_shown, 10, "the typed text")
+    except Failure:
+        raise Failure("the profile's green current text is not shown (%d)" % seen[0])
     s.key(w2, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
 
@@ -420,10 +463,11 @@ def scenario_confirm_quit(s):
     # Buttons, right to left: No, Yes, Cancel. Shift+Tab from the default
     # (Yes) reaches Cancel.
     s.xdo("key", "shift+Tab", "space")
-    time.sleep(1)
-    check(s.proc.poll() is None, "Cancel ended the program")
+    wait_for(lambda: q not in s.windows(".*"), 10, "the question to close")
     # Hiding destroyed the window; showing it again made a new one.
-    w = s.main_window(5)
+    w = wait_for(lambda: s.proc.poll() is not None or (s.windows("Quelto Version") or [None])[0],
+                 10, "the main window after Cancel")
+    check(s.proc.poll() is None, "Cancel ended the program")
     s.screenshot("after-cancel")
     s.key(w, "ctrl+q")
     q = question_window(s, w)

@@ -15,7 +15,6 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
 import wave
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -53,25 +52,20 @@ MENUS = {"file": 0, "edit": 1, "options": 2, "tools": 3, "help": 4}
 
 def menu(session, window, name, item_key, done):
     """Opens a menu of the menu bar and picks an item by its underlined
-    letter, until `done()` says the item ran. Alt+T is also the Stop
-    button's key, so menus are opened with the mouse on "File" and reached
-    with the arrow keys; on a loaded machine a key can reach the menu before
-    it is open, so the pick is tried again after Escape."""
+    letter, then waits until `done()` says the item ran. Alt+T is also the
+    Stop button's key, so menus are opened with the mouse on "File" and
+    reached with the arrow keys, each key once the menu before it is shown."""
     x, y, ww, hh = window_box(session, window)
-    for attempt in range(3):
-        session.focus(window)
-        session.xdo("mousemove", "--sync", str(x + 20), str(y + 12))
-        session.xdo("click", "1")
-        time.sleep(0.5 + attempt)
-        for _ in range(MENUS[name]):
-            session.xdo("key", "Right")
-            time.sleep(0.2 + attempt)
-        session.xdo("key", item_key)
-        try:
-            return wait_for(done, 5, "the menu item")
-        except Failure:
-            session.xdo("key", "Escape", "Escape")
-    raise Failure("the %s menu item %r did not run" % (name, item_key))
+    session.focus(window)
+    shown = session.windows(".*")
+    session.xdo("mousemove", "--sync", str(x + 20), str(y + 12))
+    session.xdo("click", "1")
+    open_menu = session.new_windows(shown, "the File menu")
+    for _ in range(MENUS[name]):
+        session.xdo("key", "Right")
+        open_menu = session.new_windows(open_menu, "the next menu")
+    session.xdo("key", item_key)
+    return wait_for(done, 10, "the %s menu item %r" % (name, item_key))
 
 
 def file_info_ok(session):
@@ -105,7 +99,6 @@ def received_text_shown(session, window):
 def scenario_dial(s):
     w = s.start()
     phonebook = menu(s, w, "tools", "d", lambda: (s.windows("Phonebook") or [None])[0])
-    time.sleep(0.3)
     s.screenshot("dialling")
     x, y, ww, hh = window_box(s, phonebook)
     # The second line of the list: the first contact has no number.
@@ -204,23 +197,19 @@ def screens(s):
     w = s.start()
     s.key(w, "F2")
     dialog(s, s.expect["Programmed Messages"])
-    time.sleep(0.3)
     s.screenshot("programmed-messages")
     s.key(dialog(s, s.expect["Programmed Messages"]), "Escape")
     wait_for(lambda: not s.windows(s.expect["Programmed Messages"]), 10, "the messages to close")
     phonebook = menu(s, w, "tools", s.expect["dial key"],
                      lambda: (s.windows(s.expect["Phonebook"]) or [None])[0])
-    time.sleep(0.3)
     s.screenshot("dialling")
     s.key(phonebook, "Escape")
     wait_for(lambda: not s.windows(s.expect["Phonebook"]), 10, "the dialling window to close")
     about = menu(s, w, "help", "a", lambda: about_box(s))
-    time.sleep(0.3)
     s.screenshot("about")
     s.key(about, "Return")
     s.key(w, "F1")
     dialog(s, s.expect["Help"])
-    time.sleep(0.3)
     s.screenshot("help")
     s.key(w, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
