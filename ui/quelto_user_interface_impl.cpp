@@ -6,7 +6,6 @@
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Window.H>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "audio/signal_capture.h"
@@ -18,6 +17,7 @@
 #include "settings/translation.h"
 #include "settings/window_geometry.h"
 #include "text/text_encoding.h"
+#include "ui/forms/about_texts.h"
 
 namespace quelto {
 
@@ -179,9 +179,7 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
   showHorizontalScrollbar();
   showVerticalScrollbar();
   setDefaultColours(1);
-  char minor[16];
-  std::snprintf(minor, sizeof minor, ".%d", 0);
-  baseTitle_ = std::string(translate(Text::Quelto)) + " Version 4" + minor;
+  baseTitle_ = std::string(translate(Text::Quelto)) + " Version " + productVersion();
   setTitle("Conversation1");
   statusText->label(identificationLine());
   applyProfileToInterface();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace quelto {
 namespace {
@@ -34,17 +35,20 @@ TEST(HelpFiles, NamedAfterTheLanguageAndShippedInRes) {
   }
 }
 
-TEST(HelpFiles, TheDataFolderVariableComesFirstThenTheSourceTree) {
+TEST(HelpFiles, TheDataFolderVariableComesFirstAndTheSourceTreeNever) {
   const std::filesystem::path dir = std::filesystem::path(QUELTO_BINARY_DIR) / "help-file-test";
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "En.fmt") << "@bHelp\n";
   setenv("QUELTO_DATA_DIR", dir.c_str(), 1);
   EXPECT_EQ(findHelpFile("English"), (dir / "En.fmt").string());
-  // No French file there: the next folders are searched.
-  const std::optional<std::string> fr = findHelpFile("Français");
-  ASSERT_TRUE(fr);
-  EXPECT_EQ(std::filesystem::path(*fr).filename(), "Fr.fmt");
+  const std::vector<std::string> folders = helpFileFolders();
   unsetenv("QUELTO_DATA_DIR");
+  ASSERT_FALSE(folders.empty());
+  EXPECT_EQ(folders.front(), dir.string());
+  // An installed program finds its data in its own prefix only, never in
+  // the tree it was built from.
+  for (const std::string& folder : folders)
+    EXPECT_NE(std::filesystem::path(folder), std::filesystem::path(QUELTO_SOURCE_DIR) / "res");
   EXPECT_EQ(findHelpFile("Deutsch"), std::nullopt);
   std::filesystem::remove_all(dir);
 }

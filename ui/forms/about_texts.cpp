@@ -46,7 +46,6 @@ std::vector<std::string> helpFileFolders() {
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) folders.push_back((exe.parent_path().parent_path() / "share" / "quelto").string());
   folders.emplace_back(QUELTO_INSTALL_DATA_DIR);
-  folders.emplace_back(QUELTO_SOURCE_RES_DIR);
   return folders;
 }
 

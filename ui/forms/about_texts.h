@@ -33,9 +33,9 @@ AboutTexts aboutTexts(int language);
 std::string helpFileName(const std::string& languageName);
 
 // Where help files are looked for, in order: $QUELTO_DATA_DIR when set, the
-// share/quelto folder beside the running program's bin folder, the folder
-// the build installs into, and the source tree's res folder (for a program
-// run from its build folder).
+// share/quelto folder beside the running program's bin folder (the build
+// folder has one too), and the folder the build installs into. Never the
+// source tree: an installed program finds its data in its prefix only.
 std::vector<std::string> helpFileFolders();
 
 // The first existing help file of that language in those folders.
