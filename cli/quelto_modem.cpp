@@ -6,6 +6,7 @@
 #include "modem/baudot.h"
 #include "modem/fsk_modem.h"
 #include "modem/line_signal.h"
+#include "modem/robust_receiver.h"
 #include "text/text_encoding.h"
 #include "text/utf8.h"
 
@@ -34,7 +35,8 @@ constexpr const char* kProgram = "quelto-modem";
 const char* const kUsage =
     "Usage:\n"
     "  quelto-modem encode [--baud 45|50] -o OUT.wav [TEXT...]\n"
-    "  quelto-modem decode [--baud 45|50] [--sensitivity S | --threshold T] IN\n"
+    "  quelto-modem decode [--baud 45|50] [--receiver classic|robust]\n"
+    "                      [--sensitivity S | --threshold T] IN\n"
     "  quelto-modem dial -o OUT.wav NUMBER\n"
     "  quelto-modem --help | --version\n"
     "\n"
@@ -48,6 +50,8 @@ const char* const kUsage =
     "        receiver and prints the text as the conversation shows it.\n"
     "        Sensitivity 0-100 as in the profile (default 30), or the\n"
     "        detection threshold itself (threshold = 50 - (S x 0.4 - 20)).\n"
+    "        --receiver chooses the demodulator, as the \"Receiver\" setting\n"
+    "        does in the program: robust (the default) or classic.\n"
     "dial    writes the dial pass for NUMBER: 8000 Hz 8-bit mono, each digit,\n"
     "        * or # as 300 ms of tone, 300 ms of gap and 4096 samples of\n"
     "        silence; \",\" as a 500 ms pause; other characters skipped.\n"
@@ -79,6 +83,7 @@ struct Options {
   std::optional<std::string> output;
   std::optional<double> sensitivity;
   std::optional<double> threshold;
+  std::optional<ReceiverKind> receiver;
   std::vector<std::string> words;
 };
 
@@ -138,6 +143,10 @@ Options parse(int argc, char** argv) {
       o.sensitivity = parseNumber(v);
       if (!o.sensitivity || *o.sensitivity < 0 || *o.sensitivity > 100)
         fail("bad sensitivity: " + v + " (0 to 100)");
+    } else if (arg == "--receiver") {
+      const std::string v = value();
+      o.receiver = receiverKindFromName(v);
+      if (!o.receiver) fail("bad receiver: " + v + " (classic or robust)");
     } else if (arg == "--threshold") {
       const std::string v = value();
       o.threshold = parseNumber(v);
@@ -147,8 +156,8 @@ Options parse(int argc, char** argv) {
     }
   }
   if (o.command.empty()) fail("missing command (encode, decode or dial); try --help");
-  if (o.command != "decode" && (o.sensitivity || o.threshold))
-    fail("--sensitivity and --threshold are for decode");
+  if (o.command != "decode" && (o.sensitivity || o.threshold || o.receiver))
+    fail("--receiver, --sensitivity and --threshold are for decode");
   if (o.command == "dial" && o.baud != BaudRate::Baud45) fail("--baud is for encode and decode");
   if (o.command == "decode" && o.output) fail("-o is for encode and dial");
   if (o.sensitivity && o.threshold) fail("give --sensitivity or --threshold, not both");
@@ -255,7 +264,7 @@ int decode(const Options& o) {
   modem.setBaud(o.baud);
   modem.setThreshold(o.threshold ? *o.threshold
                                  : FskModem::thresholdForSensitivity(o.sensitivity.value_or(30.0)));
-  TextReceiver receiver(modem);
+  TextReceiver receiver(modem, o.receiver.value_or(kDefaultReceiver));
 
   const double ratio = static_cast<double>(kReceiveRate) / info.samplerate;
   if (info.samplerate != kReceiveRate) {

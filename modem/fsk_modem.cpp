@@ -201,7 +201,21 @@ std::optional<unsigned char> FskModem::pushDecision(int decision) {
     }
   }
   ringCount_ = framing_.restartCount;
+  return receiveCode(code);
+}
+
+std::optional<unsigned char> FskModem::receiveCode(int code) {
   return decodeCode(code, shift_);
+}
+
+void FskModem::keepReceived(unsigned char ch, std::optional<unsigned char>& first) {
+  if (ch == kCarriageReturn) return;
+  if (ch == kLineFeed) ch = ' ';
+  if (!first) {
+    first = ch;
+  } else {
+    pending_ = ch;
+  }
 }
 
 std::optional<unsigned char> FskModem::demodulateBlock(const int16_t* block, int n) {
@@ -212,14 +226,8 @@ std::optional<unsigned char> FskModem::demodulateBlock(const int16_t* block, int
   for (int w = 0; w < windows; ++w) {
     const TonePowers powers = measureSubWindow(block + w * length, length);
     peak_ = powers.peak;
-    std::optional<unsigned char> c = pushDecision(decisionFor(powers));
-    if (!c || *c == kCarriageReturn) continue;
-    const unsigned char ch = *c == kLineFeed ? ' ' : *c;
-    if (!first) {
-      first = ch;
-    } else {
-      pending_ = ch;
-    }
+    if (const std::optional<unsigned char> c = pushDecision(decisionFor(powers)))
+      keepReceived(*c, first);
   }
   return first;
 }

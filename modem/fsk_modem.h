@@ -207,6 +207,14 @@ class FskModem {
   std::optional<unsigned char> pushDecision(int decision);
   // Empties the framing ring.
   void resetFraming();
+  // The character rules every receiver shares. receiveCode: the character
+  // a framed code stands for on the current page (decodeCode, which
+  // updates the shift state). keepReceived: a received character of the
+  // block being demodulated, carriage return dropped and line feed turned
+  // into a space; the block's first one goes to `first`, a later one to
+  // the pending slot (replacing what it held).
+  std::optional<unsigned char> receiveCode(int code);
+  void keepReceived(unsigned char ch, std::optional<unsigned char>& first);
   // The character left by the last demodulateBlock after its result, or 0
   // when the slot is empty.
   unsigned char pending() const { return pending_; }

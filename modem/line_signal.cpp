@@ -42,15 +42,15 @@ void TextReceiver::deliver(unsigned char ch) {
 
 void TextReceiver::runBlock(const int16_t* block) {
   const std::optional<unsigned char> first =
-      modem_.demodulateBlock(block, modem_.receiveBlockLength());
+      receiver_.demodulateBlock(block, receiver_.blockLength());
   if (!first) return;
   deliver(*first);
-  if (const std::optional<unsigned char> second = modem_.takePending()) deliver(*second);
+  if (const std::optional<unsigned char> second = receiver_.takePending()) deliver(*second);
 }
 
 void TextReceiver::feed(const int16_t* samples, std::size_t count) {
   if (samples == nullptr) return;
-  const std::size_t blockLength = static_cast<std::size_t>(modem_.receiveBlockLength());
+  const std::size_t blockLength = static_cast<std::size_t>(receiver_.blockLength());
   if (!partial_.empty()) {
     const std::size_t take = std::min(count, blockLength - partial_.size());
     partial_.insert(partial_.end(), samples, samples + take);
@@ -65,7 +65,7 @@ void TextReceiver::feed(const int16_t* samples, std::size_t count) {
 }
 
 std::string TextReceiver::finish() {
-  const std::size_t blockLength = static_cast<std::size_t>(modem_.receiveBlockLength());
+  const std::size_t blockLength = static_cast<std::size_t>(receiver_.blockLength());
   const bool hadTail = !partial_.empty();
   partial_.resize(blockLength, 0);
   runBlock(partial_.data());
@@ -77,8 +77,9 @@ std::string TextReceiver::finish() {
   return text_;
 }
 
-std::string receiveText(FskModem& modem, const int16_t* samples, std::size_t count) {
-  TextReceiver receiver(modem);
+std::string receiveText(FskModem& modem, const int16_t* samples, std::size_t count,
+                        ReceiverKind kind) {
+  TextReceiver receiver(modem, kind);
   receiver.feed(samples, count);
   return receiver.finish();
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "modem/fsk_modem.h"
+#include "modem/robust_receiver.h"
 
 namespace quelto {
 
@@ -32,9 +33,11 @@ std::vector<uint8_t> renderDialSignal(const FskModem& modem, const std::string& 
 // thread reads them, and the characters are kept as the conversation would
 // show them: carriage return dropped, line feed as a space, a received
 // backspace erasing the previous character (nothing when there is none).
+// `kind` chooses the demodulator.
 class TextReceiver {
  public:
-  explicit TextReceiver(FskModem& modem) : modem_(modem) {}
+  explicit TextReceiver(FskModem& modem, ReceiverKind kind = ReceiverKind::Classic)
+      : receiver_(modem, kind) {}
   void feed(const int16_t* samples, std::size_t count);
   // Demodulates what is left (padded with silence) and one more block of
   // silence, since the live receiver keeps listening after a transmission
@@ -46,13 +49,14 @@ class TextReceiver {
   void runBlock(const int16_t* block);
   void deliver(unsigned char ch);
 
-  FskModem& modem_;
+  Receiver receiver_;
   std::vector<int16_t> partial_;
   std::string text_;
 };
 
 // The whole receive path over one buffer: TextReceiver feed, then finish.
-std::string receiveText(FskModem& modem, const int16_t* samples, std::size_t count);
+std::string receiveText(FskModem& modem, const int16_t* samples, std::size_t count,
+                        ReceiverKind kind = ReceiverKind::Classic);
 // The same over 8-bit unsigned input (the program's own line signal, old
 // recordings), widened as a 16-bit card records it.
 std::string receiveText(FskModem& modem, const std::vector<uint8_t>& samples);

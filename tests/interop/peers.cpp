@@ -38,10 +38,14 @@ bool spandspSend(const Peers& p, int baud, const std::string& text, const std::s
   return runProcess({p.spandsp, "tx", "--baud", std::to_string(baud), wav, text}).status == 0;
 }
 
-std::string queltoDecode(const Peers& p, int baud, const std::string& wav, double sensitivity) {
-  return chomp(runProcess({p.quelto, "decode", "--baud", std::to_string(baud), "--sensitivity",
-                           std::to_string(sensitivity), wav})
-                   .out);
+std::string queltoDecode(const Peers& p, int baud, const std::string& wav, double sensitivity,
+                         const std::string& receiver) {
+  std::vector<std::string> args = {p.quelto,        "decode",
+                                   "--baud",        std::to_string(baud),
+                                   "--sensitivity", std::to_string(sensitivity)};
+  if (!receiver.empty()) args.insert(args.end(), {"--receiver", receiver});
+  args.push_back(wav);
+  return chomp(runProcess(args).out);
 }
 
 std::string minimodemReceive(const Peers& p, int baud, const std::string& wav) {

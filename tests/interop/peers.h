@@ -20,8 +20,10 @@ bool minimodemSend(const Peers& p, int baud, const std::string& text, const std:
 bool spandspSend(const Peers& p, int baud, const std::string& text, const std::string& wav);
 
 // Text as each receiver reads it from `wav` (trailing line end removed).
+// `receiver` is quelto-modem's --receiver ("classic" or "robust"); empty
+// leaves its default.
 std::string queltoDecode(const Peers& p, int baud, const std::string& wav,
-                         double sensitivity = 30.0);
+                         double sensitivity = 30.0, const std::string& receiver = "");
 std::string minimodemReceive(const Peers& p, int baud, const std::string& wav);
 std::string spandspReceive(const Peers& p, int baud, const std::string& wav);
 
