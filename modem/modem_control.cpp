@@ -41,6 +41,11 @@ FramingConfig framingConfigFromSettings() {
   return f;
 }
 
+ReceiverKind receiverKindFromSettings() {
+  return receiverKindFromName(getSettingString("Receiver", receiverName(kDefaultReceiver)))
+      .value_or(kDefaultReceiver);
+}
+
 // The modem thread: owns the sound stream and the FskModem.
 class ModemControl::Thread {
  public:
@@ -79,9 +84,11 @@ class ModemControl::Thread {
     SoundStream stream(device_, *options_.stream, *options_.capture,
                        [this](int ms) { sleepMs(ms); });
     FskModem modem(options_.framing);
+    Receiver receiver(modem, options_.receiver);
     characterWaveforms();  // built here, not in the first send pass
     stream_ = &stream;
     modem_ = &modem;
+    receiver_ = &receiver;
     batch_.resize(kBatchBufferSize);
 
     while (!device_.hasInputDevice()) {
@@ -181,13 +188,13 @@ class ModemControl::Thread {
     if (stream_->readInput(block, static_cast<std::size_t>(length)) !=
         static_cast<std::size_t>(length))
       return;
-    if (const std::optional<unsigned char> ch = modem_->demodulateBlock(block, length)) {
+    if (const std::optional<unsigned char> ch = receiver_->demodulateBlock(block, length)) {
       ModemControl::Lock lock(control_);
       lock.deliverReceived(*ch);
-      if (const std::optional<unsigned char> next = modem_->takePending())
+      if (const std::optional<unsigned char> next = receiver_->takePending())
         lock.deliverReceived(*next);
     }
-    const double peak = modem_->peak();
+    const double peak = receiver_->peak();
     setState(peak > control_.threshold_ / 4 ? ModemState::SignalPresent : ModemState::Listening);
     control_.inputLevel = static_cast<std::uint8_t>(peak);
   }
@@ -197,6 +204,7 @@ class ModemControl::Thread {
   ModemThreadOptions options_;
   SoundStream* stream_ = nullptr;
   FskModem* modem_ = nullptr;
+  Receiver* receiver_ = nullptr;
   std::vector<std::uint8_t> batch_;
 
   std::mutex stopMutex_;
@@ -341,6 +349,7 @@ std::unique_ptr<ModemControl> startModem(SoundDevice& device) {
   control->holdsStartedFlag_ = true;
   ModemThreadOptions options;
   options.framing = framingConfigFromSettings();
+  options.receiver = receiverKindFromSettings();
   options.realTimePriority = true;
   control->start(device, options);
   return control;

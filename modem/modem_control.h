@@ -32,6 +32,7 @@
 #include "audio/sound_device.h"
 #include "audio/sound_stream.h"
 #include "modem/fsk_modem.h"
+#include "modem/robust_receiver.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -73,6 +74,7 @@ struct ModemThreadOptions {
   StreamOptions* stream = &streamOptions();
   SignalCapture* capture = &signalCapture();
   FramingConfig framing{};
+  ReceiverKind receiver = kDefaultReceiver;
   // The program's modem thread runs at real-time priority so that no input
   // block is missed; a test's threads share the machine with other tests.
   bool realTimePriority = false;
@@ -81,6 +83,10 @@ struct ModemThreadOptions {
 // The receiver's framing rules from "StartBitThreshold", "StopBitThreshold"
 // and "RestartCount"; read once at start-up.
 FramingConfig framingConfigFromSettings();
+// The demodulator named by the global setting "Receiver" ("classic" or
+// "robust"); a missing or unknown value gives kDefaultReceiver. Read once
+// at start-up.
+ReceiverKind receiverKindFromSettings();
 
 class ModemControl {
  public:

@@ -80,6 +80,11 @@ constexpr double kMinBitEnergyShare = 0.03;
 // contrast: what a frame found one bit early or late looks like.
 constexpr double kMinStartWeightShare = 0.15;
 constexpr double kMaxSpaceBeforeShare = 0.5;
+// The bit before a start bit holds a gap when its stronger tone is under
+// this share of the frame's mean tone energy; a start bit after a gap must
+// weigh this much of the frame's mean weight.
+constexpr double kGapToneShare = 0.5;
+constexpr double kMinStartWeightShareAfterGap = 0.8;
 // Energy added below each bit's own when weighing it, as a share of the
 // frame's mean, so that a bit of near silence weighs little.
 constexpr double kWeightEnergyFloor = 0.05;
@@ -169,7 +174,12 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
     f.code = (f.code << 1) | (w > 0.0 ? 1 : 0);
     score += std::fabs(w);
   }
-  if (-weight(startBit) < kMinStartWeightShare * score / (kFrameBits + 1)) return f;
+  // After a gap (no tone in the bit before), the start bit alone marks where
+  // the frame begins: it must be strong, or noise before a transmission
+  // would be taken for it.
+  const bool afterGap = std::max(before.mark, before.space) < kGapToneShare * tone / kFrameBits;
+  const double startShare = afterGap ? kMinStartWeightShareAfterGap : kMinStartWeightShare;
+  if (-weight(startBit) < startShare * score / (kFrameBits + 1)) return f;
   f.valid = true;
   f.score = score;
   return f;

@@ -327,9 +327,12 @@ std::vector<float> speech(const std::string& dir) {
       "appointment is on Tuesday at nine thirty in the morning. Can you hear me now? I am "
       "calling about the letter you sent last week, and the quick brown fox jumps over the "
       "lazy dog. ";
-  if (runProcess({"espeak-ng", "-w", wav, text + text + text + text}).status != 0) return {};
+  const std::string wav8k = dir + "/speech-8000.wav";
+  if (runProcess({"espeak-ng", "-w", wav, text + text + text + text}).status != 0 ||
+      runProcess({"sox", wav, "-r", "8000", wav8k}).status != 0)
+    return {};
   int rate = 0;
-  std::vector<float> voice = resample(readWav(wav, &rate), rate, 8000);
+  std::vector<float> voice = readWav(wav8k, &rate);
   if (voice.empty()) return {};
   float peak = 0.0f;
   for (float v : voice) peak = std::max(peak, std::fabs(v));

@@ -1,0 +1,227 @@
+// The robust receiver: Quelto's own signal through a seeded noisy line, the
+// character rules it shares with the classic receiver, a very quiet line,
+// and the inputs of a line without a TDD, which must frame nothing.
+#include "modem/robust_receiver.h"
+#include "modem/baudot.h"
+#include "modem/fsk_modem.h"
+#include "modem/line_signal.h"
+#include "tests/modem/test_signal.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quelto {
+namespace {
+
+using namespace quelto::testing;
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::vector<int16_t> toS16(const std::vector<float>& samples) {
+  std::vector<int16_t> out(samples.size());
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    out[i] = static_cast<int16_t>(
+        std::lround(std::clamp(samples[i], -1.0f, 32767.0f / 32768.0f) * 32768.0f));
+  return out;
+}
+
+// Quelto's text at 22050 samples/s as one transmission the way a TDD sends
+// it: 150 ms of mark, the characters (with their shift codes) back to back,
+// 300 ms of mark, then silence.
+std::vector<uint8_t> transmission(BaudRate baud, const std::string& text) {
+  FskModem tx;
+  tx.setBaud(baud);
+  auto mark = [](double seconds) {
+    return tone(1400.0, static_cast<int>(seconds * kTextOutputRate), kTextOutputRate, 125.0);
+  };
+  std::vector<uint8_t> signal = mark(0.15);
+  for (unsigned char ch : text) {
+    const SampleSpan s = tx.renderChar(ch);
+    signal.insert(signal.end(), s.data, s.data + s.length);
+  }
+  const std::vector<uint8_t> hold = mark(0.3);
+  signal.insert(signal.end(), hold.begin(), hold.end());
+  signal.resize(signal.size() + kOutputTrailerSamples, 128);
+  return signal;
+}
+
+// A transmission as an 8000 samples/s receiver hears it, scaled to a peak
+// of `peak` (full scale 1), with white noise at snrDb.
+std::vector<float> queltoLine(BaudRate baud, const std::string& text, float peak = 0.25f,
+                              double snrDb = INFINITY, unsigned seed = 1) {
+  std::vector<float> line =
+      resample(toFloat(transmission(baud, text)), kTextOutputRate, kReceiveRate);
+  float loudest = 0.0f;
+  for (float v : line) loudest = std::max(loudest, std::fabs(v));
+  for (float& v : line) v *= peak / loudest;
+  if (std::isfinite(snrDb)) addNoise(line, kReceiveRate, snrDb, seed);
+  return line;
+}
+
+std::string receive(ReceiverKind kind, BaudRate baud, const std::vector<float>& line,
+                    double sensitivity = 30.0) {
+  FskModem rx;
+  rx.setBaud(baud);
+  rx.setThreshold(FskModem::thresholdForSensitivity(sensitivity));
+  TextReceiver receiver(rx, kind);
+  const std::vector<int16_t> samples = toS16(line);
+  receiver.feed(samples.data(), samples.size());
+  return receiver.finish();
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) prev[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    cur[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j)
+      cur[j] =
+          std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+    std::swap(prev, cur);
+  }
+  return prev[b.size()];
+}
+
+// Words with figures among them, so that shift codes go out too.
+std::string conversationText(std::size_t length, unsigned seed) {
+  const std::vector<std::string> words = {"HELLO", "THE",  "CALL", "555-1234", "9:30", "ME",
+                                          "GA",    "SK",   "OK",   "$15.00",   "WHO",  "THERE",
+                                          "(12)",  "1/2,", "YES?", "PLEASE",   "NOW",  "3.5;"};
+  std::mt19937 rng(seed);
+  std::string text;
+  while (text.size() < length) text += words[rng() % words.size()] + " ";
+  text.resize(length);
+  while (text.back() == ' ') text.pop_back();
+  return text;
+}
+
+TEST(RobustReceiver, ReadsQueltoExactlyWhenCleanAtBothRates) {
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"HELLO GA", "HELLO GA"},
+      {"call 555-1234 at 9:30, ok?", "CALL 555-1234 AT 9:30, OK?"},
+      {"$12.50 (TAX) = \"ok\" / 'yes' + ; !", "$12.50 (TAX) = \"OK\" / 'YES' + ; !"},
+      {"99 88\r\n77 X", "99 88 77 X"},  // CR dropped, LF as a space
+      {"12345678901234567890 ABCDEFGH", "12345678901234567890 ABCDEFGH"},
+      {"AB\bC", "AC"},
+  };
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50})
+    for (const auto& [typed, shown] : texts)
+      for (double sensitivity : {0.0, 30.0, 60.0})
+        EXPECT_EQ(receive(ReceiverKind::Robust, baud, queltoLine(baud, typed), sensitivity), shown)
+            << "baud " << storedBaudRate(baud) << ", sensitivity " << sensitivity;
+}
+
+TEST(RobustReceiver, LoopbackAtMinus6dBLosesAtMostOnePercent) {
+  struct Case {
+    BaudRate baud;
+    unsigned seed;
+  };
+  const std::vector<Case> cases = {{BaudRate::Baud45, 61}, {BaudRate::Baud45, 62},
+                                   {BaudRate::Baud45, 63}, {BaudRate::Baud50, 61},
+                                   {BaudRate::Baud50, 62}, {BaudRate::Baud50, 63}};
+  for (const Case& c : cases) {
+    const std::string text = conversationText(300, c.seed);
+    const std::string heard =
+        receive(ReceiverKind::Robust, c.baud, queltoLine(c.baud, text, 0.25f, -6.0, c.seed));
+    const double cer = static_cast<double>(editDistance(text, heard)) / text.size();
+    EXPECT_LE(cer, 0.01) << "baud " << storedBaudRate(c.baud) << ", seed " << c.seed << ": "
+                         << heard;
+  }
+}
+
+TEST(RobustReceiver, ReadsASignalFarBelowFullScale) {
+  // Peaks at 0.15 % of full scale (about -57 dBFS), a weak line on a card
+  // with its input turned down: about 49 steps of 16-bit input.
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50})
+    EXPECT_EQ(receive(ReceiverKind::Robust, baud, queltoLine(baud, "WEAK LINE 123", 0.0015f)),
+              "WEAK LINE 123")
+        << "baud " << storedBaudRate(baud);
+}
+
+TEST(RobustReceiver, SharesTheClassicReceiversCharacterRules) {
+  // H CR LF I at 1.5 stop bits, in one call over the whole signal: the
+  // carriage return goes, the line feed is a space, the first character is
+  // the result and the last one waits in the pending slot.
+  const std::vector<uint8_t> frames = fskFrames({5, 2, 8, 12}, 45.45, 1.5);
+  std::vector<int16_t> signal(400, 0);
+  for (uint8_t v : frames) signal.push_back(static_cast<int16_t>((v - 128) * 256));
+  signal.resize(signal.size() + 1408, 0);
+  FskModem modem;
+  RobustReceiver robust(modem);
+  EXPECT_EQ(robust.demodulateBlock(signal.data(), static_cast<int>(signal.size())), 'H');
+  EXPECT_EQ(modem.takePending(), std::optional<unsigned char>('I'));
+
+  // Shift codes change the page of the modem both directions share.
+  FskModem shifted;
+  std::vector<int16_t> figures;
+  for (uint8_t v : fskFrames({FIGS, 29, LTRS, 29}, 45.45, 2.0))  // FIGS Q LTRS Q
+    figures.push_back(static_cast<int16_t>((v - 128) * 256));
+  TextReceiver receiver(shifted, ReceiverKind::Robust);
+  receiver.feed(figures.data(), figures.size());
+  EXPECT_EQ(receiver.finish(), "1Q");
+  EXPECT_EQ(shifted.shift(), LTRS);
+}
+
+// 60 s of a pair of tones switched on and off, as exchanges play them.
+std::vector<float> callTone(double low, double high, double on, double off) {
+  std::vector<float> out(60 * kReceiveRate, 0.0f);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const double t = static_cast<double>(i) / kReceiveRate;
+    if (std::fmod(t, on + off) < on)
+      out[i] = static_cast<float>(0.1 * std::sin(2 * kPi * low * t) +
+                                  0.1 * std::sin(2 * kPi * high * t));
+  }
+  return out;
+}
+
+TEST(RobustReceiver, FramesNothingFromALineWithoutATdd) {
+  struct Case {
+    const char* name;
+    std::vector<float> line;
+  };
+  const std::vector<Case> cases = {
+      {"digital silence", std::vector<float>(60 * kReceiveRate, 0.0f)},
+      {"white noise at -40 dBFS", whiteNoise(60 * kReceiveRate, 0.01, 71)},
+      {"white noise at -20 dBFS", whiteNoise(60 * kReceiveRate, 0.1, 72)},
+      {"white noise at -6 dBFS", whiteNoise(60 * kReceiveRate, 0.5, 73)},
+      {"dial tone", callTone(350, 440, 60, 0)},
+      {"ringing", callTone(440, 480, 2, 4)},
+      {"busy", callTone(480, 620, 0.5, 0.5)},
+  };
+  for (const Case& c : cases)
+    for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50})
+      EXPECT_EQ(receive(ReceiverKind::Robust, baud, c.line), "")
+          << c.name << ", baud " << storedBaudRate(baud);
+}
+
+TEST(RobustReceiver, SensitivityMapsToAPurityGateThatFallsAsItRises) {
+  double previous = INFINITY;
+  for (double s : {0.0, 30.0, 50.0, 100.0}) {
+    const double gate = RobustReceiver::purityForThreshold(FskModem::thresholdForSensitivity(s));
+    EXPECT_LT(gate, previous) << "sensitivity " << s;
+    previous = gate;
+  }
+  EXPECT_NEAR(RobustReceiver::purityForThreshold(FskModem::thresholdForSensitivity(30.0)), 0.064,
+              0.001);
+  // Thresholds beyond the sensitivity range are held to its ends.
+  EXPECT_EQ(RobustReceiver::purityForThreshold(1000.0), RobustReceiver::purityForThreshold(70.0));
+  EXPECT_EQ(RobustReceiver::purityForThreshold(-1000.0), RobustReceiver::purityForThreshold(30.0));
+}
+
+TEST(ReceiverChoice, NamesAreExactAndAnythingElseIsNone) {
+  EXPECT_EQ(receiverKindFromName("classic"), ReceiverKind::Classic);
+  EXPECT_EQ(receiverKindFromName("robust"), ReceiverKind::Robust);
+  for (const char* other : {"", "Robust", "CLASSIC", "robust ", "fast", "1"})
+    EXPECT_EQ(receiverKindFromName(other), std::nullopt) << other;
+  for (ReceiverKind k : {ReceiverKind::Classic, ReceiverKind::Robust})
+    EXPECT_EQ(receiverKindFromName(receiverName(k)), k);
+}
+
+}  // namespace
+}  // namespace quelto
