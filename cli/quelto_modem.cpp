@@ -51,7 +51,7 @@ const char* const kUsage =
     "        Sensitivity 0-100 as in the profile (default 30), or the\n"
     "        detection threshold itself (threshold = 50 - (S x 0.4 - 20)).\n"
     "        --receiver chooses the demodulator, as the \"Receiver\" setting\n"
-    "        does in the program: robust (the default) or classic.\n"
+    "        does in the program: classic (the default) or robust.\n"
     "dial    writes the dial pass for NUMBER: 8000 Hz 8-bit mono, each digit,\n"
     "        * or # as 300 ms of tone, 300 ms of gap and 4096 samples of\n"
     "        silence; \",\" as a 500 ms pause; other characters skipped.\n"
