@@ -51,13 +51,13 @@ struct Profile {
   int sentTextCapitals = 0;  // 0/1
   int sentTextFace = 0;      // Helvetica
   int sentTextSize = 18;
-  int receivedTextColor = 6;  // cyan
+  int receivedTextColor = 138;  // dark teal (#00497F)
   int receivedTextCapitals = 1;
   int receivedTextFace = 5;  // Courier bold
   int receivedTextSize = 18;
   int currentTextColor = 3;  // yellow: the bottom (current) text line
   int currentTextSize = 18;
-  int backgroundColor = 196;      // a colour-cube index
+  int backgroundColor = 246;      // light blue (#BFDBFF), a colour-cube index
   int bottomBackgroundColor = 0;  // black
   int defaultBaudRate = 1;        // 1 = 45.45 baud, 2 = 50 baud
   double sensitivity = 30.0;      // handed to the modem's receiver

@@ -19,8 +19,6 @@ namespace quelto {
 
 namespace {
 
-constexpr Fl_Color kSelectionColor = 4;  // blue in the toolkit's colour map
-
 std::string toUtf8(std::string_view cp1252) {
   return cp1252ToUtf8(std::string(cp1252));
 }
@@ -45,7 +43,7 @@ int ToolkitTextMeasure::rowHeight() const {
 ConversationView::ConversationView(int x, int y, int w, int h, const char* label)
     : Fl_Widget(x, y, w, h, label), contentWidth_(w), contentHeight_(h) {
   box(FL_THIN_UP_BOX);
-  color(196);
+  color(ConversationDisplay{}.background);
   setDisplay(display_);
 }
 

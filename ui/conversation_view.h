@@ -38,18 +38,22 @@ namespace quelto {
 
 class Prompt;
 
+// Selected text keeps its own colour over a light yellow (#FFFF7F, a
+// colour-cube index): dark on light like the history, whatever the profile.
+constexpr int kSelectionColor = 175;
+
 // Faces are toolkit font numbers, colours toolkit colour indices, sizes in
 // pixels. The defaults are those in force before any profile is applied.
 struct ConversationDisplay {
   int receivedFace = 5;
   int receivedSize = 18;
-  int receivedColor = 6;
+  int receivedColor = 138;
   int sentFace = 0;
   int sentSize = 18;
   int sentColor = 0;
   int currentSize = 18;
   int currentColor = 3;
-  int background = 196;      // history area
+  int background = 246;      // history area
   int bottomBackground = 0;  // frame and bottom band
 };
 

@@ -86,11 +86,11 @@ TEST_F(ProfileTest, FreshRecordHasTheDocumentedDefaults) {
   const Profile p;
   EXPECT_EQ(p.id, 0);
   EXPECT_EQ(p.sentTextSize, 18);
-  EXPECT_EQ(p.receivedTextColor, 6);
+  EXPECT_EQ(p.receivedTextColor, 138);
   EXPECT_EQ(p.receivedTextCapitals, 1);
   EXPECT_EQ(p.receivedTextFace, 5);
   EXPECT_EQ(p.currentTextColor, 3);
-  EXPECT_EQ(p.backgroundColor, 196);
+  EXPECT_EQ(p.backgroundColor, 246);
   EXPECT_EQ(p.defaultBaudRate, 1);
   EXPECT_DOUBLE_EQ(p.sensitivity, 30.0);
   EXPECT_DOUBLE_EQ(p.topMargin, 1.0);

@@ -171,8 +171,8 @@ TEST_F(PreferenceDialogsTest, CancelGivesBackPreviewMessagesLabelsAndContacts) {
   EXPECT_EQ(app->sentPreview->labelsize(), 18);
   EXPECT_STREQ(app->receivedPreview->label(), translate("RECEIVED TEXT"));
   EXPECT_TRUE(app->receivedFontMenu->capitals());
-  EXPECT_EQ(app->previewBackground->color(), 196u);
-  EXPECT_EQ(app->receivedPreview->labelcolor(), 6u);
+  EXPECT_EQ(app->previewBackground->color(), 246u);
+  EXPECT_EQ(app->receivedPreview->labelcolor(), 138u);
   EXPECT_STREQ(app->messageInput[1]->value(), "GA");
   EXPECT_STREQ(app->programmedMessageButton[1]->label(), "[F4] GA");
   EXPECT_STREQ(app->programmedMessageButton[0]->label(), "[F3] ");
@@ -245,8 +245,8 @@ TEST_F(PreferenceDialogsTest, DefaultColorThenOk) {
   currentProfile().backgroundColor = 7;
   currentProfile().bottomBackgroundColor = 4;
   app->showPersonalPreferences();
-  EXPECT_EQ(currentProfile().receivedTextColor, 6);
-  EXPECT_EQ(currentProfile().backgroundColor, 196);
+  EXPECT_EQ(currentProfile().receivedTextColor, 138);
+  EXPECT_EQ(currentProfile().backgroundColor, 246);
   EXPECT_EQ(currentProfile().sentTextColor, 0);
   EXPECT_EQ(currentProfile().currentTextColor, 3);
   EXPECT_EQ(currentProfile().bottomBackgroundColor, 0);

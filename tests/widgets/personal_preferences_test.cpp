@@ -104,7 +104,7 @@ TEST(PersonalPreferences, DefaultColourSetsThenOk) {
   struct Case {
     int flag;
     int sent, received, bottomText, background;
-  } cases[] = {{kDefaultColour, 0, 6, 3, 196}, {kDefaultBlackAndWhite, 0, 0, 7, 7}};
+  } cases[] = {{kDefaultColour, 0, 138, 3, 246}, {kDefaultBlackAndWhite, 0, 0, 7, 7}};
   for (const Case& c : cases) {
     Profile p = unusualProfile();
     PersonalPreferencesValues v = preferencesFromProfile(p);

@@ -107,7 +107,11 @@ std::array<std::string, kProgrammedMessageCount> messageButtonLabels(
 }
 
 PreviewColours defaultPreviewColours(int flag) {
-  if (flag == kDefaultColour) return {0, 6, 3, 196, 0};
+  if (flag == kDefaultColour) {
+    const Profile defaults;
+    return {defaults.sentTextColor, defaults.receivedTextColor, defaults.currentTextColor,
+            defaults.backgroundColor, defaults.bottomBackgroundColor};
+  }
   return {0, 0, 7, 7, 0};
 }
 

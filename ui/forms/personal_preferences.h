@@ -49,10 +49,10 @@ struct PersonalPreferencesValues {
   // "Fonts & Colors"
   PreviewText sent;
   PreviewText received;
-  int bottomTextColor = 3;    // the "Bottom Text" box's label colour
-  int bottomTextSize = 18;    // and label size
-  int bottomBoxColor = 0;     // the "Bottom Text" box's own colour
-  int backgroundColor = 196;  // the background box
+  int bottomTextColor = Profile{}.currentTextColor;      // the "Bottom Text" box's label colour
+  int bottomTextSize = Profile{}.currentTextSize;        // and label size
+  int bottomBoxColor = Profile{}.bottomBackgroundColor;  // the "Bottom Text" box's own colour
+  int backgroundColor = Profile{}.backgroundColor;       // the background box
   // "Communication"
   int baudChoice = 0;                // 0 "45 bauds", 1 "50 bauds"
   double sensitivity = 30.0;         // 0..100
@@ -94,8 +94,9 @@ struct PreviewColours {
 };
 constexpr int kDefaultBlackAndWhite = 0;
 constexpr int kDefaultColour = 1;
-// flag 1: black, cyan (6), yellow (3) on colour 196; flag 0: black, black,
-// white (7) on white (7). The bottom box is black (0) in both.
+// flag 1: a new profile's colours (black and dark teal on light blue, yellow
+// on black in the band); flag 0: black, black, white (7) on white (7). The
+// bottom box is black (0) in both.
 PreviewColours defaultPreviewColours(int flag);
 void applyDefaultColours(PersonalPreferencesValues& values, int flag);
 
