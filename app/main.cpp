@@ -12,9 +12,9 @@
 #include "audio/audio_settings.h"
 #include "audio/device_list.h"
 #include "audio/mixer.h"
-#include "audio/portaudio_device.h"
 #include "audio/signal_capture.h"
 #include "audio/sound_stream.h"
+#include "audio/system_sound_device.h"
 #include "conversation/activity_log.h"
 #include "modem/modem_control.h"
 #include "settings/settings_store.h"
@@ -87,7 +87,12 @@ int main(int argc, char** argv) {
     instance.wakeRunning();
     return 0;
   }
-  adjustMixer();
+  // The sound server or the card: the mixer acts on the chosen devices.
+  const std::unique_ptr<SoundDevice> device = openSystemSoundDevice();
+  DeviceLists lists(*device);
+  loadDeviceChoices();
+  const MixerOpener mixer = chosenDevicesMixer(*device);
+  adjustMixer(mixer);
 
   const ProgramSwitches switches = readProgramSwitches(argc, argv);
   signalCapture().setCaptureMode(switches.capture);
@@ -106,12 +111,8 @@ int main(int argc, char** argv) {
     Fl::get_system_colors();
   applyStoredColours(argc, argv);
 
-  PortAudioDevice device;
-  const DeviceLists lists(device);
-  resolveConfiguredDevices(lists);
-
   FltkPrompt prompt;
-  auto app = std::make_unique<QueltoUserInterfaceImpl>(startModem(device), prompt);
+  auto app = std::make_unique<QueltoUserInterfaceImpl>(startModem(*device), prompt);
   application = app.get();
   app->setDeviceLists(&lists);
   app->setRestarter([&instance, &restart] {
@@ -132,7 +133,7 @@ int main(int argc, char** argv) {
 
   for (;;) {
     showWindow(main);
-    adjustMixer();
+    adjustMixer(mixer);
     while (main->shown()) Fl::wait();
     showWindow(main);
     if (!getSettingBool("ConfirmFileQuit", false)) break;
@@ -141,7 +142,7 @@ int main(int argc, char** argv) {
 
   application = nullptr;
   app->saveState();
-  if (getSettingBool("MuteWaveOnQuit", false)) turnDownWaveOutput();
+  if (getSettingBool("MuteWaveOnQuit", false)) turnDownWaveOutput(mixer);
   signalCapture().closeRawDump();
   app.reset();
   return 0;

@@ -4,11 +4,29 @@
 
 namespace quelto {
 
-void resolveConfiguredDevices(const DeviceLists& lists, StreamOptions& options) {
-  options.configuredInputDevice =
-      deviceNumber(lists.inputList(), getSettingString("WaveInputDevice", kDefaultDeviceName));
-  options.configuredOutputDevice =
-      deviceNumber(lists.outputList(), getSettingString("WaveOutputDevice", kDefaultDeviceName));
+namespace {
+
+std::string storedDevice(const char* name) {
+  return chosenDevice(getSettingString(name, kDefaultDeviceName));
+}
+
+}  // namespace
+
+void loadDeviceChoices(StreamOptions& options) {
+  options.inputDevice.set(storedDevice("WaveInputDevice"));
+  options.outputDevice.set(storedDevice("WaveOutputDevice"));
+}
+
+MixerOpener chosenDevicesMixer(SoundDevice& device) {
+  return [&device] {
+    return device.openMixer(storedDevice("WaveInputDevice"), storedDevice("WaveOutputDevice"));
+  };
+}
+
+std::string missingSoundDevice(const StreamOptions& options) {
+  if (options.inputDeviceMissing) return options.inputDevice.get();
+  if (options.outputDeviceMissing) return options.outputDevice.get();
+  return std::string();
 }
 
 void loadStreamSwitches(StreamOptions& options) {

@@ -1,7 +1,6 @@
 #include "audio/device_list.h"
 
 #include "text/text_encoding.h"
-#include "text/utf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,17 +10,19 @@ namespace quelto {
 
 namespace {
 
-// Cut to at most 31 bytes without splitting a UTF-8 sequence.
-std::string cutName(const std::string& name) {
-  return name.substr(0, utf8CutPoint(name, kDeviceNameMax));
+std::vector<std::string> withDefault(std::vector<std::string> names) {
+  names.insert(names.begin(), kDefaultDeviceName);
+  return names;
 }
 
-std::vector<std::string> buildList(int count, std::string (SoundDevice::*nameOf)(int) const,
-                                   const SoundDevice& device) {
-  std::vector<std::string> list{kDefaultDeviceName};
-  for (int i = 0; i < count; ++i) list.push_back(cutName((device.*nameOf)(i)));
-  return list;
+bool listed(const std::vector<std::string>& list, const std::string& name) {
+  return std::find(list.begin() + 1, list.end(), name) != list.end();
 }
+
+// A chosen device that is not plugged in: the program uses the default
+// device meanwhile.
+const std::string kNotFound =
+    "Ce peripherique est introuvable: le peripherique par defaut le remplace.\n";
 
 std::string format(const char* pattern, int n) {
   char buf[512];
@@ -31,14 +32,17 @@ std::string format(const char* pattern, int n) {
 
 }  // namespace
 
-DeviceLists::DeviceLists(const SoundDevice& device)
-    : inputs_(buildList(device.inputDeviceCount(), &SoundDevice::inputDeviceName, device)),
-      outputs_(buildList(device.outputDeviceCount(), &SoundDevice::outputDeviceName, device)) {}
+DeviceLists::DeviceLists(const SoundDevice& device) : device_(&device) {
+  refresh();
+}
 
 DeviceLists::DeviceLists(std::vector<std::string> inputs, std::vector<std::string> outputs)
-    : inputs_{kDefaultDeviceName}, outputs_{kDefaultDeviceName} {
-  for (const std::string& n : inputs) inputs_.push_back(cutName(n));
-  for (const std::string& n : outputs) outputs_.push_back(cutName(n));
+    : inputs_(withDefault(std::move(inputs))), outputs_(withDefault(std::move(outputs))) {}
+
+void DeviceLists::refresh() {
+  if (!device_) return;
+  inputs_ = withDefault(device_->inputDeviceNames());
+  outputs_ = withDefault(device_->outputDeviceNames());
 }
 
 int listIndex(const std::vector<std::string>& list, const std::string& name) {
@@ -46,8 +50,8 @@ int listIndex(const std::vector<std::string>& list, const std::string& name) {
   return it == list.end() ? 0 : static_cast<int>(it - list.begin());
 }
 
-int deviceNumber(const std::vector<std::string>& list, const std::string& name) {
-  return listIndex(list, name) - 1;
+std::string chosenDevice(const std::string& storedName) {
+  return storedName == kDefaultDeviceName ? std::string() : storedName;
 }
 
 std::string diagnosticReport(const std::string& inputName, const std::string& outputName,
@@ -62,7 +66,9 @@ std::string diagnosticReport(const std::string& inputName, const std::string& ou
           static_cast<int>(lists.inputList().size()) - 1);
     report += "\n";
   } else {
-    report += "Le peripherique d'entree est: " + utf8ToCp1252(inputName) + "\n\n";
+    report += "Le peripherique d'entree est: " + utf8ToCp1252(inputName) + "\n";
+    if (!listed(lists.inputList(), inputName)) report += kNotFound;
+    report += "\n";
     std::string lower = inputName;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -83,7 +89,9 @@ std::string diagnosticReport(const std::string& inputName, const std::string& ou
           static_cast<int>(lists.outputList().size()) - 1);
     report += "\n";
   } else {
-    report += "Le peripherique de sortie est: " + utf8ToCp1252(outputName) + "\n\n";
+    report += "Le peripherique de sortie est: " + utf8ToCp1252(outputName) + "\n";
+    if (!listed(lists.outputList(), outputName)) report += kNotFound;
+    report += "\n";
   }
   return report;
 }

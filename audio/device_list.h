@@ -2,9 +2,10 @@
 // from a stored device name to the number the sound stream opens, and the
 // diagnostic report of the "&Diagnostic" command.
 //
-// A list's entry 0 is "Default" (the system's default device, number -1);
-// entries 1..N are the system's device names in device-number order, cut to
-// 31 bytes. The lists are built once, at start-up, and never refreshed.
+// A list's entry 0 is "Default" (the system's default device); entries 1..N
+// are the device names the sound device gives, whole and in its order. Lists
+// built over a device follow it: refresh() takes its current devices, so
+// the preferences show what is plugged in when they open.
 #pragma once
 
 #include "audio/sound_device.h"
@@ -16,18 +17,22 @@
 
 namespace quelto {
 
-inline constexpr std::size_t kDeviceNameMax = 31;
-
 class DeviceLists {
  public:
-  // Takes the snapshot; call on the user-interface thread.
+  // Takes the device's current lists; the device must outlive the lists.
+  // User-interface thread.
   explicit DeviceLists(const SoundDevice& device);
+  // Fixed lists, for tests and for a program without a device.
   DeviceLists(std::vector<std::string> inputs, std::vector<std::string> outputs);
+
+  // Takes the device's current lists again (fixed lists stay as they are).
+  void refresh();
 
   const std::vector<std::string>& inputList() const { return inputs_; }
   const std::vector<std::string>& outputList() const { return outputs_; }
 
  private:
+  const SoundDevice* device_ = nullptr;
   std::vector<std::string> inputs_;
   std::vector<std::string> outputs_;
 };
@@ -35,12 +40,14 @@ class DeviceLists {
 // Position of the first entry exactly equal to `name` (letter case counts),
 // or 0 ("Default") when there is none.
 int listIndex(const std::vector<std::string>& list, const std::string& name);
-// listIndex - 1: "Default" and unknown names give -1.
-int deviceNumber(const std::vector<std::string>& list, const std::string& name);
+// The device a stored name asks the sound device for: "Default" is the
+// empty name (the system's default device), any other name is itself.
+std::string chosenDevice(const std::string& storedName);
 
 // The French report about the stored device names ("WaveInputDevice",
 // "WaveOutputDevice"), as the Windows-1252 text to add to the conversation
-// as received characters.
+// as received characters. A named device that the lists do not hold is
+// reported as not found.
 std::string diagnosticReport(const std::string& inputName, const std::string& outputName,
                              const DeviceLists& lists);
 

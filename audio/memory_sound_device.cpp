@@ -11,12 +11,26 @@ MemorySoundDevice::MemorySoundDevice(std::vector<std::string> inputNames,
                                      std::vector<std::string> outputNames)
     : inputNames_(std::move(inputNames)), outputNames_(std::move(outputNames)) {}
 
-std::string MemorySoundDevice::inputDeviceName(int number) const {
-  return number >= 0 && number < inputDeviceCount() ? inputNames_[number] : std::string();
+void MemorySoundDevice::setDeviceNames(std::vector<std::string> inputNames,
+                                       std::vector<std::string> outputNames) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  inputNames_ = std::move(inputNames);
+  outputNames_ = std::move(outputNames);
 }
 
-std::string MemorySoundDevice::outputDeviceName(int number) const {
-  return number >= 0 && number < outputDeviceCount() ? outputNames_[number] : std::string();
+std::vector<std::string> MemorySoundDevice::inputDeviceNames() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return inputNames_;
+}
+
+std::vector<std::string> MemorySoundDevice::outputDeviceNames() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return outputNames_;
+}
+
+bool MemorySoundDevice::hasInputDevice() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !noInputDevice && !inputNames_.empty();
 }
 
 void MemorySoundDevice::feedInput(const std::vector<std::int16_t>& samples) {
@@ -112,7 +126,7 @@ void MemorySoundDevice::record(const Event& e) {
   changed_.notify_all();
 }
 
-bool MemorySoundDevice::openInput(int device, int rate, std::size_t blockLength) {
+bool MemorySoundDevice::openInput(const std::string& device, int rate, std::size_t blockLength) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (failOpenInput) return false;
   inputOpen_ = true;
@@ -147,17 +161,17 @@ bool MemorySoundDevice::readInput(std::int16_t* dest, std::size_t length) {
   if (filter) filter(dest, length);
   std::lock_guard<std::mutex> lock(mutex_);
   readSamples_.insert(readSamples_.end(), dest, dest + length);
-  record({EventKind::Read, 0, 8000, length});
+  record({EventKind::Read, "", 8000, length});
   return true;
 }
 
 void MemorySoundDevice::closeInput() {
   std::lock_guard<std::mutex> lock(mutex_);
   inputOpen_ = false;
-  record({EventKind::CloseInput, 0, 0, 0});
+  record({EventKind::CloseInput, "", 0, 0});
 }
 
-bool MemorySoundDevice::openOutput(int device, int rate) {
+bool MemorySoundDevice::openOutput(const std::string& device, int rate) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (failOpenOutput) return false;
   outputOpen_ = true;
@@ -179,7 +193,7 @@ bool MemorySoundDevice::play(const std::uint8_t* samples, std::size_t length) {
     queuedSinceDrain_ += length;
     rate = outputRate_;
     listener = playListener_;
-    record({EventKind::Play, 0, rate, length});
+    record({EventKind::Play, "", rate, length});
   }
   if (listener) listener(rate, samples, length);
   return true;
@@ -199,14 +213,14 @@ bool MemorySoundDevice::drainOutput() {
   if (pace > 0 && rate > 0)
     std::this_thread::sleep_for(std::chrono::duration<double>(queued / double(rate) / pace));
   std::lock_guard<std::mutex> lock(mutex_);
-  record({EventKind::Drain, 0, rate, queued});
+  record({EventKind::Drain, "", rate, queued});
   return true;
 }
 
 void MemorySoundDevice::closeOutput() {
   std::lock_guard<std::mutex> lock(mutex_);
   outputOpen_ = false;
-  record({EventKind::CloseOutput, 0, 0, 0});
+  record({EventKind::CloseOutput, "", 0, 0});
 }
 
 }  // namespace quelto

@@ -31,13 +31,13 @@ class MemorySoundDevice : public SoundDevice {
   enum class EventKind { OpenInput, CloseInput, OpenOutput, Play, Drain, CloseOutput, Read };
   struct Event {
     EventKind kind;
-    int device = 0;          // OpenInput, OpenOutput
+    std::string device{};    // OpenInput, OpenOutput ("" = default)
     int rate = 0;            // OpenInput, OpenOutput, Play
     std::size_t length = 0;  // OpenInput (block length), Play, Read
   };
   // One output device session: what was played between an open and a close.
   struct Playback {
-    int device = 0;
+    std::string device;
     int rate = 0;
     std::vector<std::uint8_t> samples;
   };
@@ -56,6 +56,9 @@ class MemorySoundDevice : public SoundDevice {
   std::atomic<int> failPlayAfter{-1};
   // The system reports no input device at all.
   std::atomic<bool> noInputDevice{false};
+
+  // Devices plugged in or out: the lists change from now on.
+  void setDeviceNames(std::vector<std::string> inputNames, std::vector<std::string> outputNames);
 
   void setPace(double pace) { pace_ = pace; }
 
@@ -91,15 +94,13 @@ class MemorySoundDevice : public SoundDevice {
   std::size_t count(EventKind kind) const;
   std::size_t countLocked(EventKind kind) const;
 
-  int inputDeviceCount() const override { return static_cast<int>(inputNames_.size()); }
-  int outputDeviceCount() const override { return static_cast<int>(outputNames_.size()); }
-  std::string inputDeviceName(int number) const override;
-  std::string outputDeviceName(int number) const override;
-  bool hasInputDevice() const override { return !noInputDevice && !inputNames_.empty(); }
-  bool openInput(int device, int rate, std::size_t blockLength) override;
+  std::vector<std::string> inputDeviceNames() const override;
+  std::vector<std::string> outputDeviceNames() const override;
+  bool hasInputDevice() override;
+  bool openInput(const std::string& device, int rate, std::size_t blockLength) override;
   bool readInput(std::int16_t* dest, std::size_t length) override;
   void closeInput() override;
-  bool openOutput(int device, int rate) override;
+  bool openOutput(const std::string& device, int rate) override;
   bool play(const std::uint8_t* samples, std::size_t length) override;
   bool drainOutput() override;
   void closeOutput() override;
@@ -107,11 +108,11 @@ class MemorySoundDevice : public SoundDevice {
  private:
   void record(const Event& e);  // caller holds mutex_
 
-  const std::vector<std::string> inputNames_;
-  const std::vector<std::string> outputNames_;
   std::atomic<double> pace_{0.0};
 
   mutable std::mutex mutex_;
+  std::vector<std::string> inputNames_;
+  std::vector<std::string> outputNames_;
   std::condition_variable changed_;
   std::vector<Event> events_;
   std::vector<Playback> playbacks_;

@@ -4,6 +4,8 @@
 
 #include <alsa/asoundlib.h>
 
+#include <regex>
+
 namespace quelto {
 
 namespace {
@@ -81,6 +83,35 @@ class AlsaMixer : public Mixer {
   snd_mixer_t* handle_;
 };
 
+// The microphone on one card, speakers and wave output on another.
+class TwoCardMixer : public Mixer {
+ public:
+  TwoCardMixer(std::unique_ptr<Mixer> input, std::unique_ptr<Mixer> output)
+      : input_(std::move(input)), output_(std::move(output)) {}
+  bool setMute(MixerLine line, bool muted) override { return of(line).setMute(line, muted); }
+  std::optional<VolumeSetting> volume(MixerLine line) override { return of(line).volume(line); }
+  bool setVolume(MixerLine line, unsigned value) override {
+    return of(line).setVolume(line, value);
+  }
+
+ private:
+  Mixer& of(MixerLine line) { return line == MixerLine::Microphone ? *input_ : *output_; }
+  std::unique_ptr<Mixer> input_;
+  std::unique_ptr<Mixer> output_;
+};
+
+std::unique_ptr<Mixer> openCardMixer(const std::string& card) {
+  snd_lib_error_set_handler(quietAlsa);
+  snd_mixer_t* handle = nullptr;
+  if (snd_mixer_open(&handle, 0) != 0) return nullptr;
+  if (snd_mixer_attach(handle, card.c_str()) != 0 ||
+      snd_mixer_selem_register(handle, nullptr, nullptr) != 0 || snd_mixer_load(handle) != 0) {
+    snd_mixer_close(handle);
+    return nullptr;
+  }
+  return std::make_unique<AlsaMixer>(handle);
+}
+
 // Raises a line's volume to `percent` of its range when it is lower.
 bool raiseVolume(Mixer& mixer, MixerLine line, int percent) {
   const std::optional<VolumeSetting> v = mixer.volume(line);
@@ -97,16 +128,23 @@ int storedPercent(const char* name) {
 
 }  // namespace
 
-std::unique_ptr<Mixer> openDefaultMixer() {
-  snd_lib_error_set_handler(quietAlsa);
-  snd_mixer_t* handle = nullptr;
-  if (snd_mixer_open(&handle, 0) != 0) return nullptr;
-  if (snd_mixer_attach(handle, "default") != 0 ||
-      snd_mixer_selem_register(handle, nullptr, nullptr) != 0 || snd_mixer_load(handle) != 0) {
-    snd_mixer_close(handle);
-    return nullptr;
-  }
-  return std::make_unique<AlsaMixer>(handle);
+std::string alsaMixerDevice(const std::string& device) {
+  // PortAudio lists a card's device as "Card: Device (hw:1,0)"; the bare
+  // ALSA names are "hw:1", "hw:1,0", "plughw:1,0".
+  static const std::regex card(R"((?:^|\(|\b)(?:plug)?hw:(\d+)(?:,\d+)?\)?$)");
+  std::smatch m;
+  if (std::regex_search(device, m, card)) return "hw:" + m[1].str();
+  return "default";
+}
+
+std::unique_ptr<Mixer> openAlsaMixer(const std::string& input, const std::string& output) {
+  const std::string outputCard = alsaMixerDevice(output);
+  const std::string inputCard = alsaMixerDevice(input);
+  std::unique_ptr<Mixer> out = openCardMixer(outputCard);
+  if (!out || inputCard == outputCard) return out;
+  std::unique_ptr<Mixer> in = openCardMixer(inputCard);
+  if (!in) return nullptr;
+  return std::make_unique<TwoCardMixer>(std::move(in), std::move(out));
 }
 
 int sanitizeVolumePercent(int percent) {

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace quelto {
 
@@ -42,10 +43,15 @@ class Mixer {
   virtual bool setVolume(MixerLine line, unsigned value) = 0;
 };
 
-// The simple mixer of the system's default ALSA card, or null when there is
-// none. Master is the speakers, PCM the wave output, Mic (or Capture) the
-// microphone: its capture volume, and its playback switch as monitoring.
-std::unique_ptr<Mixer> openDefaultMixer();
+// The ALSA simple mixers of the cards behind two ALSA device names: the
+// speakers and the wave output on the output's card, the microphone on the
+// input's. "hw:N" (or a listed name that ends in "(hw:N,M)") is card N,
+// anything else the default card. Null when a card has no mixer. Master is
+// the speakers, PCM the wave output, Mic (or Capture) the microphone: its
+// capture volume, and its playback switch as monitoring.
+std::unique_ptr<Mixer> openAlsaMixer(const std::string& input, const std::string& output);
+// The mixer device ("hw:N" or "default") of an ALSA device name.
+std::string alsaMixerDevice(const std::string& device);
 
 constexpr int kDefaultVolumePercent = 75;
 
@@ -58,9 +64,9 @@ using MixerOpener = std::function<std::unique_ptr<Mixer>()>;
 
 // Handles the settings, then opens the mixer with `open` (which may give
 // null: nothing more happens) and raises the levels.
-void adjustMixer(const MixerOpener& open = openDefaultMixer);
+void adjustMixer(const MixerOpener& open);
 
 // Unmutes the wave output and sets its volume to the control's minimum.
-void turnDownWaveOutput(const MixerOpener& open = openDefaultMixer);
+void turnDownWaveOutput(const MixerOpener& open);
 
 }  // namespace quelto

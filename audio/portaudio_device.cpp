@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace quelto {
 
@@ -44,11 +45,35 @@ PaStream* asStream(void* p) {
   return static_cast<PaStream*>(p);
 }
 
+// PortAudio 19.6's ALSA host asserts (and so aborts the program) when it
+// finds no device name at all: no card and no PCM in the ALSA configuration,
+// as with an empty or missing configuration file. It counts the cards and
+// the configuration's PCM definitions, less the plugins it never lists; the
+// same count here tells whether initialising is safe.
+bool alsaNamesSomeDevice() {
+  if (snd_config_update() < 0 || !snd_config) return false;
+  int card = -1;
+  if (snd_card_next(&card) == 0 && card >= 0) return true;
+  snd_config_t* pcms = nullptr;
+  if (snd_config_search(snd_config, "pcm", &pcms) < 0) return false;
+  static const char* const ignored[] = {"hw",   "plughw", "plug", "dsnoop", "tee",
+                                        "file", "null",   "shm",  "cards",  "rate_convert"};
+  snd_config_iterator_t i, next;
+  snd_config_for_each(i, next, pcms) {
+    const char* id = nullptr;
+    if (snd_config_get_id(snd_config_iterator_entry(i), &id) < 0 || !id) continue;
+    if (std::none_of(std::begin(ignored), std::end(ignored),
+                     [id](const char* name) { return std::strcmp(id, name) == 0; }))
+      return true;
+  }
+  return false;
+}
+
 template <typename Entries>
-PaDeviceIndex resolve(int device, const Entries& entries, PaDeviceIndex fallback) {
-  if (device >= 0 && device < static_cast<int>(entries.size()))
-    return entries[static_cast<std::size_t>(device)].index;
-  return fallback;
+std::vector<std::string> namesOf(const Entries& entries) {
+  std::vector<std::string> names;
+  for (const auto& e : entries) names.push_back(e.name);
+  return names;
 }
 
 void stopAndClose(void*& stream) {
@@ -62,9 +87,26 @@ void stopAndClose(void*& stream) {
 
 PortAudioDevice::PortAudioDevice() {
   snd_lib_error_set_handler(quietAlsa);
+  std::lock_guard<std::mutex> lock(mutex_);
+  probe();
+}
+
+PortAudioDevice::~PortAudioDevice() {
+  stopAndClose(input_);
+  stopAndClose(output_);
+  if (initialised_) Pa_Terminate();
+}
+
+void PortAudioDevice::probe() {
+  lastProbe_ = std::chrono::steady_clock::now();
+  if (initialised_) Pa_Terminate();
+  initialised_ = false;
+  hasDefaultInput_ = false;
+  inputs_.clear();
+  outputs_.clear();
   {
     StderrSilencer silence;
-    initialised_ = Pa_Initialize() == paNoError;
+    initialised_ = alsaNamesSomeDevice() && Pa_Initialize() == paNoError;
   }
   if (!initialised_) return;
   const PaDeviceIndex count = Pa_GetDeviceCount();
@@ -77,24 +119,43 @@ PortAudioDevice::PortAudioDevice() {
   hasDefaultInput_ = Pa_GetDefaultInputDevice() != paNoDevice;
 }
 
-PortAudioDevice::~PortAudioDevice() {
-  stopAndClose(input_);
-  stopAndClose(output_);
-  if (initialised_) Pa_Terminate();
+std::vector<std::string> PortAudioDevice::inputDeviceNames() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return namesOf(inputs_);
 }
 
-std::string PortAudioDevice::inputDeviceName(int number) const {
-  return number >= 0 && number < inputDeviceCount() ? inputs_[number].name : std::string();
+std::vector<std::string> PortAudioDevice::outputDeviceNames() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return namesOf(outputs_);
 }
 
-std::string PortAudioDevice::outputDeviceName(int number) const {
-  return number >= 0 && number < outputDeviceCount() ? outputs_[number].name : std::string();
+bool PortAudioDevice::hasInputDevice() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // PortAudio sees devices only when it initialises: with none, start it
+  // afresh now and then (never with a stream open).
+  if (!hasDefaultInput_ && !input_ && !output_ &&
+      std::chrono::steady_clock::now() - lastProbe_ >= std::chrono::seconds(1))
+    probe();
+  return hasDefaultInput_;
 }
 
-bool PortAudioDevice::openInput(int device, int rate, std::size_t blockLength) {
+int PortAudioDevice::indexOf(const std::string& device, bool input) const {
+  if (device.empty()) return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+  for (const Entry& e : input ? inputs_ : outputs_)
+    if (e.name == device) return e.index;
+  return paNoDevice;
+}
+
+std::unique_ptr<Mixer> PortAudioDevice::openMixer(const std::string& input,
+                                                  const std::string& output) {
+  return openAlsaMixer(input, output);
+}
+
+bool PortAudioDevice::openInput(const std::string& device, int rate, std::size_t blockLength) {
   closeInput();
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!initialised_) return false;
-  const PaDeviceIndex index = resolve(device, inputs_, Pa_GetDefaultInputDevice());
+  const PaDeviceIndex index = indexOf(device, true);
   const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
   if (!info) return false;
   PaStreamParameters in{};
@@ -128,10 +189,11 @@ void PortAudioDevice::closeInput() {
   stopAndClose(input_);
 }
 
-bool PortAudioDevice::openOutput(int device, int rate) {
+bool PortAudioDevice::openOutput(const std::string& device, int rate) {
   closeOutput();
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!initialised_) return false;
-  const PaDeviceIndex index = resolve(device, outputs_, Pa_GetDefaultOutputDevice());
+  const PaDeviceIndex index = indexOf(device, false);
   const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
   if (!info) return false;
   PaStreamParameters out{};

@@ -1,18 +1,22 @@
 // PortAudioDevice: the real sound card, through PortAudio's blocking streams
 // (input signed 16-bit, output 8-bit unsigned, mono).
 //
-// Build it once, on the user-interface thread, before the modem thread
-// starts: the constructor initialises PortAudio (with the sound libraries'
-// start-up chatter on stderr silenced) and takes a snapshot of the input- and
-// output-capable devices, which is what the device lists show for the whole
-// run. After that only the modem thread opens, reads, plays and closes.
+// Build it on the user-interface thread before the modem thread starts: the
+// constructor initialises PortAudio (with the sound libraries' start-up
+// chatter on stderr silenced) and takes a snapshot of the input- and
+// output-capable devices, listed by the names PortAudio gives them. After
+// that only the modem thread opens, reads, plays and closes.
 //
-// With no sound card PortAudio still initialises; the device counts are 0
-// and hasInputDevice() is false.
+// With no sound card, or an ALSA configuration that names no device at all,
+// the lists are empty and hasInputDevice() is false; while that lasts,
+// hasInputDevice() probes again (at most once a second), so a device that
+// appears later is taken up without a restart.
 #pragma once
 
 #include "audio/sound_device.h"
 
+#include <chrono>
+#include <mutex>
 #include <vector>
 
 namespace quelto {
@@ -24,19 +28,19 @@ class PortAudioDevice : public SoundDevice {
   PortAudioDevice(const PortAudioDevice&) = delete;
   PortAudioDevice& operator=(const PortAudioDevice&) = delete;
 
-  int inputDeviceCount() const override { return static_cast<int>(inputs_.size()); }
-  int outputDeviceCount() const override { return static_cast<int>(outputs_.size()); }
-  std::string inputDeviceName(int number) const override;
-  std::string outputDeviceName(int number) const override;
-  bool hasInputDevice() const override { return hasDefaultInput_; }
+  std::vector<std::string> inputDeviceNames() const override;
+  std::vector<std::string> outputDeviceNames() const override;
+  bool hasInputDevice() override;
 
-  bool openInput(int device, int rate, std::size_t blockLength) override;
+  bool openInput(const std::string& device, int rate, std::size_t blockLength) override;
   bool readInput(std::int16_t* dest, std::size_t length) override;
   void closeInput() override;
-  bool openOutput(int device, int rate) override;
+  bool openOutput(const std::string& device, int rate) override;
   bool play(const std::uint8_t* samples, std::size_t length) override;
   bool drainOutput() override;
   void closeOutput() override;
+
+  std::unique_ptr<Mixer> openMixer(const std::string& input, const std::string& output) override;
 
  private:
   struct Entry {
@@ -44,10 +48,17 @@ class PortAudioDevice : public SoundDevice {
     std::string name;
   };
 
+  // (Re)initialises PortAudio and takes the lists; caller holds mutex_.
+  void probe();
+  // PortAudio's index of a listed name, its default device for "".
+  int indexOf(const std::string& device, bool input) const;
+
+  mutable std::mutex mutex_;
   bool initialised_ = false;
   bool hasDefaultInput_ = false;
   std::vector<Entry> inputs_;
   std::vector<Entry> outputs_;
+  std::chrono::steady_clock::time_point lastProbe_;
   void* input_ = nullptr;   // PaStream*
   void* output_ = nullptr;  // PaStream*
   int outputRate_ = 0;

@@ -2,6 +2,7 @@
 
 #include "audio/sample_format.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -12,23 +13,12 @@ StreamOptions& streamOptions() {
   return options;
 }
 
-namespace {
-
-bool inRange(int device, int count) {
-  return device >= -1 && device < count;
-}
-
-}  // namespace
-
 SoundStream::SoundStream(SoundDevice& device, StreamOptions& options, SignalCapture& capture,
                          Sleeper sleep)
     : device_(device),
       options_(options),
       capture_(capture),
       sleep_(std::move(sleep)),
-      inputChoice_(options.configuredInputDevice.load()),
-      inputInUse_(inputChoice_),
-      outputInUse_(options.configuredOutputDevice.load()),
       silence_(kTrailerLength, 128) {}
 
 SoundStream::~SoundStream() {
@@ -41,6 +31,15 @@ void SoundStream::pause(int milliseconds) {
     sleep_(milliseconds);
   else
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::string SoundStream::deviceFor(const std::string& chosen,
+                                   const std::vector<std::string>& present,
+                                   std::atomic<bool>& missing) {
+  const bool found =
+      chosen.empty() || std::find(present.begin(), present.end(), chosen) != present.end();
+  missing = !found;
+  return found ? chosen : std::string();
 }
 
 void SoundStream::closeInput() {
@@ -62,15 +61,15 @@ std::size_t SoundStream::readInput(std::int16_t* dest, std::size_t length) {
   }
   closeOutput();
 
-  const int configured = options_.configuredInputDevice.load();
-  if (mode_ == StreamMode::InputOpen && (length != openInputLength_ || configured != inputChoice_))
+  // Looked up on every read: a chosen device that was missing is taken up
+  // again as soon as it is back, and one that vanished is replaced.
+  const std::string device = deviceFor(options_.inputDevice.get(), device_.inputDeviceNames(),
+                                       options_.inputDeviceMissing);
+  if (mode_ == StreamMode::InputOpen && (length != openInputLength_ || device != inputInUse_))
     closeInput();
 
   if (mode_ != StreamMode::InputOpen) {
-    // A device number that has vanished since it was chosen means the
-    // default device; the choice itself is kept for when it comes back.
-    inputChoice_ = configured;
-    inputInUse_ = inRange(configured, device_.inputDeviceCount()) ? configured : -1;
+    inputInUse_ = device;
     if (!device_.openInput(inputInUse_, kInputRate, length)) {
       status_ = StreamStatus::OpenFailed;
       pause(kInputOpenPauseMs);
@@ -111,15 +110,11 @@ std::size_t SoundStream::writeOutput(const std::uint8_t* samples, std::size_t le
     return length;
   }
 
-  const int configured = options_.configuredOutputDevice.load();
-  if (configured != outputInUse_) {
+  const std::string device = deviceFor(options_.outputDevice.get(), device_.outputDeviceNames(),
+                                       options_.outputDeviceMissing);
+  if (device != outputInUse_) {
     closeOutput();
-    outputInUse_ = configured;
-    if (!inRange(configured, device_.outputDeviceCount())) {
-      // Unlike the input side, the stale choice itself is forgotten.
-      options_.configuredOutputDevice.store(-1);
-      outputInUse_ = -1;
-    }
+    outputInUse_ = device;
   }
 
   if (mode_ == StreamMode::OutputOpen && openOutputRate_ != outputRate_) closeOutput();

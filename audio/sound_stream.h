@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace quelto {
@@ -31,14 +33,37 @@ enum class StreamStatus : std::uint8_t {
 
 enum class StreamMode : int { InputOpen = 1, OutputOpen = 2, Closed = 3 };
 
+// A device name written by one thread and read by another; the empty name is
+// the system's default device.
+class DeviceChoice {
+ public:
+  void set(std::string name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    name_ = std::move(name);
+  }
+  std::string get() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return name_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::string name_;
+};
+
 // Process-wide stream settings, written by start-up and the preferences
 // dialog, read by the modem thread.
 struct StreamOptions {
-  // Device numbers resolved from "WaveInputDevice"/"WaveOutputDevice";
-  // -1 is the system default. The stream resets the output number to -1
-  // itself when it names a device that no longer exists.
-  std::atomic<int> configuredInputDevice{-1};
-  std::atomic<int> configuredOutputDevice{-1};
+  // The chosen devices, by the names the device lists show ("WaveInputDevice"
+  // and "WaveOutputDevice"; "Default" becomes the empty name). A chosen
+  // device that is missing is replaced by the default device while it is
+  // gone; the choice is kept, and used again once the device is back.
+  DeviceChoice inputDevice;
+  DeviceChoice outputDevice;
+  // Published by the stream: the chosen device was missing at its last open
+  // (the status text and the diagnostic report say so).
+  std::atomic<bool> inputDeviceMissing{false};
+  std::atomic<bool> outputDeviceMissing{false};
   // "CloseWaveAfterWrite": close the output after every write.
   std::atomic<bool> closeWaveAfterWrite{false};
   // "AddPadBits": frame every output block by 352 samples of silence.
@@ -85,13 +110,18 @@ class SoundStream {
 
   StreamStatus status() const { return status_; }
   StreamMode mode() const { return mode_; }
-  int inputDeviceInUse() const { return inputInUse_; }
-  int outputDeviceInUse() const { return outputInUse_; }
+  // The devices opened last ("" = the default device).
+  const std::string& inputDeviceInUse() const { return inputInUse_; }
+  const std::string& outputDeviceInUse() const { return outputInUse_; }
 
  private:
   void closeInput();
   void closeOutput();
   std::size_t failOutput();
+  // Decides which device serves `chosen` now: itself when the system lists
+  // it, the default device while it is missing.
+  static std::string deviceFor(const std::string& chosen, const std::vector<std::string>& present,
+                               std::atomic<bool>& missing);
   void pause(int milliseconds);
 
   SoundDevice& device_;
@@ -104,9 +134,8 @@ class SoundStream {
   int outputRate_ = kTextRate;
   int openOutputRate_ = 0;
   std::size_t openInputLength_ = 0;
-  int inputChoice_;  // the configured number the device in use came from
-  int inputInUse_;
-  int outputInUse_;
+  std::string inputInUse_;
+  std::string outputInUse_;
   std::vector<std::uint8_t> silence_;
 };
 

@@ -1,8 +1,11 @@
 // quelto-modem: encode typed text into the exact line signal Quelto plays,
-// decode any sound file with Quelto's receiver, and render a dial pass.
+// decode any sound file with Quelto's receiver, render a dial pass, and list
+// the sound devices the program can use.
 //
 // Exit status: 0 on success, 2 on any error (one line on standard error).
 
+#include "audio/device_list.h"
+#include "audio/system_sound_device.h"
 #include "modem/baudot.h"
 #include "modem/fsk_modem.h"
 #include "modem/line_signal.h"
@@ -38,6 +41,7 @@ const char* const kUsage =
     "  quelto-modem decode [--baud 45|50] [--receiver classic|robust]\n"
     "                      [--sensitivity S | --threshold T] IN\n"
     "  quelto-modem dial -o OUT.wav NUMBER\n"
+    "  quelto-modem devices\n"
     "  quelto-modem --help | --version\n"
     "\n"
     "encode  writes the line signal Quelto plays for the typed TEXT (its words\n"
@@ -55,6 +59,10 @@ const char* const kUsage =
     "dial    writes the dial pass for NUMBER: 8000 Hz 8-bit mono, each digit,\n"
     "        * or # as 300 ms of tone, 300 ms of gap and 4096 samples of\n"
     "        silence; \",\" as a 500 ms pause; other characters skipped.\n"
+    "devices prints the sound devices Quelto can use, one per line, as\n"
+    "        input<TAB>NAME or output<TAB>NAME in the order Global Preferences\n"
+    "        shows them, each group starting with Default; NAME is what the\n"
+    "        settings WaveInputDevice and WaveOutputDevice store.\n"
     "\n"
     "--baud 45|50   45.45 baud (default) or 50 baud.\n"
     "Use -- before TEXT that starts with a dash.\n";
@@ -96,7 +104,8 @@ Options parse(int argc, char** argv) {
     std::string arg = args[i];
     if (optionsDone || arg.size() < 2 || arg[0] != '-') {
       if (o.command.empty()) {
-        if (arg != "encode" && arg != "decode" && arg != "dial") fail("unknown command: " + arg);
+        if (arg != "encode" && arg != "decode" && arg != "dial" && arg != "devices")
+          fail("unknown command: " + arg);
         o.command = arg;
       } else {
         o.words.push_back(arg);
@@ -156,6 +165,8 @@ Options parse(int argc, char** argv) {
     }
   }
   if (o.command.empty()) fail("missing command (encode, decode or dial); try --help");
+  if (o.command == "devices" && (!o.words.empty() || o.output || o.baud != BaudRate::Baud45))
+    fail("devices takes no arguments");
   if (o.command != "decode" && (o.sensitivity || o.threshold || o.receiver))
     fail("--receiver, --sensitivity and --threshold are for decode");
   if (o.command == "dial" && o.baud != BaudRate::Baud45) fail("--baud is for encode and decode");
@@ -332,6 +343,14 @@ int dial(const Options& o) {
   return 0;
 }
 
+int devices() {
+  const std::unique_ptr<SoundDevice> device = openSystemSoundDevice();
+  const DeviceLists lists(*device);
+  for (const std::string& name : lists.inputList()) std::cout << "input\t" << name << '\n';
+  for (const std::string& name : lists.outputList()) std::cout << "output\t" << name << '\n';
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -347,6 +366,7 @@ int main(int argc, char** argv) {
     }
     if (o.command == "encode") return encode(o);
     if (o.command == "decode") return decode(o);
+    if (o.command == "devices") return devices();
     return dial(o);
   } catch (const Failure& e) {
     std::cerr << kProgram << ": " << e.message << '\n';

@@ -43,6 +43,7 @@ constexpr const char* kTextKeys[] = {
     "New name of contact?",
     "Soundcard problem...",
     "Could not open soundcard !",
+    "Sound device not found: %s",
     "Load",
     "Save as",
     "Quelto Files",

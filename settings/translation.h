@@ -47,6 +47,7 @@ enum class Text {
   NewNameOfContact,
   SoundcardProblem,       // status text: the sound card failed during a call
   CouldNotOpenSoundcard,  // status text: no sound card could be opened
+  SoundDeviceNotFound,    // status text, one %s: the chosen device that is missing
   Load,                   // file chooser titles and filter names
   SaveAs,
   QueltoFiles,

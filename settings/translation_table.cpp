@@ -179,6 +179,7 @@ constexpr TranslationRow kRows[] = {
     {"Number to dial?", "Numéro à composer?"},
     {"Soundcard problem...", "Problème avec la carte de sons..."},
     {"Could not open soundcard !", "Incapable d'accéder à la carte de sons !"},
+    {"Sound device not found: %s", "Périphérique introuvable : %s"},
     {"Save to RTF...", "Sauvegarder en format RTF..."},
     {"RTF Files", "Fichiers RTF"},
     {"Save as", "Sauvegarder sous"},

@@ -422,7 +422,9 @@ void QueltoUserInterfaceImpl::showGlobalPreferences() {
   confirmEditCutBox->value(v.confirmEditCut ? 1 : 0);
   confirmRestartBox->value(v.confirmOptionsRestart ? 1 : 0);
   muteOnQuitBox->value(v.muteWaveOnQuit ? 1 : 0);
-  // The lists are given after the windows are built: fill the choices here.
+  // The devices plugged in now: the lists follow the system while the
+  // program runs.
+  if (deviceLists_) deviceLists_->refresh();
   fillChoice(inputDeviceChoice, inputDevices());
   fillChoice(outputDeviceChoice, outputDevices());
   inputDeviceChoice->value(listIndex(inputDevices(), v.inputDeviceName));
@@ -446,8 +448,8 @@ void QueltoUserInterfaceImpl::applyGlobalPreferences() {
   v.outputDevicePosition = outputDeviceChoice->value();
   const GlobalPreferencesStored stored = storeGlobalPreferences(v, inputDevices(), outputDevices());
   // The new devices are used from the modem's next open on.
-  streamOptions().configuredInputDevice = deviceNumber(inputDevices(), stored.inputDeviceName);
-  streamOptions().configuredOutputDevice = deviceNumber(outputDevices(), stored.outputDeviceName);
+  streamOptions().inputDevice.set(chosenDevice(stored.inputDeviceName));
+  streamOptions().outputDevice.set(chosenDevice(stored.outputDeviceName));
   if (!stored.offerRestart) return;
   if (prompt_.choice(translate(Text::RestartQuestion), translate(Text::No), translate(Text::Yes),
                      "") == 1)

@@ -6,8 +6,10 @@
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Window.H>
 
+#include <cstdio>
 #include <cstdlib>
 
+#include "audio/audio_settings.h"
 #include "audio/signal_capture.h"
 #include "conversation/prompt.h"
 #include "modem/baudot.h"
@@ -231,6 +233,7 @@ void QueltoUserInterfaceImpl::refreshStatus() {
   conversationView->pumpReceived();
   const std::uint8_t state = modem_->state.load();
   const std::uint8_t shift = modem_->shift.load();
+  const std::string missing = missingSoundDevice(streamOptions());
   // The level follows the signal while it lasts, not only when the state
   // changes.
   if (vuMeter->barMode() && modem_->inputLevel.load() != vuMeter->value()) {
@@ -241,8 +244,9 @@ void QueltoUserInterfaceImpl::refreshStatus() {
     lastShift_ = shift;
     bottomGroup->redraw();
   }
-  if (state == lastState_) return;
+  if (state == lastState_ && missing == missingDevice_) return;
   lastState_ = state;
+  missingDevice_ = missing;
   switch (static_cast<ModemState>(state)) {
     case ModemState::Unavailable:
       statusText->label(translate(Text::CouldNotOpenSoundcard));
@@ -262,7 +266,14 @@ void QueltoUserInterfaceImpl::refreshStatus() {
       break;
     case ModemState::Listening:
     default:
-      statusText->label(identificationLine());
+      if (missing.empty()) {
+        statusText->label(identificationLine());
+      } else {
+        char text[512];
+        std::snprintf(text, sizeof text, translate(Text::SoundDeviceNotFound), missing.c_str());
+        missingDeviceText_ = text;
+        statusText->label(missingDeviceText_.c_str());
+      }
       vuMeter->color(0);  // index 0, black unless the user changed the foreground
       break;
   }

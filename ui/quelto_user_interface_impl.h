@@ -152,7 +152,7 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
 
   // The device lists taken at start-up, for "&Diagnostic"; they must outlive
   // the application object. Without them the report lists no devices.
-  void setDeviceLists(const DeviceLists* lists) { deviceLists_ = lists; }
+  void setDeviceLists(DeviceLists* lists) { deviceLists_ = lists; }
 
   // The number `askNumberToDial` offers next time.
   const std::string& lastDialledNumber() const { return lastDialledNumber_; }
@@ -194,9 +194,12 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   bool fileInfoCancelled_ = true;
   bool profileCreated_ = false;
   std::string lastDialledNumber_;
-  const DeviceLists* deviceLists_ = nullptr;
+  DeviceLists* deviceLists_ = nullptr;
   std::uint8_t lastState_;
   std::uint8_t lastShift_;
+  // The chosen sound device that is missing, as the status text shows it.
+  std::string missingDevice_;
+  std::string missingDeviceText_;
   // Personal Preferences: the contacts being edited, the units the margin
   // fields are expressed in, the message buttons' labels.
   PhonebookEditor contacts_;

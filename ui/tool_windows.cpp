@@ -114,6 +114,7 @@ void QueltoUserInterfaceImpl::playVocalAnnounce() {
 }
 
 void QueltoUserInterfaceImpl::diagnostic() {
+  if (deviceLists_) deviceLists_->refresh();  // says whether the chosen devices are there now
   const std::string report = diagnosticReport(deviceLists_ ? *deviceLists_ : DeviceLists({}, {}));
   Conversation& c = conversationView->conversation;
   for (unsigned char ch : report) c.addReceived(ch);

@@ -14,6 +14,8 @@ namespace {
 
 const std::string kNotSetIn = "Le peripherique d'entree n'est pas defini dans les preferences\n";
 const std::string kNotSetOut = "Le peripherique de sortie n'est pas defini dans les preferences\n";
+const std::string kNotFound =
+    "Ce peripherique est introuvable: le peripherique par defaut le remplace.\n";
 const std::string kDigital =
     "Le peripherique selectionne semble etre de type numerique et peut etre incompatible avec "
     "Quelto.\nSi vous ne recevez pas de texte de votre interlocuteur, essayez de choisir un "
@@ -31,20 +33,24 @@ std::string countOut(int n) {
          "choisir celui ou est branche Quelto.\n";
 }
 
-TEST(DeviceListTest, ListsStartWithDefaultAndCutNamesTo31Bytes) {
+TEST(DeviceListTest, ListsStartWithDefaultKeepWholeNamesAndFollowTheDevice) {
   const std::string longName = "HDA Intel PCH: ALC3246 Analog (hw:0,0)";
   MemorySoundDevice device({"USB Audio", longName}, {"Speakers"});
-  const DeviceLists lists(device);
-  EXPECT_EQ(lists.inputList(),
-            (std::vector<std::string>{"Default", "USB Audio", longName.substr(0, 31)}));
+  DeviceLists lists(device);
+  EXPECT_EQ(lists.inputList(), (std::vector<std::string>{"Default", "USB Audio", longName}));
   EXPECT_EQ(lists.outputList(), (std::vector<std::string>{"Default", "Speakers"}));
 
-  // A cut never leaves half a UTF-8 character behind.
-  const DeviceLists accented({std::string(30, 'x') + "\xC3\xA9t\xC3\xA9"}, {});
-  EXPECT_EQ(accented.inputList()[1], std::string(30, 'x'));
+  // Two identical adapters stay two names, however long.
+  const std::string adapter = "USB PnP Sound Device: Audio (hw:1,0)";
+  const std::string twin = "USB PnP Sound Device: Audio (hw:2,0)";
+  device.setDeviceNames({adapter, twin}, {"Speakers", adapter, twin});
+  EXPECT_EQ(lists.inputList().size(), 3u) << "a snapshot until refreshed";
+  lists.refresh();
+  EXPECT_EQ(lists.inputList(), (std::vector<std::string>{"Default", adapter, twin}));
+  EXPECT_EQ(lists.outputList(), (std::vector<std::string>{"Default", "Speakers", adapter, twin}));
 }
 
-TEST(DeviceListTest, NamesResolveToListIndexAndDeviceNumber) {
+TEST(DeviceListTest, NamesResolveToListIndexAndChosenDevice) {
   const DeviceLists lists({"Mic", "Line In", "Mic"}, {});
   struct Case {
     const char* name;
@@ -54,13 +60,19 @@ TEST(DeviceListTest, NamesResolveToListIndexAndDeviceNumber) {
                         Case{"Gone", 0}, Case{"", 0}}) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(listIndex(lists.inputList(), c.name), c.index);
-    EXPECT_EQ(deviceNumber(lists.inputList(), c.name), c.index - 1);
   }
+  EXPECT_EQ(chosenDevice("Default"), "");
+  EXPECT_EQ(chosenDevice("Line In"), "Line In");
+  EXPECT_EQ(chosenDevice("default"), "default") << "only the exact word means the default";
 }
 
 TEST(DeviceListTest, ReportTexts) {
-  const DeviceLists one({"Mic"}, {"Speakers"});
-  const DeviceLists three({"Mic", "Line In", "Digital In"}, {"A", "B", "C"});
+  const DeviceLists oneEach({"Mic"}, {"Speakers"});
+  const DeviceLists one({"Mic",
+                         "Entr\xC3\xA9"
+                         "e"},
+                        {"Speakers"});
+  const DeviceLists three({"Mic", "Line In", "My DIGITAL In"}, {"A", "B", "Digital Out"});
   struct Case {
     const char* what;
     std::string in, out;
@@ -68,10 +80,13 @@ TEST(DeviceListTest, ReportTexts) {
     std::string expected;
   };
   const std::vector<Case> cases = {
-      {"one device each, nothing chosen: no count", "Default", "Default", one,
+      {"one device each, nothing chosen: no count", "Default", "Default", oneEach,
        kNotSetIn + "\n" + kNotSetOut + "\n"},
       {"three devices each, nothing chosen", "Default", "Default", three,
        kNotSetIn + countIn(3) + "\n" + kNotSetOut + countOut(3) + "\n"},
+      {"chosen devices that are not plugged in", "USB Phone Adapter", "USB Phone Adapter", three,
+       "Le peripherique d'entree est: USB Phone Adapter\n" + kNotFound +
+           "\n\nLe peripherique de sortie est: USB Phone Adapter\n" + kNotFound + "\n"},
       {"named devices", "Line In", "B", three,
        "Le peripherique d'entree est: Line In\n\n\nLe peripherique de sortie est: B\n\n"},
       {"digital input in any case warns; output never does", "My DIGITAL In", "Digital Out", three,
@@ -110,26 +125,35 @@ class AudioSettingsTest : public ::testing::Test {
 TEST_F(AudioSettingsTest, StoredNamesAndSwitchesReachTheStreamOptions) {
   const DeviceLists lists({"Mic", "Line In"}, {"Speakers", "Line Out"});
   StreamOptions options;
-  resolveConfiguredDevices(lists, options);
+  options.inputDevice.set("left over");
+  loadDeviceChoices(options);
   loadStreamSwitches(options);
-  EXPECT_EQ(options.configuredInputDevice, -1);
-  EXPECT_EQ(options.configuredOutputDevice, -1);
+  EXPECT_EQ(options.inputDevice.get(), "");
+  EXPECT_EQ(options.outputDevice.get(), "");
   EXPECT_FALSE(options.closeWaveAfterWrite);
   EXPECT_FALSE(options.addPadBits);
 
   setSettingString("WaveInputDevice", "Line In");
-  setSettingString("WaveOutputDevice", "line out");  // letter case differs: default
+  setSettingString("WaveOutputDevice", "line out");  // letter case differs: not that device
   setSettingBool("CloseWaveAfterWrite", true);
   setSettingBool("AddPadBits", true);
-  resolveConfiguredDevices(lists, options);
+  loadDeviceChoices(options);
   loadStreamSwitches(options);
-  EXPECT_EQ(options.configuredInputDevice, 1);
-  EXPECT_EQ(options.configuredOutputDevice, -1);
+  EXPECT_EQ(options.inputDevice.get(), "Line In");
+  EXPECT_EQ(options.outputDevice.get(), "line out");
   EXPECT_TRUE(options.closeWaveAfterWrite);
   EXPECT_TRUE(options.addPadBits);
-  EXPECT_EQ(
-      diagnosticReport(lists),
-      "Le peripherique d'entree est: Line In\n\n\nLe peripherique de sortie est: line out\n\n");
+  EXPECT_EQ(diagnosticReport(lists),
+            "Le peripherique d'entree est: Line In\n\n\n"
+            "Le peripherique de sortie est: line out\n" +
+                kNotFound + "\n");
+
+  // What the status text names: the missing input first, then the output.
+  EXPECT_EQ(missingSoundDevice(options), "");
+  options.outputDeviceMissing = true;
+  EXPECT_EQ(missingSoundDevice(options), "line out");
+  options.inputDeviceMissing = true;
+  EXPECT_EQ(missingSoundDevice(options), "Line In");
 }
 
 }  // namespace

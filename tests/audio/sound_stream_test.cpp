@@ -81,38 +81,57 @@ TEST_F(SoundStreamTest, InputStaysOpenBetweenReadsAndReopensOnBlockLengthChange)
   EXPECT_EQ(lastOf(Kind::OpenInput).length, 1280u);
 }
 
-TEST_F(SoundStreamTest, InputReopensOnDeviceChangeAndFallsBackToDefaultWhenItVanished) {
+TEST_F(SoundStreamTest, InputFollowsTheChosenDeviceByNameAndUsesTheDefaultWhileItIsMissing) {
   read(1408);
-  options.configuredInputDevice = 1;
+  EXPECT_EQ(lastOf(Kind::OpenInput).device, "");
+  options.inputDevice.set("Mic B");
   read(1408);
   EXPECT_EQ(device.count(Kind::OpenInput), 2u);
-  EXPECT_EQ(stream.inputDeviceInUse(), 1);
+  EXPECT_EQ(lastOf(Kind::OpenInput).device, "Mic B");
+  EXPECT_FALSE(options.inputDeviceMissing);
 
-  options.configuredInputDevice = 5;  // no such device any more
+  device.setDeviceNames({"Mic A"}, {"Speaker A"});  // Mic B unplugged
   read(1408);
-  EXPECT_EQ(stream.inputDeviceInUse(), -1);
-  EXPECT_EQ(options.configuredInputDevice, 5);  // the input choice is kept
-  EXPECT_EQ(lastOf(Kind::OpenInput).device, -1);
-  // A later read with the same stale choice does not reopen again and again.
+  EXPECT_EQ(stream.inputDeviceInUse(), "");
+  EXPECT_EQ(lastOf(Kind::OpenInput).device, "");
+  EXPECT_EQ(options.inputDevice.get(), "Mic B");  // the choice is kept
+  EXPECT_TRUE(options.inputDeviceMissing);
+  // Further reads while it is missing do not reopen again and again.
   const std::size_t before = device.count(Kind::OpenInput);
   read(1408);
   EXPECT_EQ(device.count(Kind::OpenInput), before);
+
+  device.setDeviceNames({"Mic A", "Mic B"}, {"Speaker A"});  // plugged in again
+  read(1408);
+  EXPECT_EQ(lastOf(Kind::OpenInput).device, "Mic B");
+  EXPECT_FALSE(options.inputDeviceMissing);
+
+  options.inputDevice.set("mic b");  // names are exact: letter case counts
+  read(1408);
+  EXPECT_EQ(lastOf(Kind::OpenInput).device, "");
+  EXPECT_TRUE(options.inputDeviceMissing);
 }
 
-TEST_F(SoundStreamTest, OutputDeviceChangeAndStaleOutputNumberResetToDefault) {
+TEST_F(SoundStreamTest, OutputFollowsTheChosenDeviceAndReturnsToItWhenItComesBack) {
   write(10);
-  options.configuredOutputDevice = 2;
+  options.outputDevice.set("Speaker C");
   write(10);
   EXPECT_EQ(device.count(Kind::OpenOutput), 2u);
-  EXPECT_EQ(device.playbacks().back().device, 2);
+  EXPECT_EQ(device.playbacks().back().device, "Speaker C");
 
-  options.configuredOutputDevice = 3;  // beyond the three outputs
+  device.setDeviceNames({"Mic A"}, {"Speaker A", "Speaker B"});
   write(10);
-  EXPECT_EQ(options.configuredOutputDevice, -1);
-  EXPECT_EQ(stream.outputDeviceInUse(), -1);
-  EXPECT_EQ(device.playbacks().back().device, -1);
+  EXPECT_EQ(options.outputDevice.get(), "Speaker C");
+  EXPECT_TRUE(options.outputDeviceMissing);
+  EXPECT_EQ(stream.outputDeviceInUse(), "");
+  EXPECT_EQ(device.playbacks().back().device, "");
   write(10);
   EXPECT_EQ(device.count(Kind::OpenOutput), 3u);  // settled: no more reopening
+
+  device.setDeviceNames({"Mic A"}, {"Speaker A", "Speaker B", "Speaker C"});
+  write(10);
+  EXPECT_EQ(device.playbacks().back().device, "Speaker C");
+  EXPECT_FALSE(options.outputDeviceMissing);
 }
 
 TEST_F(SoundStreamTest, OutputStaysOpenAtOneRateAndReopensWhenTheRateChanges) {

@@ -381,7 +381,7 @@ TEST_F(PreferenceDialogsTest, GlobalPreferencesAskToRestartOnlyOnARealLanguageCh
 TEST_F(PreferenceDialogsTest, DeviceChoicesListTheDevicesAndMakeThemCurrent) {
   // Names as the sound system gives them, with characters the menu would
   // otherwise read as submenus and shortcuts.
-  const DeviceLists lists({"hw:0,0 Line/In", "USB & Co"}, {"Speakers"});
+  DeviceLists lists({"hw:0,0 Line/In", "USB & Co"}, {"Speakers"});
   app->setDeviceLists(&lists);
   setSettingString("WaveInputDevice", "USB & Co");
   setSettingString("WaveOutputDevice", "A card that was unplugged");
@@ -397,11 +397,11 @@ TEST_F(PreferenceDialogsTest, DeviceChoicesListTheDevicesAndMakeThemCurrent) {
   app->showGlobalPreferences();
   EXPECT_EQ(getSettingString("WaveInputDevice", ""), "hw:0,0 Line/In");
   EXPECT_EQ(getSettingString("WaveOutputDevice", ""), "Speakers");
-  EXPECT_EQ(streamOptions().configuredInputDevice.load(), 0);
-  EXPECT_EQ(streamOptions().configuredOutputDevice.load(), 0);
+  EXPECT_EQ(streamOptions().inputDevice.get(), "hw:0,0 Line/In");
+  EXPECT_EQ(streamOptions().outputDevice.get(), "Speakers");
   app->setDeviceLists(nullptr);
-  streamOptions().configuredInputDevice = -1;
-  streamOptions().configuredOutputDevice = -1;
+  streamOptions().inputDevice.set("");
+  streamOptions().outputDevice.set("");
 }
 
 TEST_F(PreferenceDialogsTest, SplashFollowsItsDuration) {

@@ -197,7 +197,7 @@ TEST_F(ToolWindowsTest, VocalAnnounceHandsTheSelectedRecordingOnceAndNothingWith
 }
 
 TEST_F(ToolWindowsTest, DiagnosticWritesTheFrenchReportAsReceivedText) {
-  const DeviceLists lists({"USB DIGITAL Interface", "Built-in"}, {"Built-in"});
+  DeviceLists lists({"USB DIGITAL Interface", "Built-in"}, {"Built-in"});
   app->setDeviceLists(&lists);
   setSettingString("WaveInputDevice", "USB DIGITAL Interface");
   setSettingString("WaveOutputDevice", "Default");
