@@ -9,6 +9,7 @@ pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 pkg_check_modules(SAMPLERATE REQUIRED IMPORTED_TARGET samplerate)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 
 if(NOT QUELTO_UNIT_ONLY)
   # spandsp: the interoperability peer and the benchmarks' reference detectors.

@@ -28,6 +28,7 @@
 namespace quelto {
 
 class Prompt;
+struct FileKey;
 
 // Direction byte values (byte 0 of a line's text). Tests use bit 0.
 constexpr unsigned char kSentDirection = 0;
@@ -65,8 +66,11 @@ class Conversation {
 
   // --- Metadata (Windows-1252) --------------------------------------------
   std::string fileName;  // path last loaded or saved; "" = none yet
-  std::string password;  // written into the file on saving (<= 8 bytes
-                         // are kept; longer is cut)
+  std::string password;  // UTF-8 as typed, unlike the rest: the key of the
+                         // saved file ("" = a plain file); never stored
+  // The key derived from `password` for this conversation, kept so that
+  // later saves of the same password do not derive it again.
+  std::shared_ptr<const FileKey> fileKey;
   uint32_t ownerId = 0;  // id of the owning profile; the UI sets it to
                          // currentProfile's id before New and Open
   std::string ownerName;
@@ -81,8 +85,8 @@ class Conversation {
   uint32_t layoutChanged = 0;
   // Never empty; the last line is the current line (text in progress).
   std::vector<std::unique_ptr<ConversationLine>> lines;
-  // Changes not yet saved. Set by every change of text or lines and by a
-  // successful load; cleared by a successful save and by File New.
+  // Changes not yet saved. Set by every change of text or lines; cleared
+  // by a successful save or load and by File New.
   uint8_t modified = 0;
 
   // Selection: line index and character index into `text` (1 = first
@@ -163,23 +167,29 @@ class Conversation {
   std::pair<int, int> selectedRange(int i);
 
   // --- Files -----------------------------------------------------------------
-  // Writes the conversation file to fileName. The file is written beside the
-  // target under a temporary name, flushed to disk and renamed over the
-  // target, so the previous file survives any failure, a full disk or a
-  // crash. Returns false on any failure: the old file stays untouched and
-  // `modified` stays set; when the target's folder cannot be written to,
-  // fileName is emptied (Save then falls back to Save As). Logs SAVING.
+  // Writes the conversation file to fileName: the plain layout without a
+  // password, the protected (encrypted) layout with one. The file is written
+  // beside the target under a temporary name, flushed to disk and renamed
+  // over the target, so the previous file survives any failure, a full disk
+  // or a crash. Returns false on any failure: the old file stays untouched
+  // and `modified` stays set; when the target's folder cannot be written
+  // to, fileName is emptied (Save then falls back to Save As). Logs SAVING
+  // for a save that happened.
   bool saveToFile();
   // Empty name: false. Otherwise fileName := name, then saveToFile.
   bool saveAs(const std::string& name);
-  // Reads and checks the whole file first; the conversation is replaced only
-  // when the file is sound and, for a password-protected file of another
-  // owner, the right password was typed (asked through `prompt`; a wrong or
-  // cancelled one shows "Wrong password!"). On any failure the conversation
-  // (lines, metadata, fileName, modified) is exactly as it was. On success
-  // fileName is the name when the file's owner is ownerId and "" otherwise,
-  // password is "", `modified` and `layoutChanged` are set. Set ownerId to
-  // currentProfile's id before calling. Logs LOADING_FILE, then NEW.
+  // Checks the file's size and magic number before reading it, and its
+  // whole layout before building anything; the conversation is replaced
+  // only when the file is sound and, for a password file, the right
+  // password was given (the current profile's for its own files, otherwise
+  // asked through `prompt`). Every refusal is told through prompt.alert
+  // ("Wrong password!" for a wrong, cancelled or tampered one), and leaves
+  // the conversation (lines, metadata, fileName, modified) exactly as it
+  // was; no exception leaves it. On success fileName is the name when the
+  // file's owner is ownerId and "" otherwise, password is "", `modified` is
+  // clear (what is shown is what is on disk) and `layoutChanged` is set.
+  // Set ownerId to currentProfile's id before calling. Logs LOADING_FILE,
+  // then NEW.
   bool loadFromFile(const std::string& name, Prompt& prompt);
 
   // --- RTF ---------------------------------------------------------------------

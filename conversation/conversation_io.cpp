@@ -1,5 +1,7 @@
 // Saving, loading and RTF export of Conversation.
 #include <cstdio>
+#include <new>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -16,14 +18,24 @@ namespace quelto {
 
 bool Conversation::saveToFile() {
   if (fileName.empty()) return false;
-  const SafeWriteResult result = writeFileSafely(fileName, encodeConversationFile(*this));
+  std::string bytes;
+  if (password.empty()) {
+    bytes = encodeConversationFile(*this);
+  } else {
+    // One derivation per conversation and password: it takes tenths of a
+    // second, and the recovery copy is written after every change.
+    if (!fileKey || fileKey->password != password) fileKey = deriveFileKey(password);
+    if (!fileKey) return false;
+    bytes = sealConversationFile(*this, *fileKey);
+  }
+  const SafeWriteResult result = writeFileSafely(fileName, bytes);
   if (result == SafeWriteResult::CannotCreate) {
     // Nothing can be written there: Save falls back to Save As.
     fileName.clear();
     return false;
   }
-  logEvent(LogCode::Saving);
   if (result != SafeWriteResult::Ok) return false;
+  logEvent(LogCode::Saving);
   modified = 0;
   return true;
 }
@@ -34,57 +46,144 @@ bool Conversation::saveAs(const std::string& name) {
   return saveToFile();
 }
 
-bool Conversation::loadFromFile(const std::string& name, Prompt& prompt) {
-  if (name.empty()) return false;
-  std::string bytes;
-  if (!readWholeFile(name, bytes)) return false;
-  logEvent(LogCode::LoadingFile);
+namespace {
 
-  std::optional<ConversationFileContent> file = decodeConversationFile(bytes);
-  if (!file) return false;
-  bytes.clear();
-  bytes.shrink_to_fit();
+std::string fileBelongsToQuestion(const std::string& ownerName) {
+  const std::string owner = cp1252ToUtf8(ownerName);
+  const char* format = translate(Text::FileBelongsTo);
+  const int n = std::snprintf(nullptr, 0, format, owner.c_str());
+  std::string question(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  std::snprintf(question.data(), question.size() + 1, format, owner.c_str());
+  return question;
+}
 
-  // The owner's current password wins over the one stored in the file, so a
-  // changed password opens the owner's old files.
-  std::string expected = file->password;
+// A file checked, decoded and (for a password file) opened, ready to replace
+// the conversation.
+struct LoadedFile {
+  std::optional<ConversationFileContent> content;
+  std::shared_ptr<const FileKey> key;
+  FileRefusal refusal = FileRefusal::None;
+};
+
+// The old scrambled layout: the password is in the file. The owner's
+// current password wins over the stored one, so a changed password opens
+// the owner's old files.
+FileRefusal checkScrambledPassword(const ConversationFileContent& file, uint32_t ownerId,
+                                   Prompt& prompt) {
+  std::string expected = file.password;
   for (const Profile& p : profileList()) {
-    if (static_cast<uint32_t>(p.id) == file->ownerId) {
+    if (static_cast<uint32_t>(p.id) == file.ownerId) {
       expected = utf8ToCp1252(p.password);
       break;
     }
   }
-  const bool otherOwner = file->ownerId != ownerId;
-  if (!file->password.empty() && otherOwner && !expected.empty()) {
-    const std::string owner = cp1252ToUtf8(file->ownerName);
-    const char* format = translate(Text::FileBelongsTo);
-    const int n = std::snprintf(nullptr, 0, format, owner.c_str());
-    std::string question(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    std::snprintf(question.data(), question.size() + 1, format, owner.c_str());
-    const std::optional<std::string> typed = prompt.password(question);
-    if (!typed || utf8ToCp1252(*typed) != expected) {
-      prompt.alert(translate(Text::WrongPassword));
-      return false;
+  if (file.password.empty() || file.ownerId == ownerId || expected.empty())
+    return FileRefusal::None;
+  const std::optional<std::string> typed = prompt.password(fileBelongsToQuestion(file.ownerName));
+  if (!typed || utf8ToCp1252(*typed) != expected) return FileRefusal::WrongPassword;
+  return FileRefusal::None;
+}
+
+// The protected layout: the owner's own file opens with the current
+// profile's password when that is still the one it was saved with; anyone
+// else's, or one saved under an older password, asks.
+LoadedFile openProtected(std::string& bytes, uint32_t ownerId, Prompt& prompt) {
+  LoadedFile out;
+  const std::optional<ProtectedHeader> header = readProtectedHeader(bytes);
+  if (!header) {
+    out.refusal = FileRefusal::Damaged;
+    return out;
+  }
+  std::optional<std::string> inner;
+  if (header->ownerId == ownerId && !currentProfile().password.empty()) {
+    out.key = deriveFileKey(currentProfile().password, *header);
+    if (!out.key) {
+      out.refusal = FileRefusal::OutOfMemory;
+      return out;
+    }
+    inner = openSealed(bytes, *header, *out.key);
+  }
+  if (!inner) {
+    const std::optional<std::string> typed =
+        prompt.password(fileBelongsToQuestion(header->ownerName));
+    if (typed) {
+      out.key = deriveFileKey(*typed, *header);
+      if (!out.key) {
+        out.refusal = FileRefusal::OutOfMemory;
+        return out;
+      }
+      inner = openSealed(bytes, *header, *out.key);
     }
   }
+  if (!inner) {
+    out.refusal = FileRefusal::WrongPassword;
+    return out;
+  }
+  out.content = decodeConversationFile(*inner, &out.refusal);
+  // The sealed file is whole (it authenticated), so its layout is ours.
+  if (out.content && out.content->ownerId != header->ownerId) {
+    out.content.reset();
+    out.refusal = FileRefusal::Damaged;
+  }
+  return out;
+}
+
+LoadedFile loadFile(const std::string& name, uint32_t ownerId, Prompt& prompt) {
+  LoadedFile out;
+  std::string bytes;
+  out.refusal = readConversationBytes(name, bytes);
+  if (out.refusal != FileRefusal::None) return out;
+  logEvent(LogCode::LoadingFile);
+  if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == (kProtectedFileMagic & 0xFF))
+    return openProtected(bytes, ownerId, prompt);
+  out.content = decodeConversationFile(bytes, &out.refusal);
+  std::string().swap(bytes);
+  if (out.content) {
+    out.refusal = checkScrambledPassword(*out.content, ownerId, prompt);
+    if (out.refusal != FileRefusal::None) out.content.reset();
+  }
+  return out;
+}
+
+}  // namespace
+
+bool Conversation::loadFromFile(const std::string& name, Prompt& prompt) {
+  if (name.empty()) return false;
+  LoadedFile file;
+  // Nothing may escape to the event loop: a failed load leaves the
+  // conversation in progress, and the call, as they were.
+  try {
+    file = loadFile(name, ownerId, prompt);
+  } catch (const std::bad_alloc&) {
+    file = LoadedFile();
+    file.refusal = FileRefusal::OutOfMemory;
+  } catch (const std::exception&) {
+    file = LoadedFile();
+    file.refusal = FileRefusal::Damaged;
+  }
+  if (!file.content) {
+    if (const char* message = refusalMessage(file.refusal)) prompt.alert(message);
+    return false;
+  }
+  ConversationFileContent& content = *file.content;
 
   // Someone else's file is never saved back under its own name: Save asks.
-  fileName = otherOwner ? std::string() : name;
+  fileName = content.ownerId != ownerId ? std::string() : name;
   password.clear();
-  ownerName = std::move(file->ownerName);
-  ownerFirstName = std::move(file->ownerFirstName);
-  ownerLastName = std::move(file->ownerLastName);
-  date = std::move(file->date);
-  notes = std::move(file->notes);
-  caller = std::move(file->caller);
+  ownerName = std::move(content.ownerName);
+  ownerFirstName = std::move(content.ownerFirstName);
+  ownerLastName = std::move(content.ownerLastName);
+  date = std::move(content.date);
+  notes = std::move(content.notes);
+  caller = std::move(content.caller);
 
   clear();
-  if (!file->lines.empty()) {
-    lines = std::move(file->lines);
-  }
+  if (!content.lines.empty()) lines = std::move(content.lines);
+  fileKey = std::move(file.key);
   layoutChanged = 1;
-  incoming = file->incoming;
-  modified = 1;
+  incoming = content.incoming;
+  // What is on screen is what is on disk.
+  modified = 0;
   return true;
 }
 

@@ -14,11 +14,18 @@ enum class SafeWriteResult {
   CannotCreate,  // no file could be created beside the target (missing or
                  // read-only folder); nothing was touched
   WriteFailed,   // a write, flush or rename failed; the target is untouched
+  ReadOnly,      // the target has no write permission bit: left alone
 };
 
-// Writes `bytes` as the whole content of `path`. A new file gets mode
-// 0666 minus the umask; a replaced file keeps its mode.
+// Writes `bytes` as the whole content of `path`. A new file gets mode 0600
+// (conversations are private); a replaced file keeps its mode. A symbolic
+// link is followed and its target written. Copies left beside the target
+// by saves of processes that no longer run are removed first.
 SafeWriteResult writeFileSafely(const std::string& path, const std::string& bytes);
+
+// Removes the temporary copies that interrupted saves of `path` left behind
+// (those of processes that no longer run).
+void removeStaleTemporaryFiles(const std::string& path);
 
 // Reads a whole regular file. False when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& bytes);

@@ -55,6 +55,15 @@ enum class Text {
   RtfFiles,
   FileNotWritten,
   NotSavedSaveChanges,
+  // Why a conversation file was not opened.
+  FileCannotBeOpened,
+  FileTooLarge,
+  NotAConversationFile,
+  FileDamaged,
+  FileHasTooManyLines,
+  NotEnoughMemoryToOpen,
+  // At start after a run that ended without removing its recovery copy.
+  RestoreConversation,
   SentPreview,  // the Personal Preferences preview boxes, small and capitals
   SentPreviewCapitals,
   ReceivedPreview,
