@@ -3,7 +3,10 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -16,7 +19,10 @@
 #include "audio/sound_stream.h"
 #include "audio/system_sound_device.h"
 #include "conversation/activity_log.h"
+#include "conversation/conversation.h"
+#include "conversation/recovery.h"
 #include "modem/modem_control.h"
+#include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
 #include "settings/window_geometry.h"
@@ -28,14 +34,51 @@ using namespace quelto;
 namespace {
 
 QueltoUserInterfaceImpl* application = nullptr;
+RecoveryCopy* recoveryCopy = nullptr;
+
+// Opens a file named on the command line or handed over by a second start,
+// asking first like File Open when there is something to lose.
+void openNamedFile(const std::string& path) {
+  if (getSettingBool("ConfirmFileNew", true) && !application->askToSaveChanges()) return;
+  application->openConversationFile(path);
+}
 
 // A second start connected to the wake-up socket: raise the main window,
-// also when it was minimised.
+// also when it was minimised, and open the file it was given.
 void wakeUpHandler(int fd, void* data) {
   auto* instance = static_cast<SingleInstance*>(data);
-  if (!instance->acceptWakeUp() || !application) return;
+  std::string file;
+  if (!instance->acceptWakeUp(&file) || !application) return;
   (void)fd;
   showWindow(application->mainWindow);
+  if (!file.empty()) openNamedFile(file);
+}
+
+// Keeps the crash-recovery copy up to date: at most a second after each
+// change, on the user-interface thread, never on the modem's.
+constexpr double kRecoveryInterval = 1.0;
+void recoveryTick(void*) {
+  if (application && recoveryCopy)
+    recoveryCopy->update(application->conversationView->conversation, currentProfile().password);
+  Fl::repeat_timeout(kRecoveryInterval, recoveryTick);
+}
+
+// The file named on the command line, made absolute so that the running
+// copy finds it from its own folder. "" when none.
+std::string fileArgument(int argc, char** argv, int first) {
+  for (int i = first; i < argc; ++i) {
+    if (argv[i][0] == '-' || argv[i][0] == '\0') continue;
+    std::string path = argv[i];
+    if (path[0] != '/') {
+      char* here = ::getcwd(nullptr, 0);
+      if (here) {
+        path = std::string(here) + "/" + path;
+        std::free(here);
+      }
+    }
+    return path;
+  }
+  return std::string();
 }
 
 // The toolkit's colour switches, in the order of the stored colours below.
@@ -82,9 +125,16 @@ int programSwitch(int argc, char** argv, int& i) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A restarted run inherits QUELTOEXEC from the run that restarted it.
+  const bool restarted = std::getenv("QUELTOEXEC") != nullptr;
+  RestartCommand restart(argc, argv);
+  int next = 0;
+  Fl::args(argc, argv, next, programSwitch);
+  const std::string fileToOpen = fileArgument(argc, argv, next);
+
   SingleInstance instance;
   if (!instance.acquire()) {
-    instance.wakeRunning();
+    instance.wakeRunning(fileToOpen);
     return 0;
   }
   // The sound server or the card: the mixer acts on the chosen devices.
@@ -96,12 +146,9 @@ int main(int argc, char** argv) {
 
   const ProgramSwitches switches = readProgramSwitches(argc, argv);
   signalCapture().setCaptureMode(switches.capture);
-  if (switches.dumpPath) signalCapture().openRawDump(*switches.dumpPath);
+  if (switches.dumpPath) signalCapture().openRawDump(*switches.dumpPath, restarted);
   if (!switches.capture) startActivityLog(getSettingString("LogFilePrefix", ""));
 
-  RestartCommand restart(argc, argv);
-  int next = 0;
-  Fl::args(argc, argv, next, programSwitch);
   // The toolkit's current look; a "-scheme" switch on the command line wins.
   if (!Fl::scheme()) Fl::scheme("gtk+");
   // The toolkit applies its colour switches only through show(argc, argv),
@@ -115,8 +162,14 @@ int main(int argc, char** argv) {
   auto app = std::make_unique<QueltoUserInterfaceImpl>(startModem(*device), prompt);
   application = app.get();
   app->setDeviceLists(&lists);
-  app->setRestarter([&instance, &restart] {
-    instance.release();
+  RecoveryCopy recovery;
+  recoveryCopy = &recovery;
+  // The lock and the socket are close-on-exec: a successful exec hands
+  // them to the new run, a failed one leaves this run holding them. The
+  // recovery copy goes: the question before the restart was the user's
+  // chance to save.
+  app->setRestarter([&recovery, &restart] {
+    recovery.remove();
     restart.exec();
   });
   if (instance.listenFd() >= 0) Fl::add_fd(instance.listenFd(), FL_READ, wakeUpHandler, &instance);
@@ -128,19 +181,39 @@ int main(int argc, char** argv) {
   const WindowSize firstRun = firstRunMainWindowSize({areaW, areaH});
   main->size(firstRun.w, firstRun.h);
   main->size_range(kMainWindowMinimumSize.w, 125, 0, 0, 0, 0, 0);
-  app->restoreState();
+  app->restoreState();  // the profile is chosen here
   loadStreamSwitches();
+
+  Conversation& conversation = app->conversationView->conversation;
+  conversation.ownerId = static_cast<std::uint32_t>(currentProfile().id);
+  if (recovery.exists()) {
+    // Asked over the main window, so that it is plain which program asks.
+    showWindow(main);
+    if (prompt.choice(translate(Text::RestoreConversation), translate(Text::No),
+                      translate(Text::Yes), "") == 1 &&
+        recovery.restore(conversation, prompt))
+      app->showLoadedConversation("Conversation1");
+  }
+  if (!fileToOpen.empty()) {
+    showWindow(main);
+    openNamedFile(fileToOpen);
+  }
+  Fl::add_timeout(kRecoveryInterval, recoveryTick);
 
   for (;;) {
     showWindow(main);
     adjustMixer(mixer);
     while (main->shown()) Fl::wait();
     showWindow(main);
-    if (!getSettingBool("ConfirmFileQuit", false)) break;
+    if (!getSettingBool("ConfirmFileQuit", true)) break;
     if (app->askToSaveChanges()) break;
   }
 
   application = nullptr;
+  Fl::remove_timeout(recoveryTick);
+  // A normal end: the user was asked (or chose not to be) about the text.
+  recovery.remove();
+  recoveryCopy = nullptr;
   app->saveState();
   if (getSettingBool("MuteWaveOnQuit", false)) turnDownWaveOutput(mixer);
   signalCapture().closeRawDump();

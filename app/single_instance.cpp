@@ -80,31 +80,41 @@ void SingleInstance::listen() {
   listenFd_ = fd;
 }
 
-bool SingleInstance::wakeRunning() const {
+bool SingleInstance::wakeRunning(const std::string& file) const {
   sockaddr_un address;
   if (!fillAddress(socketPath(), address)) return false;
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   bool sent = false;
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-    const char byte = 1;
-    sent = send(fd, &byte, 1, MSG_NOSIGNAL) == 1;
+    const std::string message = (file.empty() ? std::string(1, kWakeUp) : kOpenFile + file);
+    sent = send(fd, message.data(), message.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(message.size());
   }
   close(fd);
   return sent;
 }
 
-bool SingleInstance::acceptWakeUp() {
+bool SingleInstance::acceptWakeUp(std::string* file) {
+  if (file) file->clear();
   if (listenFd_ < 0) return false;
   int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (fd < 0) return false;
-  // Any connection is a wake-up. Its byte is waited for briefly so that the
-  // sender's write finds the socket open; a peer that sends nothing cannot
-  // stall the event loop for longer than that.
+  // Any connection is a wake-up. Its bytes are waited for briefly so that
+  // the sender's write finds the socket open; a peer that sends nothing, or
+  // never ends, cannot stall the event loop for longer than that.
+  std::string message;
+  char buffer[1024];
   pollfd p{fd, POLLIN, 0};
-  char byte = 0;
-  if (poll(&p, 1, 200) == 1) (void)!read(fd, &byte, 1);
+  while (message.size() <= kMaxFileName && poll(&p, 1, 200) == 1) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    message.append(buffer, static_cast<size_t>(n));
+  }
   close(fd);
+  if (file && message.size() > 1 && message.size() <= kMaxFileName && message[0] == kOpenFile &&
+      message.find('\0') == std::string::npos)
+    *file = message.substr(1);
   return true;
 }
 

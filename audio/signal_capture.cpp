@@ -1,5 +1,8 @@
 #include "audio/signal_capture.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace quelto {
 
 namespace {
@@ -77,9 +80,13 @@ void SignalCapture::clearCapture() {
   buffer_.clear();
 }
 
-bool SignalCapture::openRawDump(const std::string& fileName) {
+bool SignalCapture::openRawDump(const std::string& fileName, bool append) {
   closeRawDump();
-  rawDump_ = std::fopen(fileName.c_str(), "wb");
+  const int fd = ::open(fileName.c_str(),
+                        O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0600);
+  if (fd < 0) return false;
+  rawDump_ = ::fdopen(fd, append ? "ab" : "wb");
+  if (!rawDump_) ::close(fd);
   return rawDump_ != nullptr;
 }
 

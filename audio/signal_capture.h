@@ -42,9 +42,11 @@ class SignalCapture {
   bool saveCapture(const std::string& fileName) const;
   void clearCapture();
 
-  // Opens the raw input dump (truncating the file). False if it cannot be
-  // created; the dump then stays off.
-  bool openRawDump(const std::string& fileName);
+  // Opens the raw input dump: truncated, or appended to when `append` (a
+  // restarted run goes on with the same dump). A new file is 0600; the
+  // descriptor is close-on-exec. False if it cannot be created; the dump
+  // then stays off.
+  bool openRawDump(const std::string& fileName, bool append = false);
   bool rawDumpActive() const { return rawDump_ != nullptr; }
   // One write per block, nothing between blocks.
   void appendRawDump(const std::uint8_t* samples, std::size_t length);

@@ -24,10 +24,10 @@ GlobalPreferencesValues readGlobalPreferences() {
   v.disableSplash = !getSettingBool("ShowSlpashScreen", true);
   v.durationDisplay = getSettingDouble("SplashScreenDuration", kSplashDurationDefault);
   v.durationSlider = getSettingDouble("SplashScreenDuration", kSplashSliderDefault);
-  v.confirmFileNew = getSettingBool("ConfirmFileNew", false);
-  v.confirmFileQuit = getSettingBool("ConfirmFileQuit", false);
-  v.confirmEditCut = getSettingBool("ConfirmEditCut", false);
-  v.confirmOptionsRestart = getSettingBool("ConfirmOptionsRestart", false);
+  v.confirmFileNew = getSettingBool("ConfirmFileNew", true);
+  v.confirmFileQuit = getSettingBool("ConfirmFileQuit", true);
+  v.confirmEditCut = getSettingBool("ConfirmEditCut", true);
+  v.confirmOptionsRestart = getSettingBool("ConfirmOptionsRestart", true);
   v.muteWaveOnQuit = getSettingBool("MuteWaveOnQuit", false);
   v.inputDeviceName = getSettingString("WaveInputDevice", kDefaultDeviceName);
   v.outputDeviceName = getSettingString("WaveOutputDevice", kDefaultDeviceName);

@@ -428,10 +428,14 @@ void ConversationView::handlePaste() {
 }
 
 bool ConversationView::clearConversation() {
-  if (!clearing && prompt_ && conversation.modified && getSettingBool("ConfirmEditCut", false)) {
-    if (prompt_->choice(translate(Text::NotSavedSaveChanges), translate(Text::No),
-                        translate(Text::Yes), "") == 1)
-      return false;
+  if (!clearing && prompt_ && conversation.modified && getSettingBool("ConfirmEditCut", true)) {
+    // Cancel first: Escape and closing the box answer with the first
+    // button; Enter presses the second, Yes.
+    const int answer =
+        prompt_->choice(translate(Text::NotSavedSaveChanges), translate(Text::Cancel),
+                        translate(Text::Yes), translate(Text::No));
+    if (answer == 0) return false;
+    if (answer == 1 && !(save_ && save_())) return false;
   }
   conversation.clear();
   resetScroll();

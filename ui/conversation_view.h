@@ -107,6 +107,9 @@ class ConversationView : public Fl_Widget {
   // Copy and the main window's redraw, used by Ctrl+Insert and Shift+Delete.
   void setCopyAction(std::function<void()> action) { copy_ = std::move(action); }
   void setPasteAction(std::function<void()> action) { paste_ = std::move(action); }
+  // Saves the conversation when the clearing question is answered "Yes";
+  // returns whether it was saved.
+  void setSaveAction(std::function<bool()> action) { save_ = std::move(action); }
 
   void setDisplay(const ConversationDisplay& display);
   const ConversationDisplay& display() const { return display_; }
@@ -130,7 +133,8 @@ class ConversationView : public Fl_Widget {
   void resetScroll();
 
   // Clear through the view: asks the ConfirmEditCut question unless
-  // `clearing` is set; "Yes" stops without clearing. Otherwise clears the
+  // `clearing` is set: "Yes" saves first and clears once saved, "No"
+  // clears, "Cancel" (and Escape) keeps everything. Then clears the
   // conversation, resets the scroll bars and empties the send queue.
   // Returns whether it cleared.
   bool clearConversation();
@@ -189,6 +193,7 @@ class ConversationView : public Fl_Widget {
   std::function<void(int)> functionKey_;
   std::function<void()> copy_;
   std::function<void()> paste_;
+  std::function<bool()> save_;
   ConversationDisplay display_;
   int contentWidth_;
   int contentHeight_;

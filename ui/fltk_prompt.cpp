@@ -77,7 +77,10 @@ std::optional<std::string> FltkPrompt::chooseFile(const FileRequest& request) {
   chooser.title(request.title.c_str());
   chooser.type(request.save ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
                             : Fl_Native_File_Chooser::BROWSE_FILE);
-  chooser.options(request.save ? Fl_Native_File_Chooser::NEW_FOLDER : 0);
+  // Replacing an existing file is asked about first.
+  chooser.options(request.save
+                      ? Fl_Native_File_Chooser::NEW_FOLDER | Fl_Native_File_Chooser::SAVEAS_CONFIRM
+                      : 0);
   std::string filter;
   if (!request.extension.empty() && !request.filterName.empty()) {
     filter = request.filterName + "\t*." + request.extension;

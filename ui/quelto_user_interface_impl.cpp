@@ -177,6 +177,10 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
   conversationView->setFunctionKeyAction([this](int i) { sendProgrammedMessage(i); });
   conversationView->setCopyAction([this] { editCopy(); });
   conversationView->setPasteAction([this] { editPaste(); });
+  conversationView->setSaveAction([this] {
+    fileSave();
+    return conversationView->conversation.modified == 0;
+  });
 
   showHorizontalScrollbar();
   showVerticalScrollbar();
@@ -369,17 +373,19 @@ void QueltoUserInterfaceImpl::quit() {
 
 bool QueltoUserInterfaceImpl::askToSaveChanges() {
   while (conversationView->conversation.modified) {
-    const int answer = prompt_.choice(translate(Text::NotSavedSaveChanges), translate(Text::No),
-                                      translate(Text::Yes), translate(Text::Cancel));
-    if (answer == 2) return false;
-    if (answer == 0) return true;
+    // Cancel first: Escape and closing the box answer with the first
+    // button; Enter presses the second, Yes.
+    const int answer = prompt_.choice(translate(Text::NotSavedSaveChanges), translate(Text::Cancel),
+                                      translate(Text::Yes), translate(Text::No));
+    if (answer == 0) return false;
+    if (answer == 2) return true;
     fileSave();
   }
   return true;
 }
 
 void QueltoUserInterfaceImpl::restartApplication() {
-  if (getSettingBool("ConfirmOptionsRestart", false) && !askToSaveChanges()) return;
+  if (getSettingBool("ConfirmOptionsRestart", true) && !askToSaveChanges()) return;
   saveState();
   if (restarter_) restarter_();
   prompt_.alert(translate(Text::RestartFailed));
@@ -453,7 +459,7 @@ void QueltoUserInterfaceImpl::editPaste() {
 
 void QueltoUserInterfaceImpl::fileNew() {
   signalCapture().clearCapture();
-  if (getSettingBool("ConfirmFileNew", false) && !askToSaveChanges()) return;
+  if (getSettingBool("ConfirmFileNew", true) && !askToSaveChanges()) return;
   Conversation& c = conversationView->conversation;
   c.fileName.clear();
   conversationView->clearing = true;
@@ -469,13 +475,23 @@ void QueltoUserInterfaceImpl::fileNew() {
 }
 
 void QueltoUserInterfaceImpl::fileOpen() {
+  // Opening replaces the conversation just as New does.
+  if (getSettingBool("ConfirmFileNew", true) && !askToSaveChanges()) return;
   const auto name =
       chooseFile(prompt_, false, translate(Text::Load), "tdd", translate(Text::QueltoFiles));
-  if (!name) return;
+  if (name) openConversationFile(*name);
+}
+
+bool QueltoUserInterfaceImpl::openConversationFile(const std::string& path) {
   Conversation& c = conversationView->conversation;
   c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
-  if (!c.loadFromFile(*name, prompt_)) return;
-  setTitle(fileNameOnly(*name));
+  if (!c.loadFromFile(path, prompt_)) return false;
+  showLoadedConversation(fileNameOnly(path));
+  return true;
+}
+
+void QueltoUserInterfaceImpl::showLoadedConversation(const std::string& title) {
+  setTitle(title);
   conversationView->relayout();
   conversationView->resetScroll();
   conversationView->redrawAll();
@@ -484,7 +500,7 @@ void QueltoUserInterfaceImpl::fileOpen() {
 void QueltoUserInterfaceImpl::fileSave() {
   Conversation& c = conversationView->conversation;
   if (!c.fileName.empty()) {
-    c.password = utf8ToCp1252(currentProfile().password);
+    c.password = currentProfile().password;
     if (!signalCapture().captureMode()) {
       if (c.saveToFile()) return;
       // The old file is intact; say so before offering another place.
@@ -498,12 +514,18 @@ void QueltoUserInterfaceImpl::fileSaveAs() {
   if (!showFileInfo()) return;
   const auto name =
       chooseFile(prompt_, true, translate(Text::SaveAs), "tdd", translate(Text::QueltoFiles));
-  const bool saved = name && conversationView->conversation.saveAs(*name);
-  if (name && !saved) prompt_.alert(translate(Text::FileNotWritten));
-  if (saved)
-    setTitle(fileNameOnly(*name));
-  else
-    setTitle("Conversation1");
+  Conversation& c = conversationView->conversation;
+  // A cancelled or failed Save As leaves the name and the title as they
+  // were.
+  const std::string previousName = c.fileName;
+  if (name) {
+    if (c.saveAs(*name)) {
+      setTitle(fileNameOnly(*name));
+    } else {
+      c.fileName = previousName;
+      prompt_.alert(translate(Text::FileNotWritten));
+    }
+  }
   if (signalCapture().captureMode()) {
     FileRequest wav;
     wav.save = true;
@@ -525,7 +547,7 @@ bool QueltoUserInterfaceImpl::showFileInfo() {
   c.ownerName = utf8ToCp1252(p.name);
   c.ownerFirstName = utf8ToCp1252(p.firstName);
   c.ownerLastName = utf8ToCp1252(p.lastName);
-  c.password = utf8ToCp1252(p.password);
+  c.password = p.password;
   callerInput->value(cp1252ToUtf8(c.caller).c_str());
   dateInput->value(cp1252ToUtf8(c.date).c_str());
   notesInput->value(cp1252ToUtf8(c.notes).c_str());
@@ -538,10 +560,18 @@ bool QueltoUserInterfaceImpl::showFileInfo() {
 void QueltoUserInterfaceImpl::applyFileInfo() {
   fileInfoCancelled_ = false;
   Conversation& c = conversationView->conversation;
-  c.caller = utf8ToCp1252(callerInput->value());
-  c.date = utf8ToCp1252(dateInput->value());
-  c.notes = utf8ToCp1252(notesInput->value());
-  c.incoming = incomingCallBox->value() ? 1 : 0;
+  const std::string caller = utf8ToCp1252(callerInput->value());
+  const std::string date = utf8ToCp1252(dateInput->value());
+  const std::string notes = utf8ToCp1252(notesInput->value());
+  const uint8_t incoming = incomingCallBox->value() ? 1 : 0;
+  // The call's details are part of the record: changing them is a change
+  // to save.
+  if (caller != c.caller || date != c.date || notes != c.notes || incoming != c.incoming)
+    c.modified = 1;
+  c.caller = caller;
+  c.date = date;
+  c.notes = notes;
+  c.incoming = incoming;
   c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
   hideDialog(fileInfoWindow);
 }

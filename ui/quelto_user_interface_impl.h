@@ -90,6 +90,12 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   void fileSave() override;
   void fileSaveAs() override;
   void fileOpen() override;
+  // Opens a conversation file without a chooser (the command line, a
+  // second start); refusals are told through the prompt. No question
+  // about the conversation it replaces: the caller asks first.
+  bool openConversationFile(const std::string& path);
+  // Shows a conversation just loaded into the view under `title`.
+  void showLoadedConversation(const std::string& title);
   void showHorizontalScrollbar() override;
   void hideHorizontalScrollbar() override;
   void showVerticalScrollbar() override;

@@ -86,8 +86,12 @@ class Session:
         with open(self.line_in, "wb") as f:
             f.write(bytes(2 * 8000) + line_in_samples + bytes(2 * 8000 * 30))
         self.line_out = os.path.join(self.dir, "line-out")
+        # The questions before losing work are off unless a scenario tests
+        # them: a scenario that quits or clears would otherwise stop on one.
         base = {"Language": "En", "ShowSlpashScreen": "0",
-                "LogFilePrefix": os.path.join(self.dir, "logs") + "/"}
+                "LogFilePrefix": os.path.join(self.dir, "logs") + "/",
+                "ConfirmFileNew": "0", "ConfirmFileQuit": "0", "ConfirmEditCut": "0",
+                "ConfirmOptionsRestart": "0"}
         base.update(settings or {})
         db = sqlite3.connect(os.path.join(self.dir, "config/quelto/settings.sqlite"))
         db.execute("CREATE TABLE settings(name TEXT PRIMARY KEY COLLATE NOCASE, value TEXT NOT NULL)")

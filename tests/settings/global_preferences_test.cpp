@@ -23,8 +23,9 @@ TEST_F(GlobalPreferencesTest, EmptyStoreShowsTheDefaultsAndOkStoresThem) {
   EXPECT_FALSE(v.disableSplash);
   EXPECT_DOUBLE_EQ(v.durationDisplay, 1.1);
   EXPECT_DOUBLE_EQ(v.durationSlider, 3.0);
-  EXPECT_FALSE(v.confirmFileNew || v.confirmFileQuit || v.confirmEditCut ||
-               v.confirmOptionsRestart || v.muteWaveOnQuit);
+  // Nothing is lost without a question until the user says so.
+  EXPECT_TRUE(v.confirmFileNew && v.confirmFileQuit && v.confirmEditCut && v.confirmOptionsRestart);
+  EXPECT_FALSE(v.muteWaveOnQuit);
   EXPECT_EQ(v.inputDeviceName, "Default");
   EXPECT_EQ(v.outputDeviceName, "Default");
   EXPECT_FALSE(storeExists());
@@ -34,10 +35,10 @@ TEST_F(GlobalPreferencesTest, EmptyStoreShowsTheDefaultsAndOkStoresThem) {
   EXPECT_EQ(rows(), (std::map<std::string, std::string>{
                         {"ShowSlpashScreen", "1"},
                         {"SplashScreenDuration", "1.100000"},
-                        {"ConfirmFileNew", "0"},
-                        {"ConfirmFileQuit", "0"},
-                        {"ConfirmEditCut", "0"},
-                        {"ConfirmOptionsRestart", "0"},
+                        {"ConfirmFileNew", "1"},
+                        {"ConfirmFileQuit", "1"},
+                        {"ConfirmEditCut", "1"},
+                        {"ConfirmOptionsRestart", "1"},
                         {"MuteWaveOnQuit", "0"},
                         {"Language", "Français"},
                         {"WaveInputDevice", "Default"},
@@ -51,7 +52,7 @@ TEST_F(GlobalPreferencesTest, OtherLanguageIsStoredRememberedAndOffersARestart) 
   v.languageIndex = kLanguageEnglish;
   v.disableSplash = true;
   v.durationDisplay = 2.5;
-  v.confirmFileQuit = true;
+  v.confirmFileQuit = false;
   v.inputDevicePosition = 1;
   v.outputDevicePosition = 3;  // outside the list
   const GlobalPreferencesStored stored = storeGlobalPreferences(v, kInputs, kOutputs);
@@ -61,7 +62,7 @@ TEST_F(GlobalPreferencesTest, OtherLanguageIsStoredRememberedAndOffersARestart) 
   EXPECT_EQ(raw("Language"), "English");
   EXPECT_EQ(raw("ShowSlpashScreen"), "0");
   EXPECT_EQ(raw("SplashScreenDuration"), "2.500000");
-  EXPECT_EQ(raw("ConfirmFileQuit"), "1");
+  EXPECT_EQ(raw("ConfirmFileQuit"), "0");  // a stored value wins over the default
   EXPECT_EQ(raw("WaveInputDevice"), "USB Mic");
   // The running program keeps its language; the window shows the choice.
   EXPECT_EQ(currentLanguage(), kLanguageFrench);
@@ -69,6 +70,7 @@ TEST_F(GlobalPreferencesTest, OtherLanguageIsStoredRememberedAndOffersARestart) 
   EXPECT_EQ(again.languageIndex, kLanguageEnglish);
   EXPECT_TRUE(again.disableSplash);
   EXPECT_DOUBLE_EQ(again.durationSlider, 2.5);
+  EXPECT_FALSE(again.confirmFileQuit);
   // Choosing the running language again offers nothing.
   v.languageIndex = kLanguageFrench;
   EXPECT_FALSE(storeGlobalPreferences(v, kInputs, kOutputs).offerRestart);

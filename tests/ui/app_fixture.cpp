@@ -14,6 +14,10 @@ std::unique_ptr<QueltoUserInterfaceImpl> startApp(ScriptedPrompt& prompt, bool o
   closeSettingsStore();
   const std::string store = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quelto/settings.sqlite";
   for (const char* suffix : {"", "-wal", "-shm"}) std::remove((store + suffix).c_str());
+  // The questions before losing work are off unless a test asks for them.
+  for (const char* name :
+       {"ConfirmFileNew", "ConfirmFileQuit", "ConfirmEditCut", "ConfirmOptionsRestart"})
+    setSettingBool(name, false);
   auto app = std::make_unique<QueltoUserInterfaceImpl>(std::make_unique<ModemControl>(), prompt);
   if (openingSize) app->mainWindow->size(515, 400);
   app->mainWindow->show();

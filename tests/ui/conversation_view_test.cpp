@@ -16,6 +16,7 @@
 #include "conversation/scripted_prompt.h"
 #include "modem/modem_control.h"
 #include "settings/settings_store.h"
+#include "settings/translation.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -114,30 +115,56 @@ TEST_F(ConversationViewTest, EnterSendsCarriageReturnAndLeavesAnEmptyBand) {
   EXPECT_EQ(current(), "GA");
 }
 
-TEST_F(ConversationViewTest, TheClearingStepAnsweredYesKeepsEverything) {
+TEST_F(ConversationViewTest, TheClearingQuestionDoesWhatEachButtonSays) {
   build(300, 150);
   setSettingBool("ConfirmEditCut", true);
   typeText(*view, "KEEP\rME");
   const int lines = view->conversation.lineCount();
-  prompt.answerChoice(1);  // "Yes": save first, so do not clear
-  EXPECT_FALSE(view->clearConversation());
-  EXPECT_EQ(view->conversation.lineCount(), lines);
-  EXPECT_EQ(current(), "ME");
-  EXPECT_EQ(queued(), "KEEP\rME");
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].extra.size(), 3u);
-  EXPECT_EQ(prompt.calls[0].extra[2], "") << "only No and Yes are offered";
+  auto keptEverything = [&] {
+    EXPECT_EQ(view->conversation.lineCount(), lines);
+    EXPECT_EQ(current(), "ME");
+    EXPECT_EQ(queued(), "KEEP\rME");
+  };
 
-  prompt.answerChoice(0);  // "No": clear
+  prompt.answerChoice(0);  // "Cancel", also what Escape answers
+  EXPECT_FALSE(view->clearConversation());
+  keptEverything();
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].extra,
+            (std::vector<std::string>{translate(Text::Cancel), translate(Text::Yes),
+                                      translate(Text::No)}));
+
+  int saves = 0;
+  bool saveWorks = false;
+  view->setSaveAction([&] {
+    ++saves;
+    if (saveWorks) view->conversation.modified = 0;
+    return saveWorks;
+  });
+  prompt.answerChoice(1);  // "Yes", but the save fails or is cancelled
+  EXPECT_FALSE(view->clearConversation());
+  EXPECT_EQ(saves, 1);
+  keptEverything();
+
+  saveWorks = true;
+  prompt.answerChoice(1);  // "Yes": saved, then cleared
   EXPECT_TRUE(view->clearConversation());
+  EXPECT_EQ(saves, 2);
   EXPECT_EQ(view->conversation.lineCount(), 1);
   EXPECT_EQ(current(), "");
   EXPECT_EQ(queued(), "");
 
+  typeText(*view, "AGAIN");
+  prompt.answerChoice(2);  // "No": cleared without saving
+  EXPECT_TRUE(view->clearConversation());
+  EXPECT_EQ(saves, 2);
+  EXPECT_EQ(current(), "");
+
   view->clearing = true;  // File New asks nothing
   typeText(*view, "AGAIN");
+  const size_t asked = prompt.calls.size();
   EXPECT_TRUE(view->clearConversation());
-  EXPECT_EQ(prompt.calls.size(), 2u);
+  EXPECT_EQ(prompt.calls.size(), asked);
   setSettingBool("ConfirmEditCut", false);
 }
 

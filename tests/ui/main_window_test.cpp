@@ -262,10 +262,24 @@ TEST_F(MainWindowTest, SaveAsThenOpenRestoresTheConversationAndTheTitle) {
   EXPECT_EQ(prompt->calls.back().extra[2], std::string(dir) + "/call")
       << "offered without extension";
 
-  // A cancelled chooser leaves the file alone and names the conversation 1.
+  EXPECT_EQ(view().conversation.modified, 0) << "just opened: nothing to save";
+
+  // A cancelled chooser leaves the file, its name and the title alone.
   Fl::add_timeout(0.05, [](void*) { app->applyFileInfo(); });
   app->fileSaveAs();
-  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [Conversation1]");
+  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [call.tdd]");
+  EXPECT_EQ(view().conversation.fileName, path);
+
+  // Open asks like New when there is something to lose; Cancel keeps it.
+  setSettingBool("ConfirmFileNew", true);
+  typeText(view(), "MORE");
+  const size_t asked = prompt->calls.size();
+  prompt->answerChoice(0);
+  app->fileOpen();
+  ASSERT_EQ(prompt->calls.size(), asked + 1) << "asked, and no file chooser after Cancel";
+  EXPECT_EQ(prompt->calls.back().text, translate(Text::NotSavedSaveChanges));
+  EXPECT_NE(shown(), saved);
+  setSettingBool("ConfirmFileNew", false);
   std::remove(path.c_str());
   std::remove(dir);
 }
@@ -273,16 +287,18 @@ TEST_F(MainWindowTest, SaveAsThenOpenRestoresTheConversationAndTheTitle) {
 TEST_F(MainWindowTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheTextUnsaved) {
   // /proc takes no new files, even for root.
   typeText(view(), "HELLO GA\r");
+  const std::string title = app->title();
   Fl::add_timeout(0.05, [](void*) { app->applyFileInfo(); });
   prompt->answerFile(std::string("/proc/call.tdd"));
   app->fileSaveAs();
   EXPECT_EQ(prompt->alerts(),
             std::vector<std::string>{translate("The file could not be written!")});
   EXPECT_EQ(view().conversation.modified, 1);
-  EXPECT_EQ(app->title(), app->baseTitle() + "  -  [Conversation1]");
+  EXPECT_EQ(app->title(), title) << "the title names the file the text is in";
+  EXPECT_EQ(view().conversation.fileName, "");
 }
 
-TEST_F(MainWindowTest, FileInfoCancelChangesNothing) {
+TEST_F(MainWindowTest, FileInfoCancelChangesNothingAndAChangeIsUnsaved) {
   view().conversation.caller = "ALICE";
   Fl::add_timeout(0.05, [](void*) {
     app->callerInput->value("BOB");
@@ -290,6 +306,7 @@ TEST_F(MainWindowTest, FileInfoCancelChangesNothing) {
   });
   EXPECT_FALSE(app->showFileInfo());
   EXPECT_EQ(view().conversation.caller, "ALICE");
+  EXPECT_EQ(view().conversation.modified, 0);
 
   Fl::add_timeout(0.05, [](void*) {
     app->callerInput->value("Zoë");
@@ -301,17 +318,21 @@ TEST_F(MainWindowTest, FileInfoCancelChangesNothing) {
   EXPECT_EQ(view().conversation.caller, "Zo\xeb") << "stored as Windows-1252";
   EXPECT_FALSE(view().conversation.date.empty());
   EXPECT_EQ(view().conversation.incoming, 0);
+  EXPECT_EQ(view().conversation.modified, 1);
 }
 
 TEST_F(MainWindowTest, TheSaveQuestionLoopsUntilSavedOrAnswered) {
   typeText(view(), "X");
-  prompt->answerChoice(2);
-  EXPECT_FALSE(app->askToSaveChanges()) << "Cancel";
   prompt->answerChoice(0);
+  EXPECT_FALSE(app->askToSaveChanges()) << "Cancel, also what Escape answers";
+  EXPECT_EQ(prompt->calls.back().extra,
+            (std::vector<std::string>{translate(Text::Cancel), translate(Text::Yes),
+                                      translate(Text::No)}));
+  prompt->answerChoice(2);
   EXPECT_TRUE(app->askToSaveChanges()) << "No";
   // Yes, then the File Info window cancelled: still modified, asked again.
   Fl::add_timeout(0.05, [](void*) { app->hideDialog(app->fileInfoWindow); });
-  prompt->answerChoice(1).answerChoice(0);
+  prompt->answerChoice(1).answerChoice(2);
   EXPECT_TRUE(app->askToSaveChanges());
   EXPECT_EQ(prompt->calls.size(), 4u);
   view().conversation.modified = 0;
