@@ -237,6 +237,22 @@ std::string escaped(const std::string& text) {
   return out;
 }
 
+// Notes typed on several lines keep their breaks: a line break inside the
+// paragraph (a CR LF or a lone CR counts as one).
+std::string notesText(const std::string& notes) {
+  std::string out;
+  for (size_t i = 0; i < notes.size(); ++i) {
+    const char c = notes[i];
+    if (c == '\r' || c == '\n') {
+      out += "\\line ";
+      if (c == '\r' && i + 1 < notes.size() && notes[i + 1] == '\n') ++i;
+    } else {
+      appendEscaped(out, c);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 void Conversation::exportRtf(std::ostream& out) {
@@ -255,7 +271,7 @@ void Conversation::exportRtf(std::ostream& out) {
   doc += pr + (incoming == 1 ? "Appel Entrant de" : "Appel sortant \xE0") + ": " + escaped(caller) +
          "\\par\n";
   doc += pr + "Date: " + escaped(date) + "\\par\n";
-  doc += pr + "Notes: " + escaped(notes) + "\\par\n";
+  doc += pr + "Notes: " + notesText(notes) + "\\par\n";
   std::string printedBy = translate(Text::PrintedBy);
   if (printedBy.empty()) printedBy = "Printed by";
   doc += pr + escaped(utf8ToCp1252(printedBy)) + ": " + escaped(utf8ToCp1252(profile.firstName)) +

@@ -63,6 +63,24 @@ TEST_F(RtfExport, WholeDocumentWithEscapedMetadataAndText) {
                         "}\n");
 }
 
+TEST_F(RtfExport, NotesKeepTheirLineBreaks) {
+  Conversation c;
+  struct Case {
+    std::string notes, rtf;
+  };
+  const Case cases[] = {
+      {"first\nsecond", "first\\line second"},
+      {"dos\r\nline", "dos\\line line"},
+      {"a\n\nb {c}", "a\\line \\line b \\{c\\}"},
+      {"end\n", "end\\line "},
+  };
+  for (const Case& tc : cases) {
+    SCOPED_TRACE(tc.notes);
+    c.notes = tc.notes;
+    EXPECT_NE(rtf(c).find(kPR + "Notes: " + tc.rtf + "\\par\n"), std::string::npos) << rtf(c);
+  }
+}
+
 TEST_F(RtfExport, PlacedCallEmptyConversationAndStyles) {
   {
     SCOPED_TRACE("a placed call with an empty caller, nothing typed");

@@ -16,6 +16,7 @@ Usage: quelto_e2e.py QUELTO QUELTO_MODEM OUTPUT_DIR [SCENARIO...]
 import math
 import os
 import shutil
+import signal
 import sqlite3
 import subprocess
 import sys
@@ -104,6 +105,7 @@ class Session:
             "HOME": os.path.join(self.dir, "home"),
             "XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
             "XDG_RUNTIME_DIR": os.path.join(self.dir, "runtime"),
+            "XDG_STATE_HOME": os.path.join(self.dir, "state"),
             "ALSA_CONFIG_PATH": "/usr/share/alsa/alsa.conf:" + os.path.join(HERE, "asoundrc"),
             "QUELTO_LINE_OUT": self.line_out,
             "QUELTO_LINE_IN": self.line_in,
@@ -464,9 +466,9 @@ def scenario_confirm_quit(s):
     q = question_window(s, w)
     s.screenshot("question")
     s.focus(q)
-    # Buttons, right to left: No, Yes, Cancel. Shift+Tab from the default
-    # (Yes) reaches Cancel.
-    s.xdo("key", "shift+Tab", "space")
+    # Buttons, right to left: Cancel, Yes, No. Escape is Cancel: the text
+    # stays.
+    s.xdo("key", "Escape")
     wait_for(lambda: q not in s.windows(".*"), 10, "the question to close")
     # Hiding destroyed the window; showing it again made a new one.
     w = wait_for(lambda: s.proc.poll() is not None or (s.windows("Quelto Version") or [None])[0],
@@ -476,8 +478,115 @@ def scenario_confirm_quit(s):
     s.key(w, "ctrl+q")
     q = question_window(s, w)
     s.focus(q)
-    s.xdo("key", "Escape")  # the rightmost button, No
+    # Shift+Tab from the default (Yes) reaches No, the leftmost.
+    s.xdo("key", "shift+Tab", "space")
     check(s.wait_exit() == 0, "No did not end the program with 0")
+
+
+def save_as(s, w, name):
+    """Ctrl+S on a conversation without a file: File Info, then the chooser."""
+    s.key(w, "ctrl+s")
+    info = dialog(s, "File Info")
+    s.focus(info)
+    s.xdo("key", "Return")
+    choose_file(s, "Save as", name)
+    wait_for(lambda: s.title(w).endswith("[%s]" % name), 10, "the saved title")
+
+
+def scenario_escape_keeps_text(s):
+    # Ctrl+N with unsaved text: Escape in the question is Cancel.
+    w = s.start()
+    s.type(w, "DO NOT LOSE ME")
+    s.key(w, "ctrl+n")
+    q = question_window(s, w)
+    s.screenshot("question")
+    s.focus(q)
+    s.xdo("key", "Escape")
+    wait_for(lambda: q not in s.windows(".*"), 5, "the question to close")
+    save_as(s, w, "kept.tdd")
+    with open(os.path.join(s.dir, "files", "kept.tdd"), "rb") as f:
+        check(b"DO NOT LOSE ME" in f.read(), "the text was lost behind Escape")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def scenario_crash_recovery(s):
+    copy = os.path.join(s.dir, "state", "quelto", "recovery.tdd")
+    w = s.start()
+    s.type(w, "TYPED BEFORE THE CRASH")
+    wait_for(lambda: os.path.exists(copy), 5, "the recovery copy")
+    mode = os.stat(copy).st_mode & 0o777
+    check(mode == 0o600, "recovery copy mode %o" % mode)
+    os.kill(s.proc.pid, signal.SIGKILL)
+    s.proc.wait()
+    check(os.path.exists(copy), "the copy went with the program")
+
+    w = s.start()
+    q = question_window(s, w)
+    s.screenshot("restore-question")
+    s.focus(q)
+    s.xdo("key", "Return")  # Yes
+    wait_for(lambda: q not in s.windows(".*"), 5, "the question to close")
+    s.screenshot("restored")
+    save_as(s, w, "restored.tdd")
+    with open(os.path.join(s.dir, "files", "restored.tdd"), "rb") as f:
+        check(b"TYPED BEFORE THE CRASH" in f.read(), "the text did not come back")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+    check(not os.path.exists(copy), "a normal end left the recovery copy")
+
+
+def scenario_password_file(s):
+    # The one profile has a password: its files are encrypted.
+    path = os.path.join(s.dir, "files", "secret.tdd")
+    w = s.start()
+    s.type(w, "MY ACCOUNT NUMBER IS 4242")
+    save_as(s, w, "secret.tdd")
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:4] == bytes([0x44, 0x55, 0x33, 0x22]), "not the protected layout")
+    for secret in (b"ACCOUNT", b"4242", b"hunter2"):
+        check(secret not in data, "%r readable in the file" % secret)
+    check(b"Alice" in data, "the owner's name is not readable")
+    s.key(w, "ctrl+n")
+    wait_for(lambda: s.title(w).endswith("[Conversation1]"), 5, "the new title")
+    # Opened again by its owner: no question, the title names it.
+    s.key(w, "ctrl+o")
+    choose_file(s, "Load", ".tdd")
+    wait_for(lambda: s.title(w).endswith("[secret.tdd]"), 20, "the opened title")
+    s.screenshot("opened")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
+
+
+def scenario_old_scrambled_file(s):
+    # A file of the old scrambled layout, another owner's, named on the
+    # command line: asked for its password, opened, and saved again in
+    # the current profile's plain layout with its text.
+    source = os.path.join(HERE, "..", "conversation", "data", "golden_password.tdd")
+    old = os.path.join(s.dir, "files", "old.tdd")
+    shutil.copy(source, old)
+    s.proc = subprocess.Popen(LAUNCH + [old], env=s.env, cwd=os.path.join(s.dir, "files"),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    w = s.main_window()
+    q = question_window(s, w)
+    s.screenshot("password-question")
+    s.focus(q)
+    s.xdo("type", "--delay", "60", "secret")
+    s.xdo("key", "Return")
+    wait_for(lambda: s.title(w).endswith("[old.tdd]"), 10, "the opened title")
+    s.screenshot("opened")
+    s.key(w, "ctrl+s")  # someone else's file: Save asks for a name
+    info = dialog(s, "File Info")
+    s.focus(info)
+    s.xdo("key", "Return")
+    choose_file(s, "Save as", "mine.tdd")
+    wait_for(lambda: s.title(w).endswith("[mine.tdd]"), 10, "the saved title")
+    with open(os.path.join(s.dir, "files", "mine.tdd"), "rb") as f:
+        data = f.read()
+    check(b"HOW ARE YOU" in data, "the old file's text did not come through")
+    s.key(w, "ctrl+q")
+    check(s.wait_exit() == 0, "quelto did not end with 0")
 
 
 def profile_settings(current_colour):
@@ -506,6 +615,14 @@ SCENARIOS = {
     "files": (scenario_files, lambda: {}, lambda: b""),
     "restart": (scenario_restart, lambda: profile_settings(2), lambda: b""),
     "confirm_quit": (scenario_confirm_quit, lambda: {"ConfirmFileQuit": "1"}, lambda: b""),
+    "escape_keeps_text": (scenario_escape_keeps_text, lambda: {"ConfirmFileNew": "1"},
+                          lambda: b""),
+    "crash_recovery": (scenario_crash_recovery, lambda: {}, lambda: b""),
+    "password_file": (scenario_password_file,
+                      lambda: dict(profile_settings(2),
+                                   **{"profiles\\1700000000\\password": "hunter2"}),
+                      lambda: b""),
+    "old_scrambled_file": (scenario_old_scrambled_file, lambda: {}, lambda: b""),
 }
 
 
