@@ -106,6 +106,18 @@ const char* heading(int code) {
       return "\\LOADING_FILE %s\n";
     case 6:
       return "\\NEW %s\n";
+    case 8:
+      return "\\DIAL_TONE %s\n";
+    case 9:
+      return "\\RINGING %s\n";
+    case 10:
+      return "\\BUSY %s\n";
+    case 11:
+      return "\\REORDER %s\n";
+    case 12:
+      return "\\VOICE %s\n";
+    case 13:
+      return "\\LINE_QUIET %s\n";
     default:
       return "\\QUIT %s\n";
   }
@@ -119,6 +131,24 @@ void writeCharacter(std::FILE* f, unsigned char ch) {
 }
 
 }  // namespace
+
+LogCode logCodeFor(LineEvent event) {
+  switch (event) {
+    case LineEvent::DialTone:
+      return LogCode::DialTone;
+    case LineEvent::Ringing:
+      return LogCode::Ringing;
+    case LineEvent::Busy:
+      return LogCode::Busy;
+    case LineEvent::Reorder:
+      return LogCode::Reorder;
+    case LineEvent::Voice:
+      return LogCode::Voice;
+    case LineEvent::None:
+      break;
+  }
+  return LogCode::LineQuiet;
+}
 
 void startActivityLog(const std::string& prefix) {
   closeFile();

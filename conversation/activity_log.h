@@ -3,7 +3,7 @@
 // headings, and the file events. Each conversation goes to a new numbered
 // file "<prefix><user>-<host>-<yyyymmdd>-<n>.txt", created with mode 0600
 // because it holds private conversations. The conversation model writes the
-// entries; nothing else needs to call logEvent.
+// entries, and the user interface the line events it is shown.
 //
 // Threads: user-interface thread only. Failures are silent: a log file that
 // cannot be created turns logging off for the rest of the run, and write
@@ -11,6 +11,8 @@
 //
 // Text written is Windows-1252, as the conversation holds it.
 #pragma once
+
+#include "modem/line_events.h"
 
 #include <ctime>
 #include <functional>
@@ -26,7 +28,18 @@ enum class LogCode : int {
   LoadingFile = 5,  // conversation file loaded
   New = 6,          // conversation cleared; closes the file
   Quit = 7,         // conversation destroyed at the end; closes the file
+  // What the line is doing (modem/line_events.h); LineQuiet when an event
+  // ends. Like the file events, a heading with no characters.
+  DialTone = 8,
+  Ringing = 9,
+  Busy = 10,
+  Reorder = 11,
+  Voice = 12,
+  LineQuiet = 13,
 };
+
+// The heading that records a line event; LineQuiet for LineEvent::None.
+LogCode logCodeFor(LineEvent event);
 
 // Turns logging on for this run with the "LogFilePrefix" setting's value:
 // the start of every log file path, folder included. An empty prefix keeps

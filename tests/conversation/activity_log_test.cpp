@@ -89,6 +89,27 @@ TEST_F(ActivityLog, AShortConversationWithABackspaceAndTwoSaves) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);  // private conversations
 }
 
+// Line events are headings like the file events: one per change, the
+// received text after them under its own heading.
+TEST_F(ActivityLog, LineEventsAreHeadingsBetweenTheCharacters) {
+  {
+    Conversation c;
+    for (LineEvent e : {LineEvent::DialTone, LineEvent::None, LineEvent::Ringing,
+                        LineEvent::Ringing, LineEvent::Voice, LineEvent::None})
+      logEvent(logCodeFor(e));
+    c.addReceived('G');
+    c.addReceived('A');
+    logEvent(logCodeFor(LineEvent::Busy));
+    logEvent(logCodeFor(LineEvent::Reorder));
+    logEvent(logCodeFor(LineEvent::None));
+  }
+  EXPECT_EQ(contents(logName(1)),
+            "USERNAME: marie\n" + heading("DIAL_TONE") + "\n" + heading("LINE_QUIET") + "\n" +
+                heading("RINGING") + "\n" + heading("VOICE") + "\n" + heading("LINE_QUIET") + "\n" +
+                heading("RECEIVING") + "GA\n" + heading("BUSY") + "\n" + heading("REORDER") + "\n" +
+                heading("LINE_QUIET") + "\n" + heading("QUIT"));
+}
+
 TEST_F(ActivityLog, LoadingWritesLoadingFileThenNewWhichClosesTheFile) {
   {
     Conversation saved;
