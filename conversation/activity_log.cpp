@@ -144,7 +144,7 @@ LogCode logCodeFor(LineEvent event) {
       return LogCode::Reorder;
     case LineEvent::Voice:
       return LogCode::Voice;
-    case LineEvent::None:
+    case LineEvent::Quiet:
       break;
   }
   return LogCode::LineQuiet;

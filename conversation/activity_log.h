@@ -38,7 +38,7 @@ enum class LogCode : int {
   LineQuiet = 13,
 };
 
-// The heading that records a line event; LineQuiet for LineEvent::None.
+// The heading that records a line event; LineQuiet for LineEvent::Quiet.
 LogCode logCodeFor(LineEvent event);
 
 // Turns logging on for this run with the "LogFilePrefix" setting's value:

@@ -160,7 +160,7 @@ void LineEventDetector::reset() {
   changeNext_ = 0;
   changeSum_ = 0.0;
   lastDb_ = 10.0 * std::log10(kQuietEnergy);
-  current_ = LineEvent::None;
+  current_ = LineEvent::Quiet;
   currentSince_ = 0;
 }
 
@@ -191,7 +191,7 @@ void LineEventDetector::frame(FrameClass cls, double energy) {
     // Someone answered with a TDD, or a TDD is talking: nothing to name.
     forgetTones();
     forgetVoice();
-    setCurrent(LineEvent::None);
+    setCurrent(LineEvent::Quiet);
     return;
   }
   followTones(runClosed);
@@ -244,7 +244,7 @@ void LineEventDetector::followTones(bool runClosed) {
       holds = previous_.cls == c.on ? previous_.frames >= c.onMin : previous_.frames >= c.offMin;
     if (!holds) {
       activeCadence_ = -1;
-      setCurrent(LineEvent::None);
+      setCurrent(LineEvent::Quiet);
     }
   }
   if (activeCadence_ >= 0) return;
@@ -279,7 +279,7 @@ void LineEventDetector::followVoice(FrameClass cls, double energy) {
     setCurrent(LineEvent::Voice);
   } else if (voice_ && framesSinceSpeech_ >= kVoiceEndFrames) {
     voice_ = false;
-    setCurrent(LineEvent::None);
+    setCurrent(LineEvent::Quiet);
   }
 }
 

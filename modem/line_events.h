@@ -48,7 +48,7 @@ namespace quelto {
 
 // The values are published as one byte between threads; keep them stable.
 enum class LineEvent : std::uint8_t {
-  None = 0,  // the line is quiet, or carries nothing recognised
+  Quiet = 0,  // the line carries nothing recognised (silence, noise, a TDD)
   DialTone = 1,
   Ringing = 2,
   Busy = 3,
@@ -138,7 +138,7 @@ class LineEventDetector {
   int framesSinceSpeech_ = 0;
   bool voice_ = false;
 
-  LineEvent current_ = LineEvent::None;
+  LineEvent current_ = LineEvent::Quiet;
   std::int64_t currentSince_ = 0;
 };
 

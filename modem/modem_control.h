@@ -18,8 +18,8 @@
 //     queues a typed run and echoes it, so the modem sees the run whole),
 //     takes received characters every 89.1 ms, withdraws what the modem has
 //     not taken yet (Stop), requests dialling, shifts and announcements.
-//   - Without the lock, read by the UI thread: state, shift, inputLevel
-//     (single bytes written by the modem thread).
+//   - Without the lock, read by the UI thread: state, shift, inputLevel,
+//     lineEvent (single bytes written by the modem thread).
 //   - The baud rate and threshold are written by the UI thread through
 //     setLineParameters/toggleBaudRate, which then raise the settings-changed
 //     flag under the lock; the modem thread reads them when applying it.
@@ -32,6 +32,7 @@
 #include "audio/sound_device.h"
 #include "audio/sound_stream.h"
 #include "modem/fsk_modem.h"
+#include "modem/line_events.h"
 #include "modem/robust_receiver.h"
 
 #include <atomic>
@@ -112,6 +113,8 @@ class ModemControl {
   std::atomic<std::uint8_t> shift{LTRS};
   // Input peak of the last listening pass, 0..128.
   std::atomic<std::uint8_t> inputLevel{0};
+  // What the line is doing (a LineEvent), as of the last listening pass.
+  std::atomic<std::uint8_t> lineEvent{static_cast<std::uint8_t>(LineEvent::Quiet)};
   ModemState modemState() const { return static_cast<ModemState>(state.load()); }
 
   // --- Line parameters (UI thread) ---

@@ -174,6 +174,7 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
   Fl::add_timeout(kRefreshSeconds, statusTimer, this);
   conversationView->setModem(modem_.get());
   conversationView->setPrompt(&prompt_);
+  lineAttention_ = std::make_unique<LineAttention>(*mainWindow, *conversationView);
   conversationView->setFunctionKeyAction([this](int i) { sendProgrammedMessage(i); });
   conversationView->setCopyAction([this] { editCopy(); });
   conversationView->setPasteAction([this] { editPaste(); });
@@ -234,10 +235,16 @@ void QueltoUserInterfaceImpl::statusTimer(void* data) {
 }
 
 void QueltoUserInterfaceImpl::refreshStatus() {
-  conversationView->pumpReceived();
+  const bool textArrived = conversationView->pumpReceived();
   const std::uint8_t state = modem_->state.load();
   const std::uint8_t shift = modem_->shift.load();
   const std::string missing = missingSoundDevice(streamOptions());
+  if (lineAttention_->update(static_cast<LineEvent>(modem_->lineEvent.load()), textArrived) &&
+      state != static_cast<std::uint8_t>(ModemState::Unavailable) &&
+      state != static_cast<std::uint8_t>(ModemState::Fault)) {
+    showLineStatus();
+    bottomGroup->redraw();
+  }
   // The level follows the signal while it lasts, not only when the state
   // changes.
   if (vuMeter->barMode() && modem_->inputLevel.load() != vuMeter->value()) {
@@ -271,7 +278,7 @@ void QueltoUserInterfaceImpl::refreshStatus() {
     case ModemState::Listening:
     default:
       if (missing.empty()) {
-        statusText->label(identificationLine());
+        showLineStatus();
       } else {
         char text[512];
         std::snprintf(text, sizeof text, translate(Text::SoundDeviceNotFound), missing.c_str());
@@ -283,6 +290,12 @@ void QueltoUserInterfaceImpl::refreshStatus() {
   }
   bottomGroup->redraw();
   vuMeter->redraw();
+}
+
+// The line event while there is one, the program's name otherwise.
+void QueltoUserInterfaceImpl::showLineStatus() {
+  const char* event = lineAttention_->statusText();
+  statusText->label(event ? event : identificationLine());
 }
 
 // --- Profile onto the interface ---------------------------------------------------

@@ -17,6 +17,7 @@
 
 #include "settings/phonebook.h"
 #include "settings/profile.h"
+#include "ui/line_attention.h"
 #include "ui/quelto.h"
 
 class Fl_Scrollbar;
@@ -61,6 +62,7 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   // conversation, then the status text and meter when the state or shift
   // changed).
   void refreshStatus();
+  void showLineStatus();
 
   // The save-changes question while the conversation is modified. Cancel
   // stops (false); No goes on; Yes saves and asks again while still
@@ -206,6 +208,7 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   // The chosen sound device that is missing, as the status text shows it.
   std::string missingDevice_;
   std::string missingDeviceText_;
+  std::unique_ptr<LineAttention> lineAttention_;
   // Personal Preferences: the contacts being edited, the units the margin
   // fields are expressed in, the message buttons' labels.
   PhonebookEditor contacts_;

@@ -87,7 +87,7 @@ struct SpandspDetector {
   std::vector<LineEvent> codes;
   super_tone_rx_descriptor_t* desc = super_tone_rx_make_descriptor(nullptr);
   super_tone_rx_state_t* state = nullptr;
-  LineEvent current = LineEvent::None;
+  LineEvent current = LineEvent::Quiet;
 
   void add(LineEvent e, int f1, int f2, int onMin, int onMax, int offMin, int offMax) {
     const int tone = super_tone_rx_add_tone(desc);
@@ -111,14 +111,14 @@ struct SpandspDetector {
   }
   static void report(void* user, int code, int, int) {
     auto* self = static_cast<SpandspDetector*>(user);
-    self->current = code >= 0 ? self->codes[static_cast<std::size_t>(code)] : LineEvent::None;
+    self->current = code >= 0 ? self->codes[static_cast<std::size_t>(code)] : LineEvent::Quiet;
   }
 };
 
 std::vector<HeardEvent> listenSpandsp(const std::vector<std::int16_t>& pcm) {
   SpandspDetector d;
   std::vector<HeardEvent> heard;
-  LineEvent last = LineEvent::None;
+  LineEvent last = LineEvent::Quiet;
   for (std::size_t i = 0; i < pcm.size(); i += 160) {
     const int n = static_cast<int>(std::min<std::size_t>(160, pcm.size() - i));
     super_tone_rx(d.state, pcm.data() + i, n);
@@ -151,7 +151,7 @@ std::string delayOf(const std::vector<HeardEvent>& heard, LineEvent event, doubl
 int falseEvents(const std::vector<HeardEvent>& heard, LineEvent event) {
   int n = 0;
   for (const HeardEvent& h : heard)
-    if (h.event != event && h.event != LineEvent::None) ++n;
+    if (h.event != event && h.event != LineEvent::Quiet) ++n;
   return n;
 }
 

@@ -94,14 +94,14 @@ TEST_F(ActivityLog, AShortConversationWithABackspaceAndTwoSaves) {
 TEST_F(ActivityLog, LineEventsAreHeadingsBetweenTheCharacters) {
   {
     Conversation c;
-    for (LineEvent e : {LineEvent::DialTone, LineEvent::None, LineEvent::Ringing,
-                        LineEvent::Ringing, LineEvent::Voice, LineEvent::None})
+    for (LineEvent e : {LineEvent::DialTone, LineEvent::Quiet, LineEvent::Ringing,
+                        LineEvent::Ringing, LineEvent::Voice, LineEvent::Quiet})
       logEvent(logCodeFor(e));
     c.addReceived('G');
     c.addReceived('A');
     logEvent(logCodeFor(LineEvent::Busy));
     logEvent(logCodeFor(LineEvent::Reorder));
-    logEvent(logCodeFor(LineEvent::None));
+    logEvent(logCodeFor(LineEvent::Quiet));
   }
   EXPECT_EQ(contents(logName(1)),
             "USERNAME: marie\n" + heading("DIAL_TONE") + "\n" + heading("LINE_QUIET") + "\n" +

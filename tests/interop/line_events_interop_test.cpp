@@ -20,7 +20,7 @@ using namespace quelto::testing;
 
 const Peers kPeers{QUELTO_MODEM_BIN, MINIMODEM_BIN, SPANDSP_PEER_BIN};
 constexpr double kClean = INFINITY;
-constexpr LineEvent kNone = LineEvent::None;
+constexpr LineEvent kQuiet = LineEvent::Quiet;
 
 // A sentence spoken by espeak-ng at 8000 samples/s, its loudest 32 ms at
 // `dbfs`.
@@ -70,7 +70,7 @@ TEST(LineEventsInterop, SpeechIsAVoiceAtEveryLevel) {
     r.silence(4000);
     if (!std::isnan(c.noiseDbfs)) r.noise(c.noiseDbfs, seed++);
     const std::vector<HeardEvent> heard = listen(r.pcm16());
-    ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Voice, kNone}))
+    ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Voice, kQuiet}))
         << describe(heard);
     EXPECT_LT(heard[0].seconds - 1.0, 1.5) << describe(heard);
     EXPECT_GT(heard[1].seconds, spokenUntil) << describe(heard);
@@ -99,14 +99,14 @@ TEST(LineEventsInterop, AnAnswerEndsTheRinging) {
   voice.cadence({440, 480}, -20, 2000, 4000, 8500).sound(speech(dir, "en", kEnglish, -12));
   voice.silence(3000).noise(-50, 4);
   std::vector<HeardEvent> heard = listen(voice.pcm16());
-  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Ringing, LineEvent::Voice, kNone}))
+  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Ringing, LineEvent::Voice, kQuiet}))
       << describe(heard);
   EXPECT_LT(heard[1].seconds - 8.5, 1.5) << describe(heard);
 
   LineRecording text;
   text.cadence({440}, -20, 1500, 3500, 6500).sound(tdd(dir, false, 45, 20.0));
   heard = listen(text.pcm16());
-  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Ringing, kNone}))
+  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Ringing, kQuiet}))
       << describe(heard);
   EXPECT_LT(heard[1].seconds - 6.5, 0.5) << describe(heard);
 }
@@ -120,7 +120,7 @@ TEST(LineEventsInterop, TddAfterSpeechEndsTheVoice) {
   const double tddStart = r.seconds() + 0.3;
   r.silence(300).sound(tdd(dir, true, 45, 20.0));
   const std::vector<HeardEvent> heard = listen(r.pcm16());
-  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Voice, kNone})) << describe(heard);
+  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Voice, kQuiet})) << describe(heard);
   EXPECT_LT(heard[1].seconds - tddStart, 0.5) << describe(heard);
 }
 

@@ -22,7 +22,7 @@ using testing::HeardEvent;
 using testing::LineRecording;
 using testing::listen;
 
-constexpr LineEvent kNone = LineEvent::None;
+constexpr LineEvent kQuiet = LineEvent::Quiet;
 
 // The generator itself: a tone asked for at -20 dBFS holds -20 dBFS, and
 // noise asked for at -30 dBFS holds -30 dBFS.
@@ -106,7 +106,7 @@ TEST(LineEventDetectorTest, NamesEveryToneAtEveryLevel) {
       r.silence(6000);
       if (!std::isnan(c.noiseDbfs)) r.noise(c.noiseDbfs, seed++);
       const std::vector<HeardEvent> heard = listen(r.pcm16());
-      ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{kind.event, kNone})) << describe(heard);
+      ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{kind.event, kQuiet})) << describe(heard);
       EXPECT_LE(heard[0].seconds - 0.5, kind.namedWithin) << describe(heard);
       EXPECT_GT(heard[1].seconds, toneEnd - 0.6) << describe(heard);
     }
@@ -155,7 +155,7 @@ TEST(LineEventDetectorTest, TddAfterRingingEndsTheRinging) {
   LineRecording r;
   r.cadence({440, 480}, -20, 2000, 4000, 8000).sound(tddTraffic(45.45, 2)).noise(-45, 3);
   const std::vector<HeardEvent> heard = listen(r.pcm16());
-  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Ringing, kNone}))
+  ASSERT_EQ(eventsOf(heard), (std::vector<LineEvent>{LineEvent::Ringing, kQuiet}))
       << describe(heard);
   EXPECT_NEAR(heard[1].seconds, 8.0, 0.25) << describe(heard);
 }
@@ -167,14 +167,14 @@ TEST(LineEventDetectorTest, FollowsOneToneIntoAnother) {
   r.cadence({480, 620}, -15, 500, 500, 4000).cadence({480, 620}, -15, 250, 250, 4000).silence(2000);
   std::vector<HeardEvent> heard = listen(r.pcm16());
   EXPECT_EQ(eventsOf(heard),
-            (std::vector<LineEvent>{LineEvent::Busy, kNone, LineEvent::Reorder, kNone}))
+            (std::vector<LineEvent>{LineEvent::Busy, kQuiet, LineEvent::Reorder, kQuiet}))
       << describe(heard);
 
   LineRecording d;
   d.tones({350, 440}, -15, 3000).cadence({480, 620}, -15, 500, 500, 4000).silence(2000);
   heard = listen(d.pcm16());
   EXPECT_EQ(eventsOf(heard),
-            (std::vector<LineEvent>{LineEvent::DialTone, kNone, LineEvent::Busy, kNone}))
+            (std::vector<LineEvent>{LineEvent::DialTone, kQuiet, LineEvent::Busy, kQuiet}))
       << describe(heard);
 }
 
@@ -185,7 +185,7 @@ TEST(LineEventDetectorTest, BlockSizeDoesNotMatter) {
   r.cadence({425}, -25, 1000, 4000, 11000).silence(6000).noise(-40, 5);
   const std::vector<std::int16_t> pcm = r.pcm16();
   const std::vector<HeardEvent> reference = listen(pcm, 1);
-  ASSERT_EQ(eventsOf(reference), (std::vector<LineEvent>{LineEvent::Ringing, kNone}));
+  ASSERT_EQ(eventsOf(reference), (std::vector<LineEvent>{LineEvent::Ringing, kQuiet}));
   for (std::size_t block : {160u, 1280u, 1408u, 4001u}) {
     const std::vector<HeardEvent> heard = listen(pcm, block);
     ASSERT_EQ(eventsOf(heard), eventsOf(reference)) << block;
@@ -200,10 +200,10 @@ TEST(LineEventDetectorTest, ResetForgetsWhatWasHeard) {
   d.process(pcm.data(), pcm.size());
   ASSERT_EQ(d.current(), LineEvent::DialTone);
   d.reset();
-  EXPECT_EQ(d.current(), LineEvent::None);
+  EXPECT_EQ(d.current(), LineEvent::Quiet);
   EXPECT_EQ(d.samplesHeard(), 0);
   d.process(pcm.data(), 2000);  // 250 ms: too short to be named again
-  EXPECT_EQ(d.current(), LineEvent::None);
+  EXPECT_EQ(d.current(), LineEvent::Quiet);
 }
 
 }  // namespace

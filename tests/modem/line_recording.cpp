@@ -83,7 +83,7 @@ std::vector<float> withLoudestAt(std::vector<float> samples, double dbfs) {
 std::vector<HeardEvent> listen(const std::vector<std::int16_t>& pcm, std::size_t block) {
   LineEventDetector detector;
   std::vector<HeardEvent> heard;
-  LineEvent last = LineEvent::None;
+  LineEvent last = LineEvent::Quiet;
   for (std::size_t i = 0; i < pcm.size(); i += block) {
     detector.process(pcm.data() + i, std::min(block, pcm.size() - i));
     if (detector.current() != last) {
@@ -102,7 +102,7 @@ std::vector<LineEvent> eventsOf(const std::vector<HeardEvent>& heard) {
 
 const char* eventName(LineEvent e) {
   switch (e) {
-    case LineEvent::None:
+    case LineEvent::Quiet:
       return "quiet";
     case LineEvent::DialTone:
       return "dial tone";
