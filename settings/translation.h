@@ -49,6 +49,12 @@ enum class Text {
   CouldNotOpenSoundcard,  // status text: no sound card could be opened
   SoundDeviceNotFound,    // status text, one %s: the chosen device that is missing
   Load,                   // file chooser titles and filter names
+  DialTone,               // status text: what the line is doing
+  Ringing,
+  Busy,
+  Reorder,
+  VoiceOnTheLine,
+  Load,  // file chooser titles and filter names
   SaveAs,
   QueltoFiles,
   SaveToRtf,

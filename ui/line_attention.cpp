@@ -54,15 +54,15 @@ bool LineAttention::update(LineEvent event, bool textArrived) {
 const char* LineAttention::statusText() const {
   switch (shown_) {
     case LineEvent::DialTone:
-      return translate("Dial tone");
+      return translate(Text::DialTone);
     case LineEvent::Ringing:
-      return translate("Ringing...");
+      return translate(Text::Ringing);
     case LineEvent::Busy:
-      return translate("Busy");
+      return translate(Text::Busy);
     case LineEvent::Reorder:
-      return translate("Reorder");
+      return translate(Text::Reorder);
     case LineEvent::Voice:
-      return translate("Voice on the line");
+      return translate(Text::VoiceOnTheLine);
     case LineEvent::Quiet:
       break;
   }

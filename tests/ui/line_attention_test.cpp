@@ -19,6 +19,7 @@
 #include <string>
 
 #include "conversation/activity_log.h"
+#include "settings/translation.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -103,19 +104,23 @@ TEST_F(LineAttentionTest, EachChangeIsNamedAndLoggedAndAnAnswerCallsForAttention
   startActivityLog((dir / "log-").string());
   Fl::focus(nullptr);
   EXPECT_TRUE(attention->update(LineEvent::Ringing, false));
-  EXPECT_STREQ(attention->statusText(), "Ringing...");
+  // A fresh settings store speaks French.
+  EXPECT_STREQ(attention->statusText(), "Sonnerie...");
+  EXPECT_STREQ(englishText(Text::Ringing), "Ringing...");
   EXPECT_FALSE(attention->urgent());
   EXPECT_FALSE(attention->update(LineEvent::Ringing, false));
   EXPECT_TRUE(attention->update(LineEvent::Voice, false));
-  EXPECT_STREQ(attention->statusText(), "Voice on the line");
+  EXPECT_STREQ(attention->statusText(), "Voix sur la ligne");
   EXPECT_TRUE(attention->urgent()) << "someone answered";
   EXPECT_TRUE(attention->flashing());
   EXPECT_TRUE(attention->update(LineEvent::Quiet, false));
   EXPECT_EQ(attention->statusText(), nullptr);
-  for (LineEvent e : {LineEvent::DialTone, LineEvent::Busy, LineEvent::Reorder}) {
-    attention->update(e, false);
-    EXPECT_NE(attention->statusText(), nullptr);
-  }
+  attention->update(LineEvent::DialTone, false);
+  EXPECT_STREQ(attention->statusText(), "Tonalité");
+  attention->update(LineEvent::Busy, false);
+  EXPECT_STREQ(attention->statusText(), "Occupé");
+  attention->update(LineEvent::Reorder, false);
+  EXPECT_STREQ(attention->statusText(), "Encombrement");
   std::ifstream in(activityLogPath());
   std::stringstream text;
   text << in.rdbuf();
