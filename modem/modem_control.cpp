@@ -167,6 +167,9 @@ class ModemControl::Thread {
       stream_->writeOutput(step.samples.data, static_cast<std::size_t>(step.samples.length));
       stream_->setOutputRate(kTextOutputRate);
     }
+    // Whatever the line did before the number was dialled is over.
+    lineEvents_.reset();
+    control_.lineEvent = static_cast<std::uint8_t>(LineEvent::Quiet);
     setState(ModemState::Listening);
   }
 
@@ -194,6 +197,9 @@ class ModemControl::Thread {
       if (const std::optional<unsigned char> next = receiver_->takePending())
         lock.deliverReceived(*next);
     }
+    // After the characters, so that they never wait for it.
+    lineEvents_.process(block, static_cast<std::size_t>(length));
+    control_.lineEvent = static_cast<std::uint8_t>(lineEvents_.current());
     const double peak = receiver_->peak();
     setState(peak > control_.threshold_ / 4 ? ModemState::SignalPresent : ModemState::Listening);
     control_.inputLevel = static_cast<std::uint8_t>(peak);
@@ -205,6 +211,7 @@ class ModemControl::Thread {
   SoundStream* stream_ = nullptr;
   FskModem* modem_ = nullptr;
   Receiver* receiver_ = nullptr;
+  LineEventDetector lineEvents_;
   std::vector<std::uint8_t> batch_;
 
   std::mutex stopMutex_;

@@ -5,6 +5,7 @@
 #include "modem/line_signal.h"
 #include "modem/modem_control.h"
 #include "tests/audio/line_simulator.h"
+#include "tests/modem/line_recording.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +182,29 @@ TEST_F(ModemThreadTest, SignalIndicatorAndInputLevelFollowTheInput) {
   EXPECT_LE(control.inputLevel, 60);
   ASSERT_TRUE(waitFor([&] { return control.modemState() == ModemState::Listening; }));
   EXPECT_EQ(control.inputLevel, 0);
+}
+
+// The line events ride along the listening passes: a busy tone is
+// published, a TDD answering ends it, and every one of its characters
+// arrives as without the detector; dialling forgets what the line did.
+TEST_F(ModemThreadTest, LineEventsArePublishedBesideTheReceivedText) {
+  start();
+  ASSERT_TRUE(
+      waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Read) >= 1; }));
+  device.feedInput(testing::LineRecording().cadence({480, 620}, -20, 500, 500, 3000).pcm16());
+  ASSERT_TRUE(waitFor([&] { return control.lineEvent == std::uint8_t(LineEvent::Busy); }));
+  device.feedInput8(lineSignal("HELLO GA"));
+  ASSERT_TRUE(waitFor([&] { return control.lineEvent == std::uint8_t(LineEvent::Quiet); }));
+  ASSERT_TRUE(waitFor([&] { return device.pendingInput() == 0; }));
+  std::this_thread::sleep_for(100ms);
+  std::string text;
+  for (const QueuedChar& q : control.takeReceived()) text += static_cast<char>(q.character);
+  EXPECT_EQ(text, "HELLO GA");
+
+  device.feedInput(testing::LineRecording().tones({350, 440}, -20, 2000).pcm16());
+  ASSERT_TRUE(waitFor([&] { return control.lineEvent == std::uint8_t(LineEvent::DialTone); }));
+  control.requestDial("1");
+  EXPECT_TRUE(waitFor([&] { return control.lineEvent == std::uint8_t(LineEvent::Quiet); }));
 }
 
 TEST_F(ModemThreadTest, AnAnnouncementWaitsForTheTypedText) {
