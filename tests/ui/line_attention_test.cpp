@@ -20,6 +20,7 @@
 
 #include "conversation/activity_log.h"
 #include "settings/translation.h"
+#include "settings/translation_table.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -104,23 +105,27 @@ TEST_F(LineAttentionTest, EachChangeIsNamedAndLoggedAndAnAnswerCallsForAttention
   startActivityLog((dir / "log-").string());
   Fl::focus(nullptr);
   EXPECT_TRUE(attention->update(LineEvent::Ringing, false));
-  // A fresh settings store speaks French.
-  EXPECT_STREQ(attention->statusText(), "Sonnerie...");
+  EXPECT_STREQ(attention->statusText(), translate(Text::Ringing));
   EXPECT_STREQ(englishText(Text::Ringing), "Ringing...");
+  EXPECT_STREQ(findTranslationRow("Ringing...")->french, "Sonnerie...");
   EXPECT_FALSE(attention->urgent());
   EXPECT_FALSE(attention->update(LineEvent::Ringing, false));
   EXPECT_TRUE(attention->update(LineEvent::Voice, false));
-  EXPECT_STREQ(attention->statusText(), "Voix sur la ligne");
+  EXPECT_STREQ(attention->statusText(), translate(Text::VoiceOnTheLine));
+  EXPECT_STREQ(findTranslationRow("Voice on the line")->french, "Voix sur la ligne");
   EXPECT_TRUE(attention->urgent()) << "someone answered";
   EXPECT_TRUE(attention->flashing());
   EXPECT_TRUE(attention->update(LineEvent::Quiet, false));
   EXPECT_EQ(attention->statusText(), nullptr);
   attention->update(LineEvent::DialTone, false);
-  EXPECT_STREQ(attention->statusText(), "Tonalité");
+  EXPECT_STREQ(attention->statusText(), translate(Text::DialTone));
+  EXPECT_STREQ(findTranslationRow("Dial tone")->french, "Tonalité");
   attention->update(LineEvent::Busy, false);
-  EXPECT_STREQ(attention->statusText(), "Occupé");
+  EXPECT_STREQ(attention->statusText(), translate(Text::Busy));
+  EXPECT_STREQ(findTranslationRow("Busy")->french, "Occupé");
   attention->update(LineEvent::Reorder, false);
-  EXPECT_STREQ(attention->statusText(), "Encombrement");
+  EXPECT_STREQ(attention->statusText(), translate(Text::Reorder));
+  EXPECT_STREQ(findTranslationRow("Reorder")->french, "Encombrement");
   std::ifstream in(activityLogPath());
   std::stringstream text;
   text << in.rdbuf();
