@@ -48,7 +48,6 @@ enum class Text {
   SoundcardProblem,       // status text: the sound card failed during a call
   CouldNotOpenSoundcard,  // status text: no sound card could be opened
   SoundDeviceNotFound,    // status text, one %s: the chosen device that is missing
-  Load,                   // file chooser titles and filter names
   DialTone,               // status text: what the line is doing
   Ringing,
   Busy,
