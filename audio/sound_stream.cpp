@@ -102,14 +102,8 @@ std::size_t SoundStream::failOutput() {
   return 0;
 }
 
-std::size_t SoundStream::writeOutput(const std::uint8_t* samples, std::size_t length) {
+bool SoundStream::openOutputForWrite() {
   closeInput();
-
-  if (capture_.captureMode()) {
-    capture_.append(samples, length);
-    return length;
-  }
-
   const std::string device = deviceFor(options_.outputDevice.get(), device_.outputDeviceNames(),
                                        options_.outputDeviceMissing);
   if (device != outputInUse_) {
@@ -123,24 +117,70 @@ std::size_t SoundStream::writeOutput(const std::uint8_t* samples, std::size_t le
     if (!device_.openOutput(outputInUse_, outputRate_)) {
       status_ = StreamStatus::OpenFailed;
       pause(kOutputFailurePauseMs);
-      return 0;
+      return false;
     }
     mode_ = StreamMode::OutputOpen;
     openOutputRate_ = outputRate_;
   }
+  return true;
+}
 
-  const bool pads = options_.addPadBits.load();
-  if (pads && !device_.play(silence_.data(), kPadLength)) return failOutput();
-  if (!device_.play(samples, length)) return failOutput();
-  if (pads && !device_.play(silence_.data(), kPadLength)) return failOutput();
-  if (!device_.play(silence_.data(), kTrailerLength)) return failOutput();
+bool SoundStream::finishOutput() {
+  if (options_.addPadBits.load() && !device_.play(silence_.data(), kPadLength)) return false;
+  if (!device_.play(silence_.data(), kTrailerLength)) return false;
   // Only a drained write is a complete one: closing the output while the
   // card still holds samples would cut the end of the batch.
-  if (!device_.drainOutput()) return failOutput();
-
+  if (!device_.drainOutput()) return false;
   status_ = StreamStatus::Ok;
   if (options_.closeWaveAfterWrite.load()) closeOutput();
+  return true;
+}
+
+std::size_t SoundStream::writeOutput(const std::uint8_t* samples, std::size_t length) {
+  if (capture_.captureMode()) {
+    closeInput();
+    capture_.append(samples, length);
+    return length;
+  }
+  if (!openOutputForWrite()) return 0;
+  if (options_.addPadBits.load() && !device_.play(silence_.data(), kPadLength)) return failOutput();
+  if (!device_.play(samples, length)) return failOutput();
+  if (!finishOutput()) return failOutput();
   return length;
+}
+
+bool SoundStream::beginTransmission() {
+  if (capture_.captureMode()) {
+    closeInput();
+    return true;
+  }
+  if (!openOutputForWrite()) return false;
+  if (options_.addPadBits.load() && !device_.play(silence_.data(), kPadLength)) {
+    failOutput();
+    return false;
+  }
+  return true;
+}
+
+bool SoundStream::playPart(const std::uint8_t* samples, std::size_t length) {
+  if (capture_.captureMode()) {
+    capture_.append(samples, length);
+    return true;
+  }
+  if (mode_ != StreamMode::OutputOpen || !device_.play(samples, length)) {
+    failOutput();
+    return false;
+  }
+  return true;
+}
+
+bool SoundStream::endTransmission() {
+  if (capture_.captureMode()) return true;
+  if (mode_ != StreamMode::OutputOpen || !finishOutput()) {
+    failOutput();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace quelto

@@ -104,6 +104,18 @@ class SoundStream {
   // buffer.
   std::size_t writeOutput(const std::uint8_t* samples, std::size_t length);
 
+  // A held-carrier transmission, played in parts as it is typed:
+  // beginTransmission opens the output (and plays the leading pad when
+  // "AddPadBits" is on); playPart queues samples with no trailer and no
+  // wait beyond what the card's buffer imposes; endTransmission plays the
+  // trailing pad and the 4096-sample trailer and returns once everything
+  // has been heard. Each returns false on failure (status tells which), and
+  // a failure ends the transmission. In capture mode the parts are only
+  // appended to the capture buffer.
+  bool beginTransmission();
+  bool playPart(const std::uint8_t* samples, std::size_t length);
+  bool endTransmission();
+
   // 22050 for text; the modem sets 8000 around dial tones and announcements.
   void setOutputRate(int samplesPerSecond) { outputRate_ = samplesPerSecond; }
   int outputRate() const { return outputRate_; }
@@ -122,6 +134,8 @@ class SoundStream {
   // it, the default device while it is missing.
   static std::string deviceFor(const std::string& chosen, const std::vector<std::string>& present,
                                std::atomic<bool>& missing);
+  bool openOutputForWrite();
+  bool finishOutput();
   void pause(int milliseconds);
 
   SoundDevice& device_;

@@ -37,18 +37,24 @@ constexpr const char* kProgram = "quelto-modem";
 
 const char* const kUsage =
     "Usage:\n"
-    "  quelto-modem encode [--baud 45|50] -o OUT.wav [TEXT...]\n"
+    "  quelto-modem encode [--baud 45|50] [--no-carrier-hold] -o OUT.wav [TEXT...]\n"
     "  quelto-modem decode [--baud 45|50] [--receiver classic|robust]\n"
-    "                      [--sensitivity S | --threshold T] IN\n"
+    "                      [--sensitivity S | --threshold T] [--unshift-on-space] IN\n"
     "  quelto-modem dial -o OUT.wav NUMBER\n"
     "  quelto-modem devices\n"
     "  quelto-modem --help | --version\n"
     "\n"
     "encode  writes the line signal Quelto plays for the typed TEXT (its words\n"
     "        joined by single spaces), or for standard input when no TEXT is\n"
-    "        given, where a line end is a carriage return as Enter in the\n"
-    "        program: 22050 Hz 8-bit mono, batches of up to 8 characters each\n"
-    "        followed by 4096 samples of silence, starting in letters.\n"
+    "        given, where a line end is Enter in the program. 22050 Hz 8-bit\n"
+    "        mono, starting in letters, exactly what the program plays with\n"
+    "        its default settings: one transmission of 150 ms of mark, the\n"
+    "        shift code of the first letter or figure, the characters back to\n"
+    "        back with continuous phase (Enter as CR LF), 300 ms of mark, then\n"
+    "        4096 samples of silence.\n"
+    "        --no-carrier-hold gives the signal with \"CarrierHold\" off:\n"
+    "        batches of up to 8 characters, each from silence and followed by\n"
+    "        4096 samples of silence, Enter as CR alone.\n"
     "        Characters Baudot cannot carry are dropped with a warning.\n"
     "decode  reads any WAV or FLAC file (any rate, first channel) with Quelto's\n"
     "        receiver and prints the text as the conversation shows it.\n"
@@ -56,6 +62,8 @@ const char* const kUsage =
     "        detection threshold itself (threshold = 50 - (S x 0.4 - 20)).\n"
     "        --receiver chooses the demodulator, as the \"Receiver\" setting\n"
     "        does in the program: classic (the default) or robust.\n"
+    "        --unshift-on-space: a received space returns to letters, for\n"
+    "        senders that count on it.\n"
     "dial    writes the dial pass for NUMBER: 8000 Hz 8-bit mono, each digit,\n"
     "        * or # as 300 ms of tone, 300 ms of gap and 4096 samples of\n"
     "        silence; \",\" as a 500 ms pause; other characters skipped.\n"
@@ -92,6 +100,8 @@ struct Options {
   std::optional<double> sensitivity;
   std::optional<double> threshold;
   std::optional<ReceiverKind> receiver;
+  bool carrierHold = true;
+  bool unshiftOnSpace = false;
   std::vector<std::string> words;
 };
 
@@ -144,6 +154,10 @@ Options parse(int argc, char** argv) {
       } else {
         fail("bad baud rate: " + v + " (45 or 50)");
       }
+    } else if (arg == "--no-carrier-hold" && !inlineValue) {
+      o.carrierHold = false;
+    } else if (arg == "--unshift-on-space" && !inlineValue) {
+      o.unshiftOnSpace = true;
     } else if (arg == "-o" || arg == "--output") {
       o.output = value();
       if (o.output->empty()) fail("empty output file name");
@@ -171,6 +185,8 @@ Options parse(int argc, char** argv) {
     fail("--receiver, --sensitivity and --threshold are for decode");
   if (o.command == "dial" && o.baud != BaudRate::Baud45) fail("--baud is for encode and decode");
   if (o.command == "decode" && o.output) fail("-o is for encode and dial");
+  if (o.command != "encode" && !o.carrierHold) fail("--no-carrier-hold is for encode");
+  if (o.command != "decode" && o.unshiftOnSpace) fail("--unshift-on-space is for decode");
   if (o.sensitivity && o.threshold) fail("give --sensitivity or --threshold, not both");
   return o;
 }
@@ -242,7 +258,9 @@ int encode(const Options& o) {
 
   FskModem modem;
   modem.setBaud(o.baud);
-  writeU8Wav(*o.output, renderTextSignal(modem, typed), kTextOutputRate);
+  writeU8Wav(*o.output,
+             o.carrierHold ? renderHeldCarrierSignal(modem, typed) : renderTextSignal(modem, typed),
+             kTextOutputRate);
   return 0;
 }
 
@@ -273,6 +291,7 @@ int decode(const Options& o) {
 
   FskModem modem;
   modem.setBaud(o.baud);
+  modem.setUnshiftOnSpace(o.unshiftOnSpace);
   modem.setThreshold(o.threshold ? *o.threshold
                                  : FskModem::thresholdForSensitivity(o.sensitivity.value_or(30.0)));
   TextReceiver receiver(modem, o.receiver.value_or(kDefaultReceiver));

@@ -92,6 +92,13 @@ std::optional<BaudotCodes> encodeChar(unsigned char ch, ShiftState& shift) {
   return BaudotCodes{first, t.code[ch]};
 }
 
+std::optional<ShiftState> pageOf(unsigned char ch) {
+  if (ch == kBackspace || ch == ' ' || ch == kCarriageReturn || ch == kLineFeed)
+    return std::nullopt;
+  if (!transmitTables().hasCode[ch]) return std::nullopt;
+  return (isAsciiLetter(ch) || ch > 128) ? LTRS : FIGS;
+}
+
 std::optional<unsigned char> decodeCode(int code, ShiftState& shift) {
   if (code < 0 || code > 31) return std::nullopt;
   if (code == FIGS) {

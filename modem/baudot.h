@@ -46,6 +46,11 @@ bool isSendable(unsigned char ch);
 // has no code; accented letters go as their base letter.
 std::optional<BaudotCodes> encodeChar(unsigned char ch, ShiftState& shift);
 
+// The page a character is sent on: LTRS for letters (and bytes above 128),
+// FIGS for figures and punctuation; none for characters that travel on
+// either page (space, carriage return, line feed, backspace) or have no code.
+std::optional<ShiftState> pageOf(unsigned char ch);
+
 // The character a received code stands for on the current page, or none.
 // FIGS (27) and LTRS (31) change the page and give no character; a received
 // space does not change the page. Codes outside 0-31 give none.

@@ -205,7 +205,9 @@ std::optional<unsigned char> FskModem::pushDecision(int decision) {
 }
 
 std::optional<unsigned char> FskModem::receiveCode(int code) {
-  return decodeCode(code, shift_);
+  const std::optional<unsigned char> ch = decodeCode(code, shift_);
+  if (unshiftOnSpace_ && ch == ' ') shift_ = LTRS;
+  return ch;
 }
 
 void FskModem::keepReceived(unsigned char ch, std::optional<unsigned char>& first) {
@@ -259,6 +261,51 @@ int FskModem::renderBatch(const unsigned char* chars, int count, uint8_t* out, i
     written += s.length;
   }
   return written;
+}
+
+void FskModem::beginTransmission() {
+  transmitPhase_ = 0.0;
+  pageShiftDue_ = true;
+}
+
+void FskModem::renderTone(int samples, bool mark, std::vector<uint8_t>& out) {
+  const double step = 2.0 * kPi * (mark ? kMarkHz : kSpaceHz) / kTextOutputRate;
+  for (int i = 0; i < samples; ++i) {
+    out.push_back(static_cast<uint8_t>(static_cast<int>(125.0 * std::sin(transmitPhase_)) + 128));
+    // Kept within one turn so that a long transmission loses no precision.
+    transmitPhase_ = std::fmod(transmitPhase_ + step, 2.0 * kPi);
+  }
+}
+
+void FskModem::renderMark(int samples, std::vector<uint8_t>& out) {
+  renderTone(samples, true, out);
+}
+
+void FskModem::renderCode(int code, std::vector<uint8_t>& out) {
+  const int bit = samplesPerTransmitBit(baud_);
+  renderTone(bit, false, out);  // start bit
+  for (int b = 16; b >= 1; b >>= 1) renderTone(bit, (code & b) != 0, out);
+  renderTone(2 * bit, true, out);  // two stop bits
+}
+
+void FskModem::renderTransmitted(const unsigned char* chars, int count, std::vector<uint8_t>& out) {
+  if (chars == nullptr) return;
+  for (int i = 0; i < count; ++i) {
+    const unsigned char ch = chars[i];
+    for (const unsigned char c : {ch, kLineFeed}) {
+      std::optional<BaudotCodes> codes = encodeChar(c, shift_);
+      if (!codes) break;
+      if (pageShiftDue_) {
+        if (const std::optional<ShiftState> page = pageOf(c)) {
+          if (!codes->shiftFirst) codes->shiftFirst = *page;
+          pageShiftDue_ = false;
+        }
+      }
+      if (codes->shiftFirst) renderCode(*codes->shiftFirst, out);
+      renderCode(codes->code, out);
+      if (ch != kCarriageReturn) break;
+    }
+  }
 }
 
 std::vector<DialStep> FskModem::dialPlan(const std::string& number) const {

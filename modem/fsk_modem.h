@@ -76,6 +76,13 @@ constexpr int kBatchBufferSize = 65536;
 // Silence the output stream plays after every block it is given (186 ms).
 constexpr int kOutputTrailerSamples = 4096;
 
+// A held-carrier transmission at 22050 samples/s: 150 ms of mark before the
+// first character, so that a receiver that starts from silence has settled
+// before the start bit, and 300 ms of mark after the last, so that text
+// typed a moment later continues the same transmission.
+constexpr int kLeadInSamples = 3308;
+constexpr int kHoldSamples = 6615;
+
 // Dial tones at 8000 samples/s: 2400 samples (300 ms) of tone, then 2400 of
 // silence, per key; a "," is a pause of 500 ms (4000 samples).
 constexpr int kDialToneSamples = 2400;
@@ -188,6 +195,10 @@ class FskModem {
     return 50.0 - (sensitivity * 0.4 - 20.0);
   }
   const FramingConfig& framing() const { return framing_; }
+  // Receive unshift-on-space: a received space puts the receive page back
+  // to letters, as many senders expect. Off by default.
+  void setUnshiftOnSpace(bool on) { unshiftOnSpace_ = on; }
+  bool unshiftOnSpace() const { return unshiftOnSpace_; }
 
   // --- Receive ---
   // Samples per block at the current baud rate (1408 or 1280).
@@ -238,6 +249,21 @@ class FskModem {
   // 22050/s). The output stream adds the 4096-sample trailer itself.
   int renderBatch(const unsigned char* chars, int count, uint8_t* out, int capacity);
 
+  // --- Held-carrier transmission ---
+  // One transmission is one unbroken tone: the phase runs on from bit to
+  // bit and from character to character, with no silence anywhere.
+  // beginTransmission restarts the phase at 0 and arranges that the first
+  // character belonging to a page (letters or figures) is preceded by that
+  // page's shift code even when the shift state already matches, so a far
+  // end that lost a shift is back in step at every turn.
+  void beginTransmission();
+  // Appends `samples` of mark (1400 Hz) to `out`.
+  void renderMark(int samples, std::vector<uint8_t>& out);
+  // Appends the characters with their shift codes at the current baud
+  // rate; a carriage return is followed by a line feed (Enter is CR LF),
+  // each with its shift repetition. Characters without a code add nothing.
+  void renderTransmitted(const unsigned char* chars, int count, std::vector<uint8_t>& out);
+
   // --- Dial ---
   // The key's slice of this modem's dial-tone table (tone then gap, 4800
   // samples at 8000/s), valid as long as this object; empty for anything
@@ -261,7 +287,13 @@ class FskModem {
   int ringWrite_ = 0;
   int ringCount_ = 0;
 
+  void renderCode(int code, std::vector<uint8_t>& out);
+  void renderTone(int samples, bool mark, std::vector<uint8_t>& out);
+
   std::array<uint8_t, 2 * kMaxCharacterWaveformLength> transmit_{};
+  bool unshiftOnSpace_ = false;
+  double transmitPhase_ = 0.0;
+  bool pageShiftDue_ = false;
   DialTones dialTones_;
 };
 

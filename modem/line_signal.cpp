@@ -19,6 +19,17 @@ std::vector<uint8_t> renderTextSignal(FskModem& modem, const std::string& text) 
   return signal;
 }
 
+std::vector<uint8_t> renderHeldCarrierSignal(FskModem& modem, const std::string& text) {
+  std::vector<uint8_t> signal;
+  modem.beginTransmission();
+  modem.renderMark(kLeadInSamples, signal);
+  modem.renderTransmitted(reinterpret_cast<const unsigned char*>(text.data()),
+                          static_cast<int>(text.size()), signal);
+  modem.renderMark(kHoldSamples, signal);
+  signal.insert(signal.end(), kOutputTrailerSamples, 128);
+  return signal;
+}
+
 std::vector<uint8_t> renderDialSignal(const FskModem& modem, const std::string& number) {
   std::vector<uint8_t> signal;
   for (const DialStep& step : modem.dialPlan(number)) {

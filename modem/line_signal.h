@@ -22,6 +22,13 @@ namespace quelto {
 // occupy their place in a batch, as they would in the send queue.
 std::vector<uint8_t> renderTextSignal(FskModem& modem, const std::string& text);
 
+// The same text as the program plays it with "CarrierHold" on (the
+// default): one transmission of kLeadInSamples of mark, the characters back
+// to back with continuous phase (the first page's shift code always sent,
+// Enter as CR LF), kHoldSamples of mark, then kOutputTrailerSamples of
+// silence.
+std::vector<uint8_t> renderHeldCarrierSignal(FskModem& modem, const std::string& text);
+
 // The 8000 samples/s signal of a dial pass: each key's 4800 samples followed
 // by kOutputTrailerSamples of silence, each pause as kDialPauseSamples of
 // silence.

@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iterator>
@@ -17,6 +18,9 @@ std::atomic<bool> modemStarted{false};
 
 constexpr int kNoInputDeviceRetryMs = 1000;
 constexpr int kEmptySendPassMs = 10;
+// The hold is played in pieces of 20 ms, so that text typed during it joins
+// the transmission within a piece.
+constexpr int kHoldPieceSamples = kTextOutputRate / 50;
 
 // The modem must read every input block before the card's buffers fill; ask
 // for the highest real-time priority and carry on without it when refused.
@@ -44,6 +48,10 @@ FramingConfig framingConfigFromSettings() {
 ReceiverKind receiverKindFromSettings() {
   return receiverKindFromName(getSettingString("Receiver", receiverName(kDefaultReceiver)))
       .value_or(kDefaultReceiver);
+}
+
+bool carrierHoldFromSettings() {
+  return getSettingBool("CarrierHold", true);
 }
 
 // The modem thread: owns the sound stream and the FskModem.
@@ -179,10 +187,55 @@ class ModemControl::Thread {
       sleepMs(kEmptySendPassMs);
       return;
     }
+    if (options_.carrierHold) {
+      transmit(chars);
+      return;
+    }
     const int n =
         modem_->renderBatch(reinterpret_cast<const unsigned char*>(chars.data()),
                             static_cast<int>(chars.size()), batch_.data(), kBatchBufferSize);
     stream_->writeOutput(batch_.data(), static_cast<std::size_t>(n));
+  }
+
+  // The next batch of a transmission in progress; empty when nothing is
+  // typed, or when a settings change or a dial request must have its pass
+  // first, or when the thread is stopping.
+  std::string nextBatch() {
+    if (stopping()) return {};
+    ModemControl::Lock lock(control_);
+    if (lock.settingsChanged() || !lock.dialRequest().empty()) return {};
+    return lock.takeBatch(kBatchMaxChars);
+  }
+
+  // Plays what has been rendered since the last call.
+  bool playRendered() {
+    const bool ok = stream_->playPart(part_.data(), part_.size());
+    part_.clear();
+    return ok;
+  }
+
+  // One held-carrier transmission: the lead-in, then batch after batch for
+  // as long as the queue holds text, then the hold, during which newly
+  // typed text continues the same transmission; then the trailer.
+  void transmit(std::string chars) {
+    if (!stream_->beginTransmission()) return;
+    modem_->beginTransmission();
+    part_.clear();
+    modem_->renderMark(kLeadInSamples, part_);
+    while (!chars.empty()) {
+      modem_->renderTransmitted(reinterpret_cast<const unsigned char*>(chars.data()),
+                                static_cast<int>(chars.size()), part_);
+      if (!playRendered()) return;
+      chars = nextBatch();
+      for (int held = 0; chars.empty() && held < kHoldSamples && !stopping();) {
+        const int piece = std::min(kHoldPieceSamples, kHoldSamples - held);
+        modem_->renderMark(piece, part_);
+        if (!playRendered()) return;
+        held += piece;
+        chars = nextBatch();
+      }
+    }
+    stream_->endTransmission();
   }
 
   void listen() {
@@ -213,6 +266,7 @@ class ModemControl::Thread {
   Receiver* receiver_ = nullptr;
   LineEventDetector lineEvents_;
   std::vector<std::uint8_t> batch_;
+  std::vector<std::uint8_t> part_;  // rendered, not yet played
 
   std::mutex stopMutex_;
   std::condition_variable stopSignal_;
@@ -343,7 +397,9 @@ void ModemControl::Lock::finishAnnouncement() {
 
 void ModemControl::Lock::deliverReceived(unsigned char character) {
   std::vector<QueuedChar>& queue = control_.receiveQueue_;
-  if (character == kBackspace && !queue.empty())
+  // A backspace still queued is an erasure of its own for the UI to make:
+  // taking it back would make two backspaces erase nothing.
+  if (character == kBackspace && !queue.empty() && queue.back().character != kBackspace)
     queue.pop_back();
   else
     queue.push_back({character, true, false});
@@ -358,6 +414,7 @@ std::unique_ptr<ModemControl> startModem(SoundDevice& device) {
   options.framing = framingConfigFromSettings();
   options.receiver = receiverKindFromSettings();
   options.realTimePriority = true;
+  options.carrierHold = carrierHoldFromSettings();
   control->start(device, options);
   return control;
 }

@@ -79,7 +79,15 @@ struct ModemThreadOptions {
   // The program's modem thread runs at real-time priority so that no input
   // block is missed; a test's threads share the machine with other tests.
   bool realTimePriority = false;
+  // "CarrierHold": typed text goes out as held-carrier transmissions (a
+  // mark lead-in, the batches back to back with continuous phase, a mark
+  // hold that text typed meanwhile continues, Enter as CR LF). Off: every
+  // batch plays alone from silence, followed by 4096 samples of silence.
+  bool carrierHold = true;
 };
+
+// "CarrierHold" (default on); read when the modem starts.
+bool carrierHoldFromSettings();
 
 // The receiver's framing rules from "StartBitThreshold", "StopBitThreshold"
 // and "RestartCount"; read once at start-up.
@@ -194,8 +202,8 @@ class ModemControl::Lock {
   // to take, so that Stop still sees that a batch is on its way.
   std::string takeBatch(int max);
   // Appends a received character. A received backspace takes back a
-  // character the UI has not taken yet; with nothing left to take back, it
-  // is queued and the UI erases one it shows.
+  // character the UI has not taken yet; with nothing left to take back (or
+  // only backspaces), it is queued and the UI erases one it shows.
   void deliverReceived(unsigned char character);
   // The announcement has played: a new request may come.
   void finishAnnouncement();

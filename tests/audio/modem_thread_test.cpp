@@ -32,7 +32,14 @@ class ModemThreadTest : public ::testing::Test {
  protected:
   ModemThreadTest() : control(mutex) { device.setPace(20.0); }
 
-  void start() { control.start(device, {&options, &capture, {}}); }
+  // The tests below check the batches from silence ("CarrierHold" off)
+  // unless a test turns the held carrier on.
+  void start() {
+    ModemThreadOptions o{&options, &capture, {}};
+    o.carrierHold = carrierHold;
+    control.start(device, o);
+  }
+  bool carrierHold = false;
 
   void type(const std::string& text) { control.queueTyped(text); }
 
@@ -128,6 +135,47 @@ TEST_F(ModemThreadTest, TwentyCharactersGoOutAsBatchesOfEightEightFour) {
   const std::vector<std::uint8_t> line = resampleTo(played.data(), played.size(), 22050, 8000);
   FskModem receiver;
   EXPECT_EQ(receiveText(receiver, line), "ABCDEFGHIJKLMNOPQRST");
+}
+
+TEST_F(ModemThreadTest, WithCarrierHoldTheTextGoesOutAsOneTransmission) {
+  carrierHold = true;
+  start();
+  ASSERT_TRUE(
+      waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Read) >= 1; }));
+  const std::string typed = "AB 12\rCDEFGHIJKLMNOPQRST";
+  type(typed);
+  ASSERT_TRUE(
+      waitForDevice([](const MemorySoundDevice& d) { return d.countLocked(Kind::Drain) >= 1; }));
+  ASSERT_TRUE(waitFor([&] { return ModemControl::Lock(control).sendQueue().empty(); }));
+  ASSERT_TRUE(waitForDevice(
+      [](const MemorySoundDevice& d) { return d.countLocked(Kind::OpenInput) >= 2; }));
+  EXPECT_EQ(device.count(Kind::Drain), 1u) << "one transmission, drained once at its end";
+  EXPECT_EQ(device.count(Kind::OpenOutput), 1u);
+
+  // Exactly what quelto-modem encode writes for the same text: lead-in,
+  // every batch back to back, the hold and the trailer.
+  FskModem reference;
+  EXPECT_EQ(device.playedSamples(), renderHeldCarrierSignal(reference, typed));
+}
+
+TEST(ModemControlReceive, TwoBackspacesAlwaysEraseTwo) {
+  struct Case {
+    std::string delivered;
+    std::string queued;  // what the UI then finds in the receive queue
+  };
+  // A backspace takes back an undelivered character, never another
+  // backspace: those are erasures the UI still has to make.
+  for (const Case& c :
+       {Case{"\b\b", "\b\b"}, Case{"AB\b\b", ""}, Case{"A\b\b", "\b"}, Case{"\b\bC", "\b\bC"}}) {
+    std::mutex mutex;
+    ModemControl control(mutex);
+    ModemControl::Lock lock(control);
+    for (unsigned char ch : c.delivered) lock.deliverReceived(ch);
+    std::string queued;
+    for (const QueuedChar& q : lock.takeReceived())
+      queued.push_back(static_cast<char>(q.character));
+    EXPECT_EQ(queued, c.queued) << "after delivering " << c.delivered.size() << " characters";
+  }
 }
 
 TEST_F(ModemThreadTest, ADialRequestGoesBeforeTheNextBatch) {

@@ -48,29 +48,51 @@ Wav readU8(const std::string& path) {
 TEST(QueltoModemCli, EncodeWritesTheProgramsLineSignal) {
   ScratchDir dir;
   for (int baud : {45, 50}) {
-    const std::string out = dir.file("x.wav");
-    const ProcessResult r =
-        tool({"encode", "--baud", std::to_string(baud), "-o", out, "A1", "B", "\xC3\xA9t\xC3\xA9"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    const Wav w = readU8(out);
-    EXPECT_EQ(w.rate, 22050);
-    EXPECT_EQ(w.channels, 1);
-    EXPECT_EQ(w.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
-    FskModem modem;
-    modem.setBaud(baud == 45 ? BaudRate::Baud45 : BaudRate::Baud50);
-    EXPECT_EQ(w.samples, renderTextSignal(modem, "A1 B \xE9t\xE9"))
-        << "words joined by one space, UTF-8 to 1252";
+    for (bool hold : {true, false}) {
+      const std::string out = dir.file("x.wav");
+      std::vector<std::string> args = {"encode", "--baud", std::to_string(baud), "-o", out};
+      if (!hold) args.push_back("--no-carrier-hold");
+      for (const char* word : {"A1", "B", "\xC3\xA9t\xC3\xA9"}) args.push_back(word);
+      const ProcessResult r = tool(args);
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.err, "");
+      const Wav w = readU8(out);
+      EXPECT_EQ(w.rate, 22050);
+      EXPECT_EQ(w.channels, 1);
+      EXPECT_EQ(w.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+      FskModem modem;
+      modem.setBaud(baud == 45 ? BaudRate::Baud45 : BaudRate::Baud50);
+      // Words joined by one space, UTF-8 to 1252; with the carrier held by
+      // default, and byte for byte the batches from silence without it.
+      const std::string typed = "A1 B \xE9t\xE9";
+      EXPECT_EQ(w.samples,
+                hold ? renderHeldCarrierSignal(modem, typed) : renderTextSignal(modem, typed))
+          << baud << " baud, hold " << hold;
+    }
   }
 }
 
-TEST(QueltoModemCli, StandardInputLineEndsAreCarriageReturns) {
+TEST(QueltoModemCli, StandardInputLineEndsAreEnter) {
   ScratchDir dir;
-  ASSERT_EQ(tool({"encode", "-o", dir.file("stdin.wav")}, "HI\nTHERE\r\nGA\n").status, 0);
-  ASSERT_EQ(tool({"encode", "-o", dir.file("args.wav"), "HI\rTHERE\rGA\r"}).status, 0);
-  EXPECT_EQ(readU8(dir.file("stdin.wav")).samples, readU8(dir.file("args.wav")).samples);
-  const ProcessResult r = tool({"decode", dir.file("stdin.wav")});
-  EXPECT_EQ(r.out, "HITHEREGA\n") << "carriage returns are not shown";
+  struct Case {
+    const char* option;
+    const char* shown;
+  };
+  // Enter is CR LF with the carrier held (the line feed shows as a space),
+  // CR alone without.
+  for (const Case& c :
+       {Case{nullptr, "HI THERE GA \n"}, Case{"--no-carrier-hold", "HITHEREGA\n"}}) {
+    std::vector<std::string> fromStdin = {"encode", "-o", dir.file("stdin.wav")};
+    std::vector<std::string> fromArgs = {"encode", "-o", dir.file("args.wav"), "HI\rTHERE\rGA\r"};
+    if (c.option) {
+      fromStdin.insert(fromStdin.begin() + 1, c.option);
+      fromArgs.insert(fromArgs.begin() + 1, c.option);
+    }
+    ASSERT_EQ(tool(fromStdin, "HI\nTHERE\r\nGA\n").status, 0);
+    ASSERT_EQ(tool(fromArgs).status, 0);
+    EXPECT_EQ(readU8(dir.file("stdin.wav")).samples, readU8(dir.file("args.wav")).samples);
+    EXPECT_EQ(tool({"decode", dir.file("stdin.wav")}).out, c.shown);
+  }
 }
 
 TEST(QueltoModemCli, LoopbackReturnsTheTextAtBothRates) {
@@ -162,7 +184,7 @@ TEST(QueltoModemCli, UnsendableCharactersAreDroppedWithOneWarning) {
 TEST(QueltoModemCli, HelpAndVersion) {
   ProcessResult r = tool({"--help"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("quelto-modem encode [--baud 45|50] -o OUT.wav [TEXT...]"),
+  EXPECT_NE(r.out.find("quelto-modem encode [--baud 45|50] [--no-carrier-hold] -o OUT.wav"),
             std::string::npos);
   r = tool({"--version"});
   EXPECT_EQ(r.status, 0);

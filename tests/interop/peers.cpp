@@ -23,9 +23,13 @@ std::vector<std::string> minimodemMode(int baud) {
 
 }  // namespace
 
-bool queltoEncode(const Peers& p, int baud, const std::string& text, const std::string& wav) {
-  return runProcess({p.quelto, "encode", "--baud", std::to_string(baud), "-o", wav, "--", text})
-             .status == 0;
+bool queltoEncode(const Peers& p, int baud, const std::string& text, const std::string& wav,
+                  bool carrierHold) {
+  std::vector<std::string> args = {p.quelto, "encode", "--baud", std::to_string(baud), "-o", wav};
+  if (!carrierHold) args.push_back("--no-carrier-hold");
+  args.push_back("--");
+  args.push_back(text);
+  return runProcess(args).status == 0;
 }
 
 bool minimodemSend(const Peers& p, int baud, const std::string& text, const std::string& wav) {

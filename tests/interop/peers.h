@@ -15,7 +15,9 @@ struct Peers {
 };
 
 // Text as each transmitter sends it, written to `wav`. Baud 45 or 50.
-bool queltoEncode(const Peers& p, int baud, const std::string& text, const std::string& wav);
+// Quelto sends with its default held carrier unless `carrierHold` is false.
+bool queltoEncode(const Peers& p, int baud, const std::string& text, const std::string& wav,
+                  bool carrierHold = true);
 bool minimodemSend(const Peers& p, int baud, const std::string& text, const std::string& wav);
 bool spandspSend(const Peers& p, int baud, const std::string& text, const std::string& wav);
 

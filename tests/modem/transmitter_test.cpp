@@ -115,5 +115,60 @@ TEST(TransmitRender, TextSignalIsBatchesEachFollowedByTheTrailer) {
   EXPECT_TRUE(renderTextSignal(modem, "").empty());
 }
 
+TEST(TransmitHeldCarrier, OneUnbrokenToneThatPutsAFarEndBackInStep) {
+  struct Case {
+    std::string typed;
+    ShiftState farEndPage;  // the page a far end that lost a shift is on
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {"HELLO", FIGS, "HELLO"},                           // LTRS sent though we are in letters
+      {" 123", LTRS, " 123"},                             // the first page character is the one
+      {"THANK YOU\rSEE YOU", LTRS, "THANK YOU SEE YOU"},  // Enter is CR LF
+      {"A", FIGS, "A"},
+  };
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50}) {
+    for (const Case& c : cases) {
+      FskModem tx;
+      tx.setBaud(baud);
+      const std::vector<uint8_t> signal = renderHeldCarrierSignal(tx, c.typed);
+      const std::size_t body = signal.size() - kOutputTrailerSamples;
+      // Lead-in and hold of mark around the characters, then the trailer.
+      const double markPower = tonePower(signal.data(), kLeadInSamples, 1400, 22050);
+      EXPECT_GT(markPower, 7000) << "lead-in is mark";
+      EXPECT_GT(tonePower(signal.data() + body - kHoldSamples, kHoldSamples, 1400, 22050), 7000)
+          << "hold is mark";
+      for (std::size_t i = body; i < signal.size(); ++i) ASSERT_EQ(signal[i], 128);
+      // Continuous phase: no step between two samples larger than the
+      // fastest tone makes (125 x 2 pi x 1800 / 22050 = 64, plus rounding).
+      for (std::size_t i = 1; i < body; ++i)
+        ASSERT_LE(std::abs(signal[i] - signal[i - 1]), 66) << c.typed << " at " << i;
+
+      FskModem rx;
+      rx.setBaud(baud);
+      rx.setShift(c.farEndPage);
+      rx.setThreshold(58.0);
+      const std::vector<uint8_t> line =
+          testing::toU8(testing::resample(testing::toFloat(signal), 22050, 8000));
+      EXPECT_EQ(receiveText(rx, line), c.shown) << c.typed;
+    }
+  }
+}
+
+TEST(ReceiveUnshiftOnSpace, ASpaceReturnsToLettersOnlyWhenAsked) {
+  // "CALL 911 NOW" as a sender that counts on unshift-on-space sends it:
+  // FIGS before 911, no LTRS after the space.
+  const std::vector<int> codes = {14, 24, 9, 9, 4, 27, 3, 29, 29, 4, 6, 3, 25};
+  std::vector<uint8_t> signal(500, 128);
+  const std::vector<uint8_t> frames = testing::fskFrames(codes, 45.45, 1.5);
+  signal.insert(signal.end(), frames.begin(), frames.end());
+  for (const auto& [on, shown] :
+       {std::pair{true, "CALL 911 NOW"}, std::pair{false, "CALL 911 ,92"}}) {
+    FskModem rx;
+    rx.setUnshiftOnSpace(on);
+    EXPECT_EQ(receiveText(rx, signal), shown);
+  }
+}
+
 }  // namespace
 }  // namespace quelto
