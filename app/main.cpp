@@ -176,6 +176,7 @@ int main(int argc, char** argv) {
 
   Fl_Window* main = app->mainWindow;
   prompt.owner(main);
+  translateToolkitTexts();
   int areaX, areaY, areaW, areaH;
   Fl::screen_work_area(areaX, areaY, areaW, areaH);
   const WindowSize firstRun = firstRunMainWindowSize({areaW, areaH});

@@ -1,9 +1,12 @@
 #include "ui/fltk_prompt.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
+
+#include "settings/translation.h"
 
 namespace quelto {
 
@@ -35,6 +38,32 @@ void centreBoxOn(void* data) {
 }
 
 }  // namespace
+
+void translateToolkitTexts() {
+  // translate() keys on the toolkit's English and hands back static texts,
+  // so these pointers stay valid for the whole run.
+  for (const char** text : {&fl_ok,
+                            &fl_cancel,
+                            &fl_yes,
+                            &fl_no,
+                            &fl_close,
+                            &Fl_File_Chooser::add_favorites_label,
+                            &Fl_File_Chooser::all_files_label,
+                            &Fl_File_Chooser::custom_filter_label,
+                            &Fl_File_Chooser::existing_file_label,
+                            &Fl_File_Chooser::favorites_label,
+                            &Fl_File_Chooser::filename_label,
+                            &Fl_File_Chooser::filesystems_label,
+                            &Fl_File_Chooser::manage_favorites_label,
+                            &Fl_File_Chooser::new_directory_label,
+                            &Fl_File_Chooser::new_directory_tooltip,
+                            &Fl_File_Chooser::preview_label,
+                            &Fl_File_Chooser::save_label,
+                            &Fl_File_Chooser::show_label,
+                            &Fl_File_Chooser::hidden_label,
+                            &Fl_Native_File_Chooser::file_exists_message})
+    *text = translate(*text);
+}
 
 void FltkPrompt::prepareBox() {
   fl_message_title(kBoxTitle);

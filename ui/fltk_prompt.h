@@ -12,6 +12,10 @@ class Fl_Window;
 
 namespace quelto {
 
+// Gives the toolkit's own message-box buttons and file-chooser labels the
+// texts of the current interface language. Call once the language is chosen.
+void translateToolkitTexts();
+
 class FltkPrompt : public Prompt {
  public:
   // The window boxes are centred on; none: the screen's work area.

@@ -343,7 +343,7 @@ TEST_F(ProfileTest, EditFormAndChecks) {
   EXPECT_FALSE(form.oldPasswordEnabled);
   EXPECT_FALSE(form.newPasswordEnabled);
   setLanguage(kLanguageFrench);
-  EXPECT_EQ(editProfileForm().name, "Defaut");
+  EXPECT_EQ(editProfileForm().name, "Défaut");
   setLanguage(kLanguageEnglish);
 
   createProfile("Ann", "A", "S", "pw", 1000);
