@@ -21,7 +21,7 @@ constexpr TranslationRow kRows[] = {
     {"Save As &RTF (MS Word)...", "Sauvegarder en format &RTF (MS Word)..."},
     {"&Print...", "Im&primer..."},
     {"&Quit", "&Quitter"},
-    {"&Edit", "É&dition"},
+    {"&Edit", "&Édition"},
     {"C&ut", "Co&uper"},
     {"&Copy", "&Copier"},
     {"&Paste", "C&oller"},

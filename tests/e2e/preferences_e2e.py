@@ -22,7 +22,7 @@ TITLES = {
     "English": {"personal": "Personal Preferences", "global": "Global Preferences",
                 "edit": "Editing Profile...", "delete": "Deleting a Profile"},
     "Français": {"personal": "Préférences personnelles", "global": "Préférences Globales",
-                 "edit": "Edition du profil courant...", "delete": "Destruction d'un profil"},
+                 "edit": "Modification du profil courant...", "delete": "Destruction d'un profil"},
 }
 TITLES = {language: {k: ascii_pattern(v) for k, v in titles.items()} for language, titles in TITLES.items()}
 
@@ -129,7 +129,8 @@ def windows_in(language):
             s.key(prefs, "alt+period")
         s.key(prefs, "Escape")
         wait_for(lambda: not s.windows(titles["personal"]), 5, "the window to close")
-        for name, key in (("global", "g"), ("edit", "e"), ("delete", "d")):
+        edit_key = {"English": "e", "Français": "m"}[language]  # &Edit / &Modifier
+        for name, key in (("global", "g"), ("edit", edit_key), ("delete", "d")):
             options_item(s, w, key)
             window = dialog(s, titles[name])
             s.screenshot(name)

@@ -269,6 +269,11 @@ def minimodem_decode(session, samples):
     return r.stdout.decode("latin-1")
 
 
+def is_received_colour(p):
+    """A pixel of received text in the default colour, dark teal (#00497F)."""
+    return p[0] < 40 and 40 < p[1] < 110 and 90 < p[2] < 170
+
+
 def quelto_decode(session, samples):
     path = os.path.join(session.dir, "played.wav")
     write_wav(path, samples, 22050)
@@ -288,7 +293,9 @@ def scenario_send(s):
     s.type(w, "HELLO 123 GA")
     s.key(w, "Return")
     text = "HELLO 123 GA\n"
-    wait_for(lambda: quelto_decode(s, s.played()) == text, 30, "the text to be played")
+    # Enter goes out as CR LF; the decoder shows the line feed as a space.
+    wait_for(lambda: quelto_decode(s, s.played()).rstrip() == text.rstrip(), 30,
+             "the text to be played")
     played = s.played()
     got = minimodem_decode(s, played)
     check(got.replace("\r", "\n").rstrip("\n") == "HELLO 123 GA",
@@ -313,19 +320,19 @@ def scenario_receive(s):
 
     def shown():
         # The first words went up into the history in the received colour
-        # (cyan); the last ones are still the current line (yellow band).
+        # (dark teal); the last ones are still the current line (yellow band).
         shot = s.screenshot("received")
         history = pixels(shot, x + 10, y + 40, ww - 40, hh - 140)
-        seen["cyan"] = sum(1 for p in history if p[0] < 60 and p[1] > 180 and p[2] > 180)
+        seen["teal"] = sum(1 for p in history if is_received_colour(p))
         band = pixels(shot, x + 10, y + hh - 80, ww - 40, 40)
         seen["yellow"] = sum(1 for p in band if p[0] > 180 and p[1] > 180 and p[2] < 80)
-        return seen["cyan"] > 50 and seen["yellow"] > 50
+        return seen["teal"] > 50 and seen["yellow"] > 50
 
     try:
         wait_for(shown, 60, "the received text on the screen")
     except Failure:
-        raise Failure("received text not shown: %d cyan pixels in the history, %d yellow in the band"
-                      % (seen["cyan"], seen["yellow"]))
+        raise Failure("received text not shown: %d teal pixels in the history, %d yellow in the band"
+                      % (seen["teal"], seen["yellow"]))
     s.key(w, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
     log = s.logs()

@@ -87,11 +87,11 @@ def about_box(session):
 
 
 def received_text_shown(session, window):
-    """Received text (cyan) in the conversation's history."""
+    """Received text (dark teal, the default) in the conversation's history."""
     x, y, ww, hh = window_box(session, window)
     shot = session.screenshot("received")
     history = e2e.pixels(shot, x + 10, y + 40, ww - 40, hh - 140)
-    return sum(1 for p in history if p[0] < 60 and p[1] > 180 and p[2] > 180) > 50
+    return sum(1 for p in history if e2e.is_received_colour(p)) > 50
 
 
 # --- Scenarios -------------------------------------------------------------------
@@ -205,7 +205,7 @@ def screens(s):
     s.screenshot("dialling")
     s.key(phonebook, "Escape")
     wait_for(lambda: not s.windows(s.expect["Phonebook"]), 10, "the dialling window to close")
-    about = menu(s, w, "help", "a", lambda: about_box(s))
+    about = menu(s, w, "help", s.expect["about key"], lambda: about_box(s))
     s.screenshot("about")
     s.key(about, "Return")
     s.key(w, "F1")
@@ -217,14 +217,14 @@ def screens(s):
 
 def scenario_screens_en(s):
     s.expect = {"Programmed Messages": "Programmed Messages", "Phonebook": "Phonebook",
-                "Help": "Help", "dial key": "d"}
+                "Help": "Help", "dial key": "d", "about key": "a"}
     screens(s)
 
 
 def scenario_screens_fr(s):
     s.expect = {"Programmed Messages": "^Messages pr",  # xdotool matches ASCII only
                 "Phonebook": "Bottin",
-                "Help": "Aide", "dial key": "c"}
+                "Help": "Aide", "dial key": "c", "about key": "p"}
     screens(s)
 
 
