@@ -39,30 +39,33 @@ void centreBoxOn(void* data) {
 
 }  // namespace
 
+std::vector<const char**> toolkitTexts() {
+  return {&fl_ok,
+          &fl_cancel,
+          &fl_yes,
+          &fl_no,
+          &fl_close,
+          &Fl_File_Chooser::add_favorites_label,
+          &Fl_File_Chooser::all_files_label,
+          &Fl_File_Chooser::custom_filter_label,
+          &Fl_File_Chooser::existing_file_label,
+          &Fl_File_Chooser::favorites_label,
+          &Fl_File_Chooser::filename_label,
+          &Fl_File_Chooser::filesystems_label,
+          &Fl_File_Chooser::manage_favorites_label,
+          &Fl_File_Chooser::new_directory_label,
+          &Fl_File_Chooser::new_directory_tooltip,
+          &Fl_File_Chooser::preview_label,
+          &Fl_File_Chooser::save_label,
+          &Fl_File_Chooser::show_label,
+          &Fl_File_Chooser::hidden_label,
+          &Fl_Native_File_Chooser::file_exists_message};
+}
+
 void translateToolkitTexts() {
   // translate() keys on the toolkit's English and hands back static texts,
   // so these pointers stay valid for the whole run.
-  for (const char** text : {&fl_ok,
-                            &fl_cancel,
-                            &fl_yes,
-                            &fl_no,
-                            &fl_close,
-                            &Fl_File_Chooser::add_favorites_label,
-                            &Fl_File_Chooser::all_files_label,
-                            &Fl_File_Chooser::custom_filter_label,
-                            &Fl_File_Chooser::existing_file_label,
-                            &Fl_File_Chooser::favorites_label,
-                            &Fl_File_Chooser::filename_label,
-                            &Fl_File_Chooser::filesystems_label,
-                            &Fl_File_Chooser::manage_favorites_label,
-                            &Fl_File_Chooser::new_directory_label,
-                            &Fl_File_Chooser::new_directory_tooltip,
-                            &Fl_File_Chooser::preview_label,
-                            &Fl_File_Chooser::save_label,
-                            &Fl_File_Chooser::show_label,
-                            &Fl_File_Chooser::hidden_label,
-                            &Fl_Native_File_Chooser::file_exists_message})
-    *text = translate(*text);
+  for (const char** text : toolkitTexts()) *text = translate(*text);
 }
 
 void FltkPrompt::prepareBox() {

@@ -6,14 +6,20 @@
 // owner window (the main window), not under the mouse.
 #pragma once
 
+#include <vector>
+
 #include "conversation/prompt.h"
 
 class Fl_Window;
 
 namespace quelto {
 
-// Gives the toolkit's own message-box buttons and file-chooser labels the
-// texts of the current interface language. Call once the language is chosen.
+// The toolkit's own message-box buttons and file-chooser labels, each the
+// address of the toolkit's pointer to its text.
+std::vector<const char**> toolkitTexts();
+
+// Gives those texts the current interface language. Call once the language
+// is chosen.
 void translateToolkitTexts();
 
 class FltkPrompt : public Prompt {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <FL/Fl_File_Chooser.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
 
 #include <string>
@@ -15,29 +14,6 @@
 
 namespace quelto {
 namespace {
-
-std::vector<const char**> toolkitTexts() {
-  return {&fl_ok,
-          &fl_cancel,
-          &fl_yes,
-          &fl_no,
-          &fl_close,
-          &Fl_File_Chooser::add_favorites_label,
-          &Fl_File_Chooser::all_files_label,
-          &Fl_File_Chooser::custom_filter_label,
-          &Fl_File_Chooser::existing_file_label,
-          &Fl_File_Chooser::favorites_label,
-          &Fl_File_Chooser::filename_label,
-          &Fl_File_Chooser::filesystems_label,
-          &Fl_File_Chooser::manage_favorites_label,
-          &Fl_File_Chooser::new_directory_label,
-          &Fl_File_Chooser::new_directory_tooltip,
-          &Fl_File_Chooser::preview_label,
-          &Fl_File_Chooser::save_label,
-          &Fl_File_Chooser::show_label,
-          &Fl_File_Chooser::hidden_label,
-          &Fl_Native_File_Chooser::file_exists_message};
-}
 
 TEST(ToolkitTexts, FollowTheFrenchInterface) {
   std::vector<std::string> english;
