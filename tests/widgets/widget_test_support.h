@@ -26,7 +26,11 @@ inline Rgb rgbOf(Fl_Color c) {
 // Shows the window and runs the loop until it has been drawn.
 inline void showAndDraw(Fl_Window& win) {
   win.show();
+  // On a loaded machine the server's first expose can arrive after a draw
+  // and clear the window to its background: draw only once it has come.
+  win.wait_for_expose();
   for (int i = 0; i < 20 && !win.visible(); ++i) Fl::wait(0.05);
+  Fl::wait(0.01);
   win.redraw();
   Fl::flush();
   for (int i = 0; i < 5; ++i) Fl::wait(0.01);
