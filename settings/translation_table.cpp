@@ -31,6 +31,8 @@ constexpr TranslationRow kRows[] = {
     {"&Delete Profile...", "&Détruire un profil..."},
     {"&Personal Preferences...", "&Préférences personnelles..."},
     {"&Global Preferences...", "Préférences &globales..."},
+    {"&Larger Text", "&Texte plus grand"},
+    {"&Smaller Text", "Texte plus pet&it"},
     {"&Restart Application", "&Redémarrer l'application"},
     {"&Tools", "O&utils"},
     {"&Phonebook", "&Bottin"},

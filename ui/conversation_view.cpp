@@ -358,6 +358,15 @@ int ConversationView::handleKey() {
       return 1;
     }
     if (key == 'h' || key == 'H') return 1;
+    // '+' is Shift+'=' on many keyboards: Ctrl+= counts as Ctrl+Plus.
+    const char typed = Fl::event_length() > 0 ? Fl::event_text()[0] : 0;
+    const int step = (key == '=' || key == '+' || key == FL_KP + '+' || typed == '+') ? 1
+                     : (key == '-' || key == FL_KP + '-' || typed == '-')             ? -1
+                                                                                      : 0;
+    if (step != 0) {
+      if (textSize_) textSize_(step);
+      return 1;
+    }
   } else if (state & FL_SHIFT && key == FL_Insert) {
     if (paste_) paste_();
     return 1;

@@ -104,6 +104,10 @@ class ConversationView : public Fl_Widget {
   // message buttons' operation).
   void setFunctionKeyAction(std::function<void(int)> action) { functionKey_ = std::move(action); }
 
+  // Ctrl+Plus (also Ctrl+= and keypad +) and Ctrl+Minus (keypad -) while
+  // the view has the focus: called with +1 and -1 (the text-size operation).
+  void setTextSizeAction(std::function<void(int)> action) { textSize_ = std::move(action); }
+
   // Copy and the main window's redraw, used by Ctrl+Insert and Shift+Delete.
   void setCopyAction(std::function<void()> action) { copy_ = std::move(action); }
   void setPasteAction(std::function<void()> action) { paste_ = std::move(action); }
@@ -191,6 +195,7 @@ class ConversationView : public Fl_Widget {
   Fl_Scrollbar* hScroll_ = nullptr;
   Fl_Scrollbar* vScroll_ = nullptr;
   std::function<void(int)> functionKey_;
+  std::function<void(int)> textSize_;
   std::function<void()> copy_;
   std::function<void()> paste_;
   std::function<bool()> save_;

@@ -20,6 +20,7 @@
 #include "settings/window_geometry.h"
 #include "text/text_encoding.h"
 #include "ui/forms/about_texts.h"
+#include "ui/forms/text_size.h"
 
 namespace quelto {
 
@@ -176,6 +177,7 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
   conversationView->setPrompt(&prompt_);
   lineAttention_ = std::make_unique<LineAttention>(*mainWindow, *conversationView);
   conversationView->setFunctionKeyAction([this](int i) { sendProgrammedMessage(i); });
+  conversationView->setTextSizeAction([this](int step) { changeTextSize(step); });
   conversationView->setCopyAction([this] { editCopy(); });
   conversationView->setPasteAction([this] { editPaste(); });
   conversationView->setSaveAction([this] {
@@ -319,6 +321,11 @@ void QueltoUserInterfaceImpl::applyProfileToInterface() {
   bottomGroup->redraw();
   modem_->setLineParameters(p.sensitivity, baud);
   applyProfileToPreferences();
+}
+
+void QueltoUserInterfaceImpl::changeTextSize(int step) {
+  if (!stepTextSizes(currentProfile(), step)) return;
+  applyProfileToInterface();
 }
 
 // --- Start and end ------------------------------------------------------------------

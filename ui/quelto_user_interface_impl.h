@@ -146,6 +146,9 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   void previewFontPicked(int which) override;
   void printFontPicked(int which) override;
   void pickBoxColour(Fl_Widget* box) override;
+  // Stores the new sizes in the current profile (saved with it at the end of
+  // the run) and shows them at once.
+  void changeTextSize(int step) override;
 
   // The Phonebook page's working copy of the current profile's contacts.
   const PhonebookEditor& contactEditor() const { return contacts_; }

@@ -25,6 +25,7 @@ namespace quelto {
 namespace {
 
 using test::pressKey;
+using test::pressShortcut;
 using test::settle;
 using test::typeText;
 
@@ -410,6 +411,47 @@ TEST_F(MainWindowTest, ShiftDeleteCutsAndShiftInsertPastesItBack) {
   modem().forceFigures();
   EXPECT_EQ(pressKey(view(), 'i', "", FL_ALT), 1) << "Alt+I asks for letters";
   EXPECT_EQ(ModemControl::Lock(modem()).requestedShift(), LTRS);
+}
+
+TEST_F(MainWindowTest, TextSizeKeysResizeAllThreeTextsAndKeepTheSizesInTheProfile) {
+  struct Case {
+    int key;
+    const char* text;
+    int state;
+    int step;
+  } cases[] = {
+      {'=', "=", FL_CTRL, 1},
+      {'=', "+", FL_CTRL | FL_SHIFT, 1},  // Ctrl+Plus on a keyboard with '+' over '='
+      {'+', "+", FL_CTRL, 1},             // a keyboard with a '+' key of its own
+      {FL_KP + '+', "+", FL_CTRL, 1},
+      {'-', "-", FL_CTRL, -1},
+      {FL_KP + '-', "-", FL_CTRL, -1},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    SCOPED_TRACE(c.key);
+    const Profile before = currentProfile();
+    EXPECT_EQ(pressKey(view(), c.key, c.text, c.state), 1);
+    EXPECT_EQ(currentProfile().sentTextSize, before.sentTextSize + 2 * c.step);
+    EXPECT_EQ(currentProfile().receivedTextSize, before.receivedTextSize + 2 * c.step);
+    EXPECT_EQ(currentProfile().currentTextSize, before.currentTextSize + 2 * c.step);
+    EXPECT_EQ(view().display().sentSize, currentProfile().sentTextSize);
+    EXPECT_EQ(view().display().receivedSize, currentProfile().receivedTextSize);
+    EXPECT_EQ(view().display().currentSize, currentProfile().currentTextSize);
+    EXPECT_EQ(queued(), "") << "the key sends nothing";
+  }
+
+  // With the focus elsewhere the Options menu's shortcuts do the same; the
+  // sizes are saved with the profile.
+  SetUp();
+  EXPECT_EQ(pressShortcut(*app->menuBar, '+', "+", FL_CTRL), 1);
+  EXPECT_EQ(pressShortcut(*app->menuBar, '+', "+", FL_CTRL), 1);
+  EXPECT_EQ(pressShortcut(*app->menuBar, '-', "-", FL_CTRL), 1);
+  EXPECT_EQ(currentProfile().receivedTextSize, Profile().receivedTextSize + 2);
+  app->saveState();
+  EXPECT_EQ(getSettingInt("profiles\\0\\sentTextSize", 0), Profile().sentTextSize + 2);
+  EXPECT_EQ(getSettingInt("profiles\\0\\receivedTextSize", 0), Profile().receivedTextSize + 2);
+  EXPECT_EQ(getSettingInt("profiles\\0\\currentTextSize", 0), Profile().currentTextSize + 2);
 }
 
 }  // namespace

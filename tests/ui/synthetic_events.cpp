@@ -25,6 +25,14 @@ int pressKey(Fl_Widget& widget, int key, const std::string& text, int state) {
   return widget.handle(FL_KEYBOARD);
 }
 
+int pressShortcut(Fl_Widget& widget, int key, const std::string& text, int state) {
+  Fl::e_number = FL_SHORTCUT;
+  Fl::e_keysym = key;
+  Fl::e_state = state;
+  setText(text);
+  return widget.handle(FL_SHORTCUT);
+}
+
 void typeText(Fl_Widget& widget, const std::string& text) {
   for (char c : text) {
     const int key = c == '\r' ? FL_Enter : static_cast<unsigned char>(c);

@@ -12,6 +12,9 @@ namespace quelto::test {
 // A key press with its produced text (UTF-8) and modifiers; returns what the
 // widget's handle() returned.
 int pressKey(Fl_Widget& widget, int key, const std::string& text, int state = 0);
+// The same key offered as a shortcut, as the window does when the focused
+// widget refused it; returns what the widget's handle() returned.
+int pressShortcut(Fl_Widget& widget, int key, const std::string& text, int state = 0);
 // Types each byte of ASCII text as its own key press.
 void typeText(Fl_Widget& widget, const std::string& text);
 // A paste event carrying text.
