@@ -50,6 +50,23 @@ int listIndex(const std::vector<std::string>& list, const std::string& name) {
   return it == list.end() ? 0 : static_cast<int>(it - list.begin());
 }
 
+std::vector<std::string> deviceChoices(const std::vector<std::string>& list,
+                                       const std::string& storedName) {
+  std::vector<std::string> choices = list;
+  if (!storedName.empty() && std::find(list.begin(), list.end(), storedName) == list.end())
+    choices.push_back(storedName);
+  return choices;
+}
+
+std::string deviceChoiceLabel(const std::string& name, const std::vector<std::string>& list,
+                              const std::string& notFoundPattern) {
+  if (std::find(list.begin(), list.end(), name) != list.end()) return name;
+  std::string label = notFoundPattern;
+  const std::size_t at = label.find("%s");
+  if (at == std::string::npos) return label + " " + name;
+  return label.replace(at, 2, name);
+}
+
 std::string chosenDevice(const std::string& storedName) {
   return storedName == kDefaultDeviceName ? std::string() : storedName;
 }

@@ -40,6 +40,16 @@ class DeviceLists {
 // Position of the first entry exactly equal to `name` (letter case counts),
 // or 0 ("Default") when there is none.
 int listIndex(const std::vector<std::string>& list, const std::string& name);
+// The entries of a device choice in the preferences: the list, then the
+// stored device when the list lacks it (unplugged for now), so that the
+// choice keeps showing it and storing the shown entry keeps it stored.
+std::vector<std::string> deviceChoices(const std::vector<std::string>& list,
+                                       const std::string& storedName);
+// What the choice shows for one of its entries: the name itself when the
+// list holds it, otherwise `notFoundPattern` ("Sound device not found: %s")
+// with the name in place of its "%s".
+std::string deviceChoiceLabel(const std::string& name, const std::vector<std::string>& list,
+                              const std::string& notFoundPattern);
 // The device a stored name asks the sound device for: "Default" is the
 // empty name (the system's default device), any other name is itself.
 std::string chosenDevice(const std::string& storedName);

@@ -43,9 +43,14 @@ std::string menuText(const std::string& name) {
   return out;
 }
 
-void fillChoice(Fl_Choice* choice, const std::vector<std::string>& names) {
+// A device choice's entries; those the system does not list now are shown
+// as not found.
+void fillDeviceChoice(Fl_Choice* choice, const std::vector<std::string>& names,
+                      const std::vector<std::string>& listed) {
   choice->clear();
-  for (const std::string& name : names) choice->add(menuText(name).c_str());
+  for (const std::string& name : names)
+    choice->add(
+        menuText(deviceChoiceLabel(name, listed, translate(Text::SoundDeviceNotFound))).c_str());
 }
 
 void setActive(Fl_Widget* widget, bool active) {
@@ -425,10 +430,13 @@ void QueltoUserInterfaceImpl::showGlobalPreferences() {
   // The devices plugged in now: the lists follow the system while the
   // program runs.
   if (deviceLists_) deviceLists_->refresh();
-  fillChoice(inputDeviceChoice, inputDevices());
-  fillChoice(outputDeviceChoice, outputDevices());
-  inputDeviceChoice->value(listIndex(inputDevices(), v.inputDeviceName));
-  outputDeviceChoice->value(listIndex(outputDevices(), v.outputDeviceName));
+  // A chosen device that is unplugged stays chosen, shown as not found.
+  const std::vector<std::string> inputs = deviceChoices(inputDevices(), v.inputDeviceName);
+  const std::vector<std::string> outputs = deviceChoices(outputDevices(), v.outputDeviceName);
+  fillDeviceChoice(inputDeviceChoice, inputs, inputDevices());
+  fillDeviceChoice(outputDeviceChoice, outputs, outputDevices());
+  inputDeviceChoice->value(listIndex(inputs, v.inputDeviceName));
+  outputDeviceChoice->value(listIndex(outputs, v.outputDeviceName));
   runModal(globalPreferencesWindow);
   showWindow(mainWindow);
 }
@@ -446,7 +454,11 @@ void QueltoUserInterfaceImpl::applyGlobalPreferences() {
   v.muteWaveOnQuit = muteOnQuitBox->value() != 0;
   v.inputDevicePosition = inputDeviceChoice->value();
   v.outputDevicePosition = outputDeviceChoice->value();
-  const GlobalPreferencesStored stored = storeGlobalPreferences(v, inputDevices(), outputDevices());
+  // The same entries as shown: the stored names have not changed meanwhile.
+  const GlobalPreferencesValues shown = readGlobalPreferences();
+  const GlobalPreferencesStored stored =
+      storeGlobalPreferences(v, deviceChoices(inputDevices(), shown.inputDeviceName),
+                             deviceChoices(outputDevices(), shown.outputDeviceName));
   // The new devices are used from the modem's next open on.
   streamOptions().inputDevice.set(chosenDevice(stored.inputDeviceName));
   streamOptions().outputDevice.set(chosenDevice(stored.outputDeviceName));

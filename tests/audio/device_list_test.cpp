@@ -66,6 +66,27 @@ TEST(DeviceListTest, NamesResolveToListIndexAndChosenDevice) {
   EXPECT_EQ(chosenDevice("default"), "default") << "only the exact word means the default";
 }
 
+TEST(DeviceListTest, AChosenDeviceThatIsMissingStaysAChoice) {
+  const std::vector<std::string> list{"Default", "Built-in Audio", "USB Phone Adapter"};
+  EXPECT_EQ(deviceChoices(list, "USB Phone Adapter"), list);
+  EXPECT_EQ(deviceChoices(list, "Default"), list);
+  EXPECT_EQ(deviceChoices(list, ""), list);
+  EXPECT_EQ(deviceChoices(list, "usb phone adapter"),
+            (std::vector<std::string>{"Default", "Built-in Audio", "USB Phone Adapter",
+                                      "usb phone adapter"}))
+      << "letter case counts, as when the device is opened";
+  const std::vector<std::string> gone = deviceChoices({"Default"}, "USB Phone Adapter");
+  EXPECT_EQ(gone, (std::vector<std::string>{"Default", "USB Phone Adapter"}));
+
+  const std::string pattern = "Sound device not found: %s";
+  EXPECT_EQ(deviceChoiceLabel("USB Phone Adapter", list, pattern), "USB Phone Adapter");
+  EXPECT_EQ(deviceChoiceLabel("USB Phone Adapter", {"Default"}, pattern),
+            "Sound device not found: USB Phone Adapter");
+  EXPECT_EQ(deviceChoiceLabel("50%s off", {"Default"}, "Introuvable : %s !"),
+            "Introuvable : 50%s off !")
+      << "the name is put in once, never read as a pattern";
+}
+
 TEST(DeviceListTest, ReportTexts) {
   const DeviceLists oneEach({"Mic"}, {"Speakers"});
   const DeviceLists one({"Mic",

@@ -389,7 +389,35 @@ TEST_F(PreferenceDialogsTest, DeviceChoicesListTheDevicesAndMakeThemCurrent) {
     ASSERT_EQ(app->inputDeviceChoice->size() - 1, 3);
     EXPECT_STREQ(app->inputDeviceChoice->text(1), "hw:0,0 Line/In");
     EXPECT_EQ(app->inputDeviceChoice->value(), 2);
-    EXPECT_EQ(app->outputDeviceChoice->value(), 0) << "a vanished device shows as Default";
+    // A vanished device stays chosen, shown as not found after the list.
+    ASSERT_EQ(app->outputDeviceChoice->size() - 1, 3);
+    EXPECT_EQ(app->outputDeviceChoice->value(), 2);
+    const std::string notFound =
+        deviceChoiceLabel("A card that was unplugged", {}, translate(Text::SoundDeviceNotFound));
+    EXPECT_NE(notFound.find("A card that was unplugged"), std::string::npos);
+    EXPECT_EQ(app->outputDeviceChoice->text(2), notFound);
+    press(app->globalPreferencesWindow, "OK");
+  });
+  app->showGlobalPreferences();
+  EXPECT_EQ(getSettingString("WaveInputDevice", ""), "USB & Co");
+  EXPECT_EQ(getSettingString("WaveOutputDevice", ""), "A card that was unplugged")
+      << "OK keeps a missing device that the user did not change";
+  EXPECT_EQ(streamOptions().outputDevice.get(), "A card that was unplugged");
+
+  // Once it is back it is an ordinary entry.
+  DeviceLists back({"hw:0,0 Line/In", "USB & Co"}, {"Speakers", "A card that was unplugged"});
+  app->setDeviceLists(&back);
+  whileOpen([] {
+    ASSERT_EQ(app->outputDeviceChoice->size() - 1, 3);
+    EXPECT_EQ(app->outputDeviceChoice->value(), 2);
+    EXPECT_STREQ(app->outputDeviceChoice->text(2), "A card that was unplugged");
+    press(app->globalPreferencesWindow, "Cancel");
+  });
+  app->showGlobalPreferences();
+
+  // Choosing another device replaces it.
+  app->setDeviceLists(&lists);
+  whileOpen([] {
     app->inputDeviceChoice->value(1);
     app->outputDeviceChoice->value(1);
     press(app->globalPreferencesWindow, "OK");
