@@ -229,6 +229,10 @@ int saveAllProfiles() {
   return result == kSettingWriteOk ? kSettingWriteOk : kSettingWriteFailed;
 }
 
+int storeCurrentProfile() {
+  return writeProfile(currentProfile(), profileKey(currentProfile().id));
+}
+
 int createProfile(const std::string& name, const std::string& firstName,
                   const std::string& lastName, const std::string& password, std::time_t now) {
   std::int32_t id = static_cast<std::int32_t>(now);
@@ -290,6 +294,9 @@ ProfileDialogOutcome applyCreateProfile(const CreateProfileFields& fields, std::
   }
   if (fields.password != fields.confirmation) return {false, Text::PasswordsDontMatch};
   createProfile(fields.name, fields.firstName, fields.lastName, fields.password, now);
+  SettingsBatch batch;
+  const Profile& created = profileList().back();
+  writeProfile(created, profileKey(created.id));
   storeProfileListSettings();
   return {true, std::nullopt};
 }
@@ -322,6 +329,7 @@ ProfileDialogOutcome applyEditProfile(const EditProfileFields& fields) {
   current.name = fields.name;
   current.firstName = fields.firstName;
   current.lastName = fields.lastName;
+  storeCurrentProfile();
   return {true, std::nullopt};
 }
 

@@ -110,6 +110,11 @@ int loadProfilesFromSettings();
 // all in one SettingsBatch. "NProfiles" and "Profiles" are not written.
 int saveAllProfiles();
 
+// Writes currentProfile() below its own key now. The preference and profile
+// windows call it on OK so that a change is on disk at once: a run that
+// ends without quitting (a crash, a power cut) keeps it.
+int storeCurrentProfile();
+
 // Appends a fresh profile with those texts; its id is the first number from
 // `now` upwards that no listed profile has (two profiles created within the
 // same second must not share a settings key). Returns the new list size.
@@ -152,7 +157,8 @@ struct CreateProfileFields {
   std::string name, firstName, lastName, password, confirmation;
 };
 // applyCreateProfile: checks the name, the password length and the
-// confirmation, then createProfile and storeProfileListSettings.
+// confirmation, then createProfile, writes the new profile and
+// storeProfileListSettings, in one SettingsBatch.
 ProfileDialogOutcome applyCreateProfile(const CreateProfileFields& fields,
                                         std::time_t now = std::time(nullptr));
 
@@ -170,7 +176,8 @@ struct EditProfileFields {
   std::string name, firstName, lastName, oldPassword, newPassword, confirmation;
 };
 // applyEditProfile on currentProfile(): name, old password, new password
-// length, confirmation; then the change.
+// length, confirmation; then the change, stored at once
+// (storeCurrentProfile).
 ProfileDialogOutcome applyEditProfile(const EditProfileFields& fields);
 
 // chooseProfile: line counts from 1. With askPassword and a protected

@@ -225,6 +225,7 @@ void QueltoUserInterfaceImpl::showPhonebook() {
 void QueltoUserInterfaceImpl::applyPersonalPreferences() {
   hideDialog(personalPreferencesWindow);
   storePreferences(shownPreferenceValues(), contacts_.workingCopy(), currentProfile());
+  storeCurrentProfile();
   applyProfileToInterface();
   conversationView->relayout();
   conversationView->redrawAll();

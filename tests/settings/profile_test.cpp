@@ -260,9 +260,11 @@ TEST_F(ProfileTest, CreateChecksNameAndPasswords) {
   EXPECT_EQ(profileList()[1].id, 1765000000);
   EXPECT_EQ(profileList()[1].password, "éèàùçôîû");
   EXPECT_EQ(raw("NProfiles"), "2");
+  // The new profile's own settings are written at once, not at quit.
+  EXPECT_EQ(raw("profiles\\1765000000\\name"), "Ann");
+  EXPECT_EQ(raw("profiles\\1765000000\\lastName"), "Smith");
+  EXPECT_EQ(raw("profiles\\1765000000\\password"), "éèàùçôîû");
   EXPECT_EQ(raw("Profiles"), "0,1765000000");
-  // Its fields wait for the end of the run.
-  EXPECT_FALSE(raw("profiles\\1765000000\\name").has_value());
 }
 
 TEST_F(ProfileTest, ProfilesCreatedInTheSameSecondGetDistinctIds) {
@@ -376,12 +378,15 @@ TEST_F(ProfileTest, EditFormAndChecks) {
   EXPECT_TRUE(applyEditProfile({"Anne", "Anne", "Smith", "pw", "12345678", "12345678"}).done);
   EXPECT_EQ(currentProfile().name, "Anne");
   EXPECT_EQ(currentProfile().password, "12345678");
-  // The list keeps the old name until the end of the run...
-  EXPECT_EQ(profileDisplayNames()[1], "Ann");
-  // ...where the current profile's edits win.
-  saveAllProfiles();
+  // The store has the change at once, through another connection, with no
+  // quit in between...
   EXPECT_EQ(raw("profiles\\1000\\name"), "Anne");
   EXPECT_EQ(raw("profiles\\1000\\password"), "12345678");
+  // ...while the list keeps the old name until the end of the run, where
+  // the current profile's edits win over it.
+  EXPECT_EQ(profileDisplayNames()[1], "Ann");
+  saveAllProfiles();
+  EXPECT_EQ(raw("profiles\\1000\\name"), "Anne");
 
   // An empty new password removes the password.
   EXPECT_TRUE(applyEditProfile({"Anne", "", "", "12345678", "", ""}).done);

@@ -215,6 +215,38 @@ TEST_F(PreferenceDialogsTest, OkStoresFontsMessagesContactsAndTheBaudButton) {
   EXPECT_STREQ(app->printReceivedFontMenu->label(), translate("Received text font"));
 }
 
+// OK in each preference window writes the store there and then: a fresh
+// connection reads the values back with no quit in between, so a crash
+// afterwards keeps them.
+TEST_F(PreferenceDialogsTest, OkWritesTheStoreAtOnce) {
+  whileOpen([] {
+    type(app->messageInput[4], "GA OR SK");
+    app->baudRateChoice->value(1);
+    press(app->personalPreferencesWindow, "OK");
+  });
+  app->showPersonalPreferences();
+  closeSettingsStore();
+  Profile stored;
+  stored.id = -1;
+  readProfile(stored, profileKey(0));
+  EXPECT_EQ(stored.id, 0);
+  EXPECT_EQ(stored.messages[4], "GA OR SK");
+  EXPECT_EQ(stored.defaultBaudRate, 2);
+
+  const bool muted = getSettingBool("MuteWaveOnQuit", false);
+  whileOpen([muted] {
+    app->muteOnQuitBox->value(muted ? 0 : 1);
+    press(app->globalPreferencesWindow, "OK");
+  });
+  app->showGlobalPreferences();
+  closeSettingsStore();
+  EXPECT_EQ(getSettingBool("MuteWaveOnQuit", muted), !muted);
+  // OK wrote every global setting; the splash ones go back to unset for the
+  // tests that read their defaults.
+  for (const char* name : {"MuteWaveOnQuit", "ShowSlpashScreen", "SplashScreenDuration"})
+    deleteSettingTree(name);
+}
+
 TEST_F(PreferenceDialogsTest, EnterPressesOkWhateverIsUnderTheMouse) {
   // The toolkit offers an unused Enter to the group under the mouse first,
   // and a page takes it to move the focus; the dialog's OK must get it.
