@@ -132,8 +132,9 @@ DialTones buildDialTones() {
   for (int d = 0; d < kDialKeyCount; ++d) {
     uint8_t* key = t.samples.data() + static_cast<std::size_t>(d) * kDialKeySamples;
     for (int k = 0; k < kDialToneSamples; ++k) {
-      const double v = 60.0 * std::sin(2.0 * kPi * kDialKeys[d].low * k / kDialRate) + 128.0 +
-                       30.0 * std::sin(2.0 * kPi * kDialKeys[d].high * k / kDialRate);
+      const double v = kDialLowAmplitude * std::sin(2.0 * kPi * kDialKeys[d].low * k / kDialRate) +
+                       128.0 +
+                       kDialHighAmplitude * std::sin(2.0 * kPi * kDialKeys[d].high * k / kDialRate);
       key[k] = static_cast<uint8_t>(static_cast<int>(v));
     }
   }

@@ -149,8 +149,14 @@ CharacterWaveforms buildCharacterWaveforms();
 const CharacterWaveforms& characterWaveforms();
 
 // The twelve DTMF keys at 8000 samples/s, in key order 0-9, *, #: each is
-// 2400 samples of tone, trunc(60 sin(2 pi low k / 8000) + 128 +
-// 30 sin(2 pi high k / 8000)), then 2400 samples of 128.
+// 2400 samples of tone, trunc(42 sin(2 pi low k / 8000) + 128 +
+// 48 sin(2 pi high k / 8000)), then 2400 samples of 128. The high group is
+// 1.2 dB louder than the low one, as telephones send it (exchanges and
+// detectors expect the high group level or a little above; a high group
+// 6 dB below is at the edge of what they accept); together the two tones
+// peak at 90, so the key is as loud as ever.
+constexpr double kDialLowAmplitude = 42.0;
+constexpr double kDialHighAmplitude = 48.0;
 struct DialTones {
   std::vector<uint8_t> samples;  // kDialKeyCount * kDialKeySamples bytes
   // The key's slice (tone then gap, 4800 samples) for "0"-"9", "*", "#";

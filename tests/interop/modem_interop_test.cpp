@@ -13,7 +13,7 @@ namespace {
 
 using namespace quelto::testing;
 
-const Peers kPeers{QUELTO_MODEM_BIN, MINIMODEM_BIN, SPANDSP_PEER_BIN};
+const Peers kPeers{QUELTO_MODEM_BIN, MINIMODEM_BIN, SPANDSP_PEER_BIN, MULTIMON_BIN};
 constexpr double kClean = INFINITY;
 constexpr unsigned kSeed = 20240;
 
@@ -186,11 +186,28 @@ TEST(InteropQueltoToPeers, BothReadTheHeldCarrierExactly) {
   }
 }
 
-TEST(InteropDial, SpandspHearsTheDigitsInOrder) {
+TEST(InteropDial, BothDetectorsHearEveryKeyOfTheDialString) {
+  // Each key, every key after each other key, pauses and the characters
+  // the dial pass skips; on a clean line and a noisy one at the level the
+  // line gives.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"9,555-1234#*", "95551234#*"},
+      {"0123456789*#", "0123456789*#"},
+      {"(514) 555-0199", "5145550199"},
+      {"*67#,,1 800 4433", "*67#18004433"},
+      {"11223344556677889900", "11223344556677889900"},
+  };
   ScratchDir dir;
-  ASSERT_EQ(runProcess({kPeers.quelto, "dial", "-o", dir.file("d.wav"), "9,555-1234#*"}).status, 0);
-  lineTo8k(dir.file("d.wav"), dir.file("line.wav"), kClean, kSeed);
-  EXPECT_EQ(runProcess({kPeers.spandsp, "dtmf", dir.file("line.wav")}).out, "95551234#*\n");
+  for (const auto& [number, keys] : cases) {
+    ASSERT_EQ(runProcess({kPeers.quelto, "dial", "-o", dir.file("d.wav"), number}).status, 0);
+    for (double snr : {kClean, 20.0}) {
+      lineTo8k(dir.file("d.wav"), dir.file("line.wav"), snr, kSeed);
+      EXPECT_EQ(spandspDtmf(kPeers, dir.file("line.wav")), keys)
+          << number << " at " << snr << " dB";
+      EXPECT_EQ(multimonDtmf(kPeers, dir.file("line.wav")), keys)
+          << number << " at " << snr << " dB";
+    }
+  }
 }
 
 }  // namespace

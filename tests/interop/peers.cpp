@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace quelto::testing {
 namespace {
@@ -60,6 +64,33 @@ std::string minimodemReceive(const Peers& p, int baud, const std::string& wav) {
 
 std::string spandspReceive(const Peers& p, int baud, const std::string& wav) {
   return chomp(runProcess({p.spandsp, "rx", "--baud", std::to_string(baud), wav}).out);
+}
+
+std::string spandspDtmf(const Peers& p, const std::string& wav) {
+  return chomp(runProcess({p.spandsp, "dtmf", wav}).out);
+}
+
+std::string multimonDtmf(const Peers& p, const std::string& wav) {
+  // multimon-ng reads 22050 samples/s signed 16-bit raw on its own.
+  int rate = 0;
+  const std::vector<float> input = readWav(wav, &rate);
+  const std::vector<float> line = resample(input, rate, 22050);
+  const std::string raw = wav + ".s16";
+  {
+    std::ofstream out(raw, std::ios::binary);
+    for (float v : line) {
+      const auto s = static_cast<int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f));
+      out.write(reinterpret_cast<const char*>(&s), sizeof s);
+    }
+  }
+  const std::string out = runProcess({p.multimon, "-q", "-c", "-a", "DTMF", "-t", "raw", raw}).out;
+  std::remove(raw.c_str());
+  // One "DTMF: k" line per key.
+  std::string keys;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("DTMF: ", 0) == 0 && line.size() > 6) keys.push_back(line[6]);
+  return keys;
 }
 
 void lineTo8k(const std::string& in, const std::string& out, double snrDb, unsigned seed) {

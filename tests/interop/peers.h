@@ -12,6 +12,7 @@ struct Peers {
   std::string quelto;     // quelto-modem
   std::string minimodem;  // minimodem
   std::string spandsp;    // spandsp_peer
+  std::string multimon{};  // multimon-ng (DTMF only)
 };
 
 // Text as each transmitter sends it, written to `wav`. Baud 45 or 50.
@@ -28,6 +29,10 @@ std::string queltoDecode(const Peers& p, int baud, const std::string& wav,
                          double sensitivity = 30.0, const std::string& receiver = "");
 std::string minimodemReceive(const Peers& p, int baud, const std::string& wav);
 std::string spandspReceive(const Peers& p, int baud, const std::string& wav);
+
+// The keys each DTMF detector hears in `wav` (any rate), in order.
+std::string spandspDtmf(const Peers& p, const std::string& wav);
+std::string multimonDtmf(const Peers& p, const std::string& wav);
 
 // The line: `in` converted to 8000 Hz, set to a peak level of 0.25 (room
 // for noise), with white Gaussian noise at snrDb (signal power while the
