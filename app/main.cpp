@@ -22,6 +22,7 @@
 #include "conversation/conversation.h"
 #include "conversation/recovery.h"
 #include "modem/modem_control.h"
+#include "settings/global_settings.h"
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
@@ -39,7 +40,7 @@ RecoveryCopy* recoveryCopy = nullptr;
 // Opens a file named on the command line or handed over by a second start,
 // asking first like File Open when there is something to lose.
 void openNamedFile(const std::string& path) {
-  if (getSettingBool("ConfirmFileNew", true) && !application->askToSaveChanges()) return;
+  if (readSetting(setting::kConfirmFileNew) && !application->askToSaveChanges()) return;
   application->openConversationFile(path);
 }
 
@@ -92,13 +93,14 @@ bool colourSwitchGiven(int argc, char** argv, int which) {
   return false;
 }
 
-// "DefaultBackground", "DefaultBackground2", "DefaultForeground": "r,g,b".
-// A colour given on the command line wins over the stored one.
+// The stored interface colours ("r,g,b"). A colour given on the command
+// line wins over the stored one.
 void applyStoredColours(int argc, char** argv) {
-  const char* names[] = {"DefaultBackground", "DefaultBackground2", "DefaultForeground"};
+  const TextSetting* colours[] = {&setting::kDefaultBackground, &setting::kDefaultBackground2,
+                                  &setting::kDefaultForeground};
   for (int i = 0; i < 3; ++i) {
     if (colourSwitchGiven(argc, argv, i)) continue;
-    const std::string text = getSettingString(names[i], "");
+    const std::string text = readSetting(*colours[i]);
     int r = 0, g = 0, b = 0;
     if (text.empty() || std::sscanf(text.c_str(), "%d,%d,%d", &r, &g, &b) != 3) continue;
     const auto R = static_cast<uchar>(r), G = static_cast<uchar>(g), B = static_cast<uchar>(b);
@@ -147,7 +149,7 @@ int main(int argc, char** argv) {
   const ProgramSwitches switches = readProgramSwitches(argc, argv);
   signalCapture().setCaptureMode(switches.capture);
   if (switches.dumpPath) signalCapture().openRawDump(*switches.dumpPath, restarted);
-  if (!switches.capture) startActivityLog(getSettingString("LogFilePrefix", ""));
+  if (!switches.capture) startActivityLog(readSetting(setting::kLogFilePrefix));
 
   // The toolkit's current look; a "-scheme" switch on the command line wins.
   if (!Fl::scheme()) Fl::scheme("gtk+");
@@ -206,7 +208,7 @@ int main(int argc, char** argv) {
     adjustMixer(mixer);
     while (main->shown()) Fl::wait();
     showWindow(main);
-    if (!getSettingBool("ConfirmFileQuit", true)) break;
+    if (!readSetting(setting::kConfirmFileQuit)) break;
     if (app->askToSaveChanges()) break;
   }
 
@@ -216,7 +218,7 @@ int main(int argc, char** argv) {
   recovery.remove();
   recoveryCopy = nullptr;
   app->saveState();
-  if (getSettingBool("MuteWaveOnQuit", false)) turnDownWaveOutput(mixer);
+  if (readSetting(setting::kMuteWaveOnQuit)) turnDownWaveOutput(mixer);
   signalCapture().closeRawDump();
   app.reset();
   return 0;

@@ -1,25 +1,26 @@
 #include "audio/audio_settings.h"
 
-#include "settings/settings_store.h"
+#include "settings/global_settings.h"
 
 namespace quelto {
 
 namespace {
 
-std::string storedDevice(const char* name) {
-  return chosenDevice(getSettingString(name, kDefaultDeviceName));
+std::string storedDevice(const TextSetting& setting) {
+  return chosenDevice(readSetting(setting));
 }
 
 }  // namespace
 
 void loadDeviceChoices(StreamOptions& options) {
-  options.inputDevice.set(storedDevice("WaveInputDevice"));
-  options.outputDevice.set(storedDevice("WaveOutputDevice"));
+  options.inputDevice.set(storedDevice(setting::kWaveInputDevice));
+  options.outputDevice.set(storedDevice(setting::kWaveOutputDevice));
 }
 
 MixerOpener chosenDevicesMixer(SoundDevice& device) {
   return [&device] {
-    return device.openMixer(storedDevice("WaveInputDevice"), storedDevice("WaveOutputDevice"));
+    return device.openMixer(storedDevice(setting::kWaveInputDevice),
+                            storedDevice(setting::kWaveOutputDevice));
   };
 }
 
@@ -30,13 +31,13 @@ std::string missingSoundDevice(const StreamOptions& options) {
 }
 
 void loadStreamSwitches(StreamOptions& options) {
-  options.closeWaveAfterWrite = getSettingBool("CloseWaveAfterWrite", false);
-  options.addPadBits = getSettingBool("AddPadBits", false);
+  options.closeWaveAfterWrite = readSetting(setting::kCloseWaveAfterWrite);
+  options.addPadBits = readSetting(setting::kAddPadBits);
 }
 
 std::string diagnosticReport(const DeviceLists& lists) {
-  return diagnosticReport(getSettingString("WaveInputDevice", kDefaultDeviceName),
-                          getSettingString("WaveOutputDevice", kDefaultDeviceName), lists);
+  return diagnosticReport(readSetting(setting::kWaveInputDevice),
+                          readSetting(setting::kWaveOutputDevice), lists);
 }
 
 }  // namespace quelto

@@ -1,6 +1,6 @@
 #include "audio/mixer.h"
 
-#include "settings/settings_store.h"
+#include "settings/global_settings.h"
 
 #include <alsa/asoundlib.h>
 
@@ -120,9 +120,13 @@ bool raiseVolume(Mixer& mixer, MixerLine line, int percent) {
   return target <= v->value || mixer.setVolume(line, target);
 }
 
-int storedPercent(const char* name) {
-  const int percent = sanitizeVolumePercent(getSettingInt(name, kDefaultVolumePercent));
-  setSettingInt(name, percent);
+static_assert(setting::kMasterVolumePercent.defaultValue == kDefaultVolumePercent &&
+              setting::kMicrophoneVolumePercent.defaultValue == kDefaultVolumePercent &&
+              setting::kWaveVolumePercent.defaultValue == kDefaultVolumePercent);
+
+int storedPercent(const IntegerSetting& setting) {
+  const int percent = sanitizeVolumePercent(readSetting(setting));
+  writeSetting(setting, percent);
   return percent;
 }
 
@@ -157,11 +161,11 @@ unsigned volumeTarget(const VolumeSetting& control, int percent) {
 }
 
 void adjustMixer(const MixerOpener& open) {
-  if (!getSettingBool("AutoAdjustVolume", true)) return;
-  setSettingBool("AutoAdjustVolume", true);
-  const int master = storedPercent("MasterVolumePercent");
-  const int microphone = storedPercent("MicrophoneVolumePercent");
-  const int wave = storedPercent("WaveVolumePercent");
+  if (!readSetting(setting::kAutoAdjustVolume)) return;
+  writeSetting(setting::kAutoAdjustVolume, true);
+  const int master = storedPercent(setting::kMasterVolumePercent);
+  const int microphone = storedPercent(setting::kMicrophoneVolumePercent);
+  const int wave = storedPercent(setting::kWaveVolumePercent);
 
   const std::unique_ptr<Mixer> mixer = open ? open() : nullptr;
   if (!mixer) return;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "settings/settings_store.h"
+#include "settings/global_settings.h"
 
 namespace quelto {
 
@@ -70,7 +70,7 @@ bool openFile() {
   const std::string base =
       s.prefix + envOr("USERNAME", "USER", "user") + "-" + hostName() + "-" + date;
 
-  for (int n = getSettingInt("LogFileNextId", 1);; ++n) {
+  for (int n = readSetting(setting::kLogFileNextId);; ++n) {
     const std::string name = base + "-" + std::to_string(n) + ".txt";
     // O_EXCL both skips a number already used and makes the check and the
     // creation one step.
@@ -87,7 +87,7 @@ bool openFile() {
       return false;
     }
     s.path = name;
-    setSettingInt("LogFileNextId", n + 1);
+    writeSetting(setting::kLogFileNextId, n + 1);
     return true;
   }
 }

@@ -1,6 +1,6 @@
 #include "modem/modem_control.h"
 
-#include "settings/settings_store.h"
+#include "settings/global_settings.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -37,21 +37,24 @@ std::mutex& modemMutex() {
   return mutex;
 }
 
+static_assert(setting::kStartBitThreshold.defaultValue == FramingConfig{}.startBitThreshold &&
+              setting::kStopBitThreshold.defaultValue == FramingConfig{}.stopBitThreshold &&
+              setting::kRestartCount.defaultValue == FramingConfig{}.restartCount);
+
 FramingConfig framingConfigFromSettings() {
   FramingConfig f;
-  f.startBitThreshold = getSettingInt("StartBitThreshold", f.startBitThreshold);
-  f.stopBitThreshold = getSettingInt("StopBitThreshold", f.stopBitThreshold);
-  f.restartCount = getSettingInt("RestartCount", f.restartCount);
+  f.startBitThreshold = readSetting(setting::kStartBitThreshold);
+  f.stopBitThreshold = readSetting(setting::kStopBitThreshold);
+  f.restartCount = readSetting(setting::kRestartCount);
   return f;
 }
 
 ReceiverKind receiverKindFromSettings() {
-  return receiverKindFromName(getSettingString("Receiver", receiverName(kDefaultReceiver)))
-      .value_or(kDefaultReceiver);
+  return receiverKindFromName(readSetting(setting::kReceiver)).value_or(kDefaultReceiver);
 }
 
 bool carrierHoldFromSettings() {
-  return getSettingBool("CarrierHold", true);
+  return readSetting(setting::kCarrierHold);
 }
 
 // The modem thread: owns the sound stream and the FskModem.

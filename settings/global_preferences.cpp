@@ -1,10 +1,13 @@
 #include "settings/global_preferences.h"
 
+#include "settings/global_settings.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
 
 namespace quelto {
 namespace {
+
+using namespace setting;
 
 // -1 until the first use takes the running language.
 int gRememberedLanguage = -1;
@@ -21,16 +24,16 @@ int rememberedLanguageIndex() {
 GlobalPreferencesValues readGlobalPreferences() {
   GlobalPreferencesValues v;
   v.languageIndex = rememberedLanguageIndex();
-  v.disableSplash = !getSettingBool("ShowSlpashScreen", true);
-  v.durationDisplay = getSettingDouble("SplashScreenDuration", kSplashDurationDefault);
-  v.durationSlider = getSettingDouble("SplashScreenDuration", kSplashSliderDefault);
-  v.confirmFileNew = getSettingBool("ConfirmFileNew", true);
-  v.confirmFileQuit = getSettingBool("ConfirmFileQuit", true);
-  v.confirmEditCut = getSettingBool("ConfirmEditCut", true);
-  v.confirmOptionsRestart = getSettingBool("ConfirmOptionsRestart", true);
-  v.muteWaveOnQuit = getSettingBool("MuteWaveOnQuit", false);
-  v.inputDeviceName = getSettingString("WaveInputDevice", kDefaultDeviceName);
-  v.outputDeviceName = getSettingString("WaveOutputDevice", kDefaultDeviceName);
+  v.disableSplash = !readSetting(kShowSplashScreen);
+  v.durationDisplay = readSetting(kSplashScreenDuration);
+  v.durationSlider = readSetting(kSplashScreenDuration, kSplashSliderDefault);
+  v.confirmFileNew = readSetting(kConfirmFileNew);
+  v.confirmFileQuit = readSetting(kConfirmFileQuit);
+  v.confirmEditCut = readSetting(kConfirmEditCut);
+  v.confirmOptionsRestart = readSetting(kConfirmOptionsRestart);
+  v.muteWaveOnQuit = readSetting(kMuteWaveOnQuit);
+  v.inputDeviceName = readSetting(kWaveInputDevice);
+  v.outputDeviceName = readSetting(kWaveOutputDevice);
   return v;
 }
 
@@ -43,22 +46,22 @@ GlobalPreferencesStored storeGlobalPreferences(const GlobalPreferencesValues& va
                                                const std::vector<std::string>& inputDevices,
                                                const std::vector<std::string>& outputDevices) {
   SettingsBatch batch;
-  setSettingBool("ShowSlpashScreen", !values.disableSplash);
-  setSettingDouble("SplashScreenDuration", values.durationDisplay);
-  setSettingBool("ConfirmFileNew", values.confirmFileNew);
-  setSettingBool("ConfirmFileQuit", values.confirmFileQuit);
-  setSettingBool("ConfirmEditCut", values.confirmEditCut);
-  setSettingBool("ConfirmOptionsRestart", values.confirmOptionsRestart);
-  setSettingBool("MuteWaveOnQuit", values.muteWaveOnQuit);
+  writeSetting(kShowSplashScreen, !values.disableSplash);
+  writeSetting(kSplashScreenDuration, values.durationDisplay);
+  writeSetting(kConfirmFileNew, values.confirmFileNew);
+  writeSetting(kConfirmFileQuit, values.confirmFileQuit);
+  writeSetting(kConfirmEditCut, values.confirmEditCut);
+  writeSetting(kConfirmOptionsRestart, values.confirmOptionsRestart);
+  writeSetting(kMuteWaveOnQuit, values.muteWaveOnQuit);
   // An index outside the list stands for the language languageName gives.
   const bool known = values.languageIndex >= 0 && values.languageIndex < languageCount();
   gRememberedLanguage = known ? values.languageIndex : (languageCount() > 1 ? 1 : 0);
-  setSettingString("Language", languageName(gRememberedLanguage));
+  writeSetting(kLanguage, languageName(gRememberedLanguage));
   GlobalPreferencesStored stored;
   stored.inputDeviceName = deviceNameAtPosition(inputDevices, values.inputDevicePosition);
   stored.outputDeviceName = deviceNameAtPosition(outputDevices, values.outputDevicePosition);
-  setSettingString("WaveInputDevice", stored.inputDeviceName);
-  setSettingString("WaveOutputDevice", stored.outputDeviceName);
+  writeSetting(kWaveInputDevice, stored.inputDeviceName);
+  writeSetting(kWaveOutputDevice, stored.outputDeviceName);
   batch.finish();
   stored.offerRestart = gRememberedLanguage != currentLanguage();
   return stored;
@@ -66,9 +69,8 @@ GlobalPreferencesStored storeGlobalPreferences(const GlobalPreferencesValues& va
 
 SplashPlan splashPlan() {
   SplashPlan plan;
-  if (!getSettingBool("ShowSlpashScreen", true)) return plan;
-  const float seconds =
-      static_cast<float>(getSettingDouble("SplashScreenDuration", kSplashDurationDefault));
+  if (!readSetting(kShowSplashScreen)) return plan;
+  const float seconds = static_cast<float>(readSetting(kSplashScreenDuration));
   if (!(seconds > kSplashMinimumSeconds)) return plan;
   plan.show = true;
   plan.seconds = seconds;

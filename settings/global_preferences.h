@@ -6,16 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "settings/global_settings.h"
+
 namespace quelto {
 
 // Default of "SplashScreenDuration" for the "sec." display, and the default
 // the "Duration" slider reads it with: the two disagree until the slider is
 // first moved, as the window always did.
-constexpr double kSplashDurationDefault = 1.1;
+constexpr double kSplashDurationDefault = setting::kSplashScreenDuration.defaultValue;
 constexpr double kSplashSliderDefault = 3.0;
 
 // The device choices list "Default" first, then the device names.
-constexpr const char* kDefaultDeviceName = "Default";
+constexpr const char* kDefaultDeviceName = setting::kWaveInputDevice.defaultValue;
 
 struct GlobalPreferencesValues {
   int languageIndex = 0;                            // position in the "&Language" choice

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "settings/global_settings.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
 #include "text/utf8.h"
@@ -217,7 +218,7 @@ int loadProfiles(int count, const std::string& ids) {
 }
 
 int loadProfilesFromSettings() {
-  return loadProfiles(getSettingInt("NProfiles", 1), getSettingString("Profiles", "0"));
+  return loadProfiles(readSetting(setting::kProfileCount), readSetting(setting::kProfileIds));
 }
 
 int saveAllProfiles() {
@@ -267,8 +268,8 @@ std::string profileIdList() {
 
 int storeProfileListSettings() {
   SettingsBatch batch;
-  int result = setSettingInt("NProfiles", static_cast<int>(profileList().size()));
-  result |= setSettingString("Profiles", profileIdList());
+  int result = writeSetting(setting::kProfileCount, static_cast<int>(profileList().size()));
+  result |= writeSetting(setting::kProfileIds, profileIdList());
   result |= batch.finish();
   return result == kSettingWriteOk ? kSettingWriteOk : kSettingWriteFailed;
 }

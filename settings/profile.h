@@ -39,6 +39,20 @@ enum class MarginUnit : int { Inches = 0, Centimetres = 1, Millimetres = 2, Poin
 double marginUnitFactor(int units);
 double convertMargin(double value, int fromUnits, int toUnits);
 
+// The display of a fresh profile, which is also what the conversation shows
+// before any profile is applied; "Default Color" in Personal Preferences
+// puts these colours back.
+namespace display_default {
+constexpr int kSentTextColour = 0;          // black
+constexpr int kSentTextFace = 0;            // Helvetica
+constexpr int kReceivedTextColour = 138;    // dark teal (#00497F)
+constexpr int kReceivedTextFace = 5;        // Courier bold
+constexpr int kCurrentTextColour = 3;       // yellow: the bottom (current) text line
+constexpr int kTextSize = 18;               // all three lines
+constexpr int kBackgroundColour = 246;      // light blue (#BFDBFF), a colour-cube index
+constexpr int kBottomBackgroundColour = 0;  // black
+}  // namespace display_default
+
 // One profile. The member initialisers are the defaults, also the values of
 // a freshly built record. Copying copies everything, phonebook included.
 struct Profile {
@@ -46,23 +60,23 @@ struct Profile {
   std::string name;
   std::string firstName;
   std::string lastName;
-  std::string password;      // at most kMaxPasswordLength characters; empty: none
-  int sentTextColor = 0;     // black
+  std::string password;  // at most kMaxPasswordLength characters; empty: none
+  int sentTextColor = display_default::kSentTextColour;
   int sentTextCapitals = 0;  // 0/1
-  int sentTextFace = 0;      // Helvetica
-  int sentTextSize = 18;
-  int receivedTextColor = 138;  // dark teal (#00497F)
+  int sentTextFace = display_default::kSentTextFace;
+  int sentTextSize = display_default::kTextSize;
+  int receivedTextColor = display_default::kReceivedTextColour;
   int receivedTextCapitals = 1;
-  int receivedTextFace = 5;  // Courier bold
-  int receivedTextSize = 18;
-  int currentTextColor = 3;  // yellow: the bottom (current) text line
-  int currentTextSize = 18;
-  int backgroundColor = 246;      // light blue (#BFDBFF), a colour-cube index
-  int bottomBackgroundColor = 0;  // black
-  int defaultBaudRate = 1;        // 1 = 45.45 baud, 2 = 50 baud
-  double sensitivity = 30.0;      // handed to the modem's receiver
-  int vocalAnnounce = 0;          // index of the recorded announcement
-  int units = 0;                  // MarginUnit of the four margins
+  int receivedTextFace = display_default::kReceivedTextFace;
+  int receivedTextSize = display_default::kTextSize;
+  int currentTextColor = display_default::kCurrentTextColour;
+  int currentTextSize = display_default::kTextSize;
+  int backgroundColor = display_default::kBackgroundColour;
+  int bottomBackgroundColor = display_default::kBottomBackgroundColour;
+  int defaultBaudRate = 1;    // 1 = 45.45 baud, 2 = 50 baud
+  double sensitivity = 30.0;  // handed to the modem's receiver
+  int vocalAnnounce = 0;      // index of the recorded announcement
+  int units = 0;              // MarginUnit of the four margins
   double topMargin = 1.0;
   double leftMargin = 1.0;
   double rightMargin = 1.0;

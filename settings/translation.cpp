@@ -6,8 +6,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "settings/global_settings.h"
 #include "settings/locale_language.h"
-#include "settings/settings_store.h"
 #include "settings/translation_table.h"
 #include "text/text_encoding.h"
 
@@ -122,7 +122,7 @@ int currentLanguage() {
 }
 
 int chooseLanguageFromSettings() {
-  const std::string stored = getSettingString("Language", "");
+  const std::string stored = readSetting(setting::kLanguage);
   if (stored.empty())
     gLanguage = languageFromLocale();
   else if (setLanguageByName(stored) != 0)

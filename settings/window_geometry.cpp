@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "settings/global_settings.h"
 #include "settings/settings_store.h"
 
 namespace quelto {
@@ -104,7 +105,7 @@ int saveWindowGeometry(const std::string& name, const WindowGeometry& window) {
 }
 
 void restoreWindowLayout(const std::vector<NamedWindow>& windows, WorkArea area) {
-  const bool restore = getSettingInt("UIVersion", 0) == kUiVersion;
+  const bool restore = readSetting(setting::kUiVersion) == kUiVersion;
   for (const NamedWindow& named : windows) {
     if (!named.window) continue;
     if (restore) {
@@ -117,7 +118,7 @@ void restoreWindowLayout(const std::vector<NamedWindow>& windows, WorkArea area)
 
 int saveWindowLayout(const std::vector<NamedWindow>& windows) {
   SettingsBatch batch;
-  int result = setSettingInt("UIVersion", kUiVersion);
+  int result = writeSetting(setting::kUiVersion, kUiVersion);
   for (const NamedWindow& named : windows) {
     if (named.window) result |= saveWindowGeometry(named.settingName, *named.window);
   }

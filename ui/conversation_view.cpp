@@ -11,7 +11,7 @@
 #include "conversation/prompt.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
-#include "settings/settings_store.h"
+#include "settings/global_settings.h"
 #include "settings/translation.h"
 #include "text/text_encoding.h"
 
@@ -43,7 +43,7 @@ int ToolkitTextMeasure::rowHeight() const {
 ConversationView::ConversationView(int x, int y, int w, int h, const char* label)
     : Fl_Widget(x, y, w, h, label), contentWidth_(w), contentHeight_(h) {
   box(FL_THIN_UP_BOX);
-  color(ConversationDisplay{}.background);
+  color(display_default::kBackgroundColour);
   setDisplay(display_);
 }
 
@@ -437,7 +437,7 @@ void ConversationView::handlePaste() {
 }
 
 bool ConversationView::clearConversation() {
-  if (!clearing && prompt_ && conversation.modified && getSettingBool("ConfirmEditCut", true)) {
+  if (!clearing && prompt_ && conversation.modified && readSetting(setting::kConfirmEditCut)) {
     // Cancel first: Escape and closing the box answer with the first
     // button; Enter presses the second, Yes.
     const int answer =

@@ -31,6 +31,7 @@
 #include "conversation/conversation.h"
 #include "conversation/conversation_layout.h"
 #include "modem/modem_control.h"
+#include "settings/profile.h"
 
 class Fl_Scrollbar;
 
@@ -43,18 +44,18 @@ class Prompt;
 constexpr int kSelectionColor = 175;
 
 // Faces are toolkit font numbers, colours toolkit colour indices, sizes in
-// pixels. The defaults are those in force before any profile is applied.
+// pixels. The defaults are a fresh profile's.
 struct ConversationDisplay {
-  int receivedFace = 5;
-  int receivedSize = 18;
-  int receivedColor = 138;
-  int sentFace = 0;
-  int sentSize = 18;
-  int sentColor = 0;
-  int currentSize = 18;
-  int currentColor = 3;
-  int background = 246;      // history area
-  int bottomBackground = 0;  // frame and bottom band
+  int receivedFace = display_default::kReceivedTextFace;
+  int receivedSize = display_default::kTextSize;
+  int receivedColor = display_default::kReceivedTextColour;
+  int sentFace = display_default::kSentTextFace;
+  int sentSize = display_default::kTextSize;
+  int sentColor = display_default::kSentTextColour;
+  int currentSize = display_default::kTextSize;
+  int currentColor = display_default::kCurrentTextColour;
+  int background = display_default::kBackgroundColour;              // the history area
+  int bottomBackground = display_default::kBottomBackgroundColour;  // frame and bottom band
 };
 
 // The toolkit's width of Windows-1252 text in one face and size.

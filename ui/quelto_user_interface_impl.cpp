@@ -14,8 +14,8 @@
 #include "conversation/prompt.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
+#include "settings/global_settings.h"
 #include "settings/profile.h"
-#include "settings/settings_store.h"
 #include "settings/translation.h"
 #include "settings/window_geometry.h"
 #include "text/text_encoding.h"
@@ -33,6 +33,10 @@ QueltoUserInterfaceImpl* theInstance = nullptr;
 const char* baudButtonLabel(BaudRate baud) {
   return baud == BaudRate::Baud45 ? "45 &bauds" : "50 &bauds";
 }
+
+static_assert(setting::kVuMeterOffset.defaultValue == LevelMeter::kDefaultOffset &&
+              setting::kVuMeterFactor.defaultValue == LevelMeter::kDefaultFactor &&
+              setting::kVuMeterLed.defaultValue == LevelMeter::BarMode);
 
 // Interface texts are written in English and shown in the current language:
 // every label of every window, and every menu item, goes through translate()
@@ -167,9 +171,9 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
                        static_cast<Fl_Widget*>(letterButtonWidget)})
     w->clear_visible_focus();
 
-  LevelMeter::setThresholds(getSettingInt("VuMeterOffset", LevelMeter::kDefaultOffset),
-                            getSettingDouble("VuMeterFactor", LevelMeter::kDefaultFactor));
-  vuMeter->restoreMode(getSettingInt("VuMeterLed", LevelMeter::BarMode));
+  LevelMeter::setThresholds(readSetting(setting::kVuMeterOffset),
+                            readSetting(setting::kVuMeterFactor));
+  vuMeter->restoreMode(readSetting(setting::kVuMeterLed));
 
   Fl::event_dispatch(dispatchEvent);
   Fl::add_timeout(kRefreshSeconds, statusTimer, this);
@@ -381,9 +385,9 @@ void QueltoUserInterfaceImpl::saveState() {
     named.push_back({k.first, &adapters.back()});
   }
   saveWindowLayout(named);
-  setSettingInt("VuMeterLed", vuMeter->savedMode());
-  setSettingInt("VuMeterOffset", LevelMeter::thresholdOffset());
-  setSettingDouble("VuMeterFactor", LevelMeter::thresholdFactor());
+  writeSetting(setting::kVuMeterLed, vuMeter->savedMode());
+  writeSetting(setting::kVuMeterOffset, LevelMeter::thresholdOffset());
+  writeSetting(setting::kVuMeterFactor, LevelMeter::thresholdFactor());
   saveAllProfiles();
 }
 
@@ -405,7 +409,7 @@ bool QueltoUserInterfaceImpl::askToSaveChanges() {
 }
 
 void QueltoUserInterfaceImpl::restartApplication() {
-  if (getSettingBool("ConfirmOptionsRestart", true) && !askToSaveChanges()) return;
+  if (readSetting(setting::kConfirmOptionsRestart) && !askToSaveChanges()) return;
   saveState();
   if (restarter_) restarter_();
   prompt_.alert(translate(Text::RestartFailed));
@@ -479,7 +483,7 @@ void QueltoUserInterfaceImpl::editPaste() {
 
 void QueltoUserInterfaceImpl::fileNew() {
   signalCapture().clearCapture();
-  if (getSettingBool("ConfirmFileNew", true) && !askToSaveChanges()) return;
+  if (readSetting(setting::kConfirmFileNew) && !askToSaveChanges()) return;
   Conversation& c = conversationView->conversation;
   c.fileName.clear();
   conversationView->clearing = true;
@@ -496,7 +500,7 @@ void QueltoUserInterfaceImpl::fileNew() {
 
 void QueltoUserInterfaceImpl::fileOpen() {
   // Opening replaces the conversation just as New does.
-  if (getSettingBool("ConfirmFileNew", true) && !askToSaveChanges()) return;
+  if (readSetting(setting::kConfirmFileNew) && !askToSaveChanges()) return;
   const auto name =
       chooseFile(prompt_, false, translate(Text::Load), "tdd", translate(Text::QueltoFiles));
   if (name) openConversationFile(*name);

@@ -5,6 +5,7 @@
 #include "modem/baudot.h"
 #include "modem/fsk_modem.h"
 #include "modem/line_signal.h"
+#include "settings/global_settings.h"
 #include "tests/modem/test_signal.h"
 
 #include <gtest/gtest.h>
@@ -221,6 +222,8 @@ TEST(ReceiverChoice, NamesAreExactAndAnythingElseIsNone) {
     EXPECT_EQ(receiverKindFromName(other), std::nullopt) << other;
   for (ReceiverKind k : {ReceiverKind::Classic, ReceiverKind::Robust})
     EXPECT_EQ(receiverKindFromName(receiverName(k)), k);
+  // The settings table sits below the modem and spells its default out.
+  EXPECT_EQ(receiverKindFromName(setting::kReceiver.defaultValue), kDefaultReceiver);
 }
 
 }  // namespace

@@ -108,9 +108,9 @@ std::array<std::string, kProgrammedMessageCount> messageButtonLabels(
 
 PreviewColours defaultPreviewColours(int flag) {
   if (flag == kDefaultColour) {
-    const Profile defaults;
-    return {defaults.sentTextColor, defaults.receivedTextColor, defaults.currentTextColor,
-            defaults.backgroundColor, defaults.bottomBackgroundColor};
+    using namespace display_default;
+    return {kSentTextColour, kReceivedTextColour, kCurrentTextColour, kBackgroundColour,
+            kBottomBackgroundColour};
   }
   return {0, 0, 7, 7, 0};
 }

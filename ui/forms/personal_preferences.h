@@ -26,9 +26,9 @@ namespace quelto {
 
 // One line of the conversation preview ("sent text", "RECEIVED TEXT").
 struct PreviewText {
-  int color = 0;
-  int face = 0;
-  int size = 18;
+  int color = display_default::kSentTextColour;
+  int face = display_default::kSentTextFace;
+  int size = display_default::kTextSize;
   bool capitals = false;
 };
 
@@ -49,10 +49,11 @@ struct PersonalPreferencesValues {
   // "Fonts & Colors"
   PreviewText sent;
   PreviewText received;
-  int bottomTextColor = Profile{}.currentTextColor;      // the "Bottom Text" box's label colour
-  int bottomTextSize = Profile{}.currentTextSize;        // and label size
-  int bottomBoxColor = Profile{}.bottomBackgroundColor;  // the "Bottom Text" box's own colour
-  int backgroundColor = Profile{}.backgroundColor;       // the background box
+  int bottomTextColor =
+      display_default::kCurrentTextColour;          // the "Bottom Text" box's label colour
+  int bottomTextSize = display_default::kTextSize;  // and label size
+  int bottomBoxColor = display_default::kBottomBackgroundColour;  // the box's own colour
+  int backgroundColor = display_default::kBackgroundColour;       // the background box
   // "Communication"
   int baudChoice = 0;                // 0 "45 bauds", 1 "50 bauds"
   double sensitivity = 30.0;         // 0..100
