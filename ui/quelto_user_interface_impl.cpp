@@ -3,7 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_.H>
 #include <FL/Fl_Return_Button.H>
-#include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Window.H>
 
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include "settings/translation.h"
 #include "settings/window_geometry.h"
 #include "text/text_encoding.h"
+#include "ui/conversation_scrollbars.h"
 #include "ui/forms/about_texts.h"
 #include "ui/forms/text_size.h"
 
@@ -189,8 +189,10 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
     return conversationView->conversation.modified == 0;
   });
 
-  showHorizontalScrollbar();
-  showVerticalScrollbar();
+  scrollbars_ =
+      std::make_unique<ConversationScrollbars>(*mainWindow, *conversationGroup, *conversationView);
+  scrollbars_->show(ConversationScrollbars::Axis::Horizontal, true);
+  scrollbars_->show(ConversationScrollbars::Axis::Vertical, true);
   setDefaultColours(1);
   baseTitle_ = std::string(translate(Text::Quelto)) + " Version " + productVersion();
   setTitle("Conversation1");
@@ -602,69 +604,6 @@ void QueltoUserInterfaceImpl::applyFileInfo() {
 
 void QueltoUserInterfaceImpl::putCurrentDate(bool withTime) {
   dateInput->value(formatCurrentDate(withTime).c_str());
-}
-
-// --- Scroll bars ------------------------------------------------------------------------
-
-// A scroll bar of the conversation: never takes the keyboard focus, so that
-// typing after a click on it still reaches the line.
-Fl_Scrollbar* QueltoUserInterfaceImpl::addScrollbar(uchar type, int x, int y, int w, int h) {
-  auto* bar = new Fl_Scrollbar(x, y, w, h);
-  bar->type(type);
-  bar->box(FL_FLAT_BOX);
-  bar->clear_visible_focus();
-  bar->callback([](Fl_Widget*, void* view) { static_cast<ConversationView*>(view)->redrawAll(); },
-                conversationView);
-  mainWindow->add(bar);
-  return bar;
-}
-
-void QueltoUserInterfaceImpl::scrollbarsChanged() {
-  mainWindow->init_sizes();
-  conversationView->setScrollbars(hScroll_, vScroll_);
-  mainWindow->redraw();
-}
-
-void QueltoUserInterfaceImpl::showHorizontalScrollbar() {
-  if (hScroll_) return;
-  if (mainWindow->w() < 80 || mainWindow->h() < 80)
-    mainWindow->size(std::max(80, mainWindow->w()), std::max(80, mainWindow->h()));
-  Fl_Group* g = conversationGroup;
-  g->size(g->w(), g->h() - 16);
-  hScroll_ = addScrollbar(FL_HORIZONTAL, 1, g->y() + g->h() + 1, g->w() - 2, 14);
-  if (vScroll_) vScroll_->size(vScroll_->w(), vScroll_->h() - 16);
-  scrollbarsChanged();
-}
-
-void QueltoUserInterfaceImpl::hideHorizontalScrollbar() {
-  if (!hScroll_) return;
-  mainWindow->remove(hScroll_);
-  delete hScroll_;
-  hScroll_ = nullptr;
-  conversationGroup->size(conversationGroup->w(), conversationGroup->h() + 16);
-  if (vScroll_) vScroll_->size(vScroll_->w(), vScroll_->h() + 16);
-  scrollbarsChanged();
-}
-
-void QueltoUserInterfaceImpl::showVerticalScrollbar() {
-  if (vScroll_) return;
-  if (mainWindow->w() < 80 || mainWindow->h() < 80)
-    mainWindow->size(std::max(80, mainWindow->w()), std::max(80, mainWindow->h()));
-  Fl_Group* g = conversationGroup;
-  g->size(g->w() - 16, g->h());
-  vScroll_ = addScrollbar(FL_VERTICAL, g->x() + g->w() + 1, g->y() + 1, 14, g->h() - 2);
-  if (hScroll_) hScroll_->size(hScroll_->w() - 16, hScroll_->h());
-  scrollbarsChanged();
-}
-
-void QueltoUserInterfaceImpl::hideVerticalScrollbar() {
-  if (!vScroll_) return;
-  mainWindow->remove(vScroll_);
-  delete vScroll_;
-  vScroll_ = nullptr;
-  conversationGroup->size(conversationGroup->w() + 16, conversationGroup->h());
-  if (hScroll_) hScroll_->size(hScroll_->w() + 16, hScroll_->h());
-  scrollbarsChanged();
 }
 
 // --- Line controls -----------------------------------------------------------------------

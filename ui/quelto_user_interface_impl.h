@@ -1,7 +1,8 @@
 // QueltoUserInterfaceImpl: the application object. It owns every window
 // (built once by QueltoUserInterface, shown and hidden, never destroyed),
 // the ModemControl block shared with the modem thread and the two scroll
-// bars, and implements the operations the controls call.
+// bars, and implements the operations the controls call; the scroll bars'
+// behaviour lives in ConversationScrollbars.
 //
 // Threads: everything here runs on the user-interface thread; the status
 // timer reads the modem's published bytes without the lock and drains the
@@ -20,10 +21,9 @@
 #include "ui/line_attention.h"
 #include "ui/quelto.h"
 
-class Fl_Scrollbar;
-
 namespace quelto {
 
+class ConversationScrollbars;
 class DeviceLists;
 class ModemControl;
 class Prompt;
@@ -98,10 +98,6 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   bool openConversationFile(const std::string& path);
   // Shows a conversation just loaded into the view under `title`.
   void showLoadedConversation(const std::string& title);
-  void showHorizontalScrollbar() override;
-  void hideHorizontalScrollbar() override;
-  void showVerticalScrollbar() override;
-  void hideVerticalScrollbar() override;
   void askNumberToDial() override;
   void applyPersonalPreferences() override;
   void exportRtf() override;
@@ -161,6 +157,9 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   void showDialling() override;
   void editProgrammedMessages() override;
 
+  // The conversation's scroll bars (both shown from the start).
+  ConversationScrollbars& scrollbars() { return *scrollbars_; }
+
   // The device lists taken at start-up, for "&Diagnostic"; they must outlive
   // the application object. Without them the report lists no devices.
   void setDeviceLists(DeviceLists* lists) { deviceLists_ = lists; }
@@ -192,14 +191,11 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   const std::vector<std::string>& outputDevices() const;
   void setUpToolWindows();
   void dial(const std::string& number);
-  Fl_Scrollbar* addScrollbar(uchar type, int x, int y, int w, int h);
-  void scrollbarsChanged();
 
   std::unique_ptr<ModemControl> modem_;
   Prompt& prompt_;
   std::function<void()> restarter_;
-  Fl_Scrollbar* hScroll_ = nullptr;
-  Fl_Scrollbar* vScroll_ = nullptr;
+  std::unique_ptr<ConversationScrollbars> scrollbars_;
   std::string baseTitle_;
   std::string title_;
   bool fileInfoCancelled_ = true;

@@ -4,6 +4,7 @@
 #include "ui/quelto_user_interface_impl.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Scrollbar.H>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "settings/settings_store.h"
 #include "settings/translation.h"
 #include "synthetic_events.h"
+#include "ui/conversation_scrollbars.h"
 
 namespace quelto {
 namespace {
@@ -71,6 +73,40 @@ class MainWindowTest : public ::testing::Test {
 
 ScriptedPrompt* MainWindowTest::prompt = nullptr;
 QueltoUserInterfaceImpl* MainWindowTest::app = nullptr;
+
+// Hiding a bar gives its 16 pixels back to the conversation area and to the
+// other bar; showing both again restores the start-up geometry, whatever
+// the order.
+TEST_F(MainWindowTest, ScrollBarsHideAndShowOneAxisAtATime) {
+  using Axis = ConversationScrollbars::Axis;
+  ConversationScrollbars& bars = app->scrollbars();
+  Fl_Group* area = app->conversationGroup;
+  ASSERT_NE(bars.bar(Axis::Horizontal), nullptr);
+  ASSERT_NE(bars.bar(Axis::Vertical), nullptr);
+  const int w = area->w(), h = area->h();
+  const int hLength = bars.bar(Axis::Horizontal)->w(), vLength = bars.bar(Axis::Vertical)->h();
+
+  bars.show(Axis::Horizontal, false);
+  bars.show(Axis::Horizontal, false);  // already hidden: nothing moves
+  EXPECT_EQ(bars.bar(Axis::Horizontal), nullptr);
+  EXPECT_EQ(app->conversationView->horizontalScrollbar(), nullptr);
+  EXPECT_EQ(area->h(), h + 16);
+  EXPECT_EQ(bars.bar(Axis::Vertical)->h(), vLength + 16);
+
+  bars.show(Axis::Vertical, false);
+  EXPECT_EQ(app->conversationView->verticalScrollbar(), nullptr);
+  EXPECT_EQ(area->w(), w + 16);
+
+  bars.show(Axis::Vertical, true);
+  bars.show(Axis::Horizontal, true);
+  bars.show(Axis::Horizontal, true);  // already shown: nothing moves
+  EXPECT_EQ(area->w(), w);
+  EXPECT_EQ(area->h(), h);
+  EXPECT_EQ(bars.bar(Axis::Horizontal)->w(), hLength);
+  EXPECT_EQ(bars.bar(Axis::Vertical)->h(), vLength);
+  EXPECT_EQ(app->conversationView->horizontalScrollbar(), bars.bar(Axis::Horizontal));
+  EXPECT_EQ(app->conversationView->verticalScrollbar(), bars.bar(Axis::Vertical));
+}
 
 TEST_F(MainWindowTest, TheAtSignIsSpelledOutInEachLanguage) {
   struct Case {
