@@ -112,16 +112,9 @@ void applyStoredColours(int argc, char** argv) {
 
 // The toolkit parses its own switches; the program's two are skipped here.
 int programSwitch(int argc, char** argv, int& i) {
-  if (std::strcmp(argv[i], "-capture") == 0) {
-    i += 1;
-    return 1;
-  }
-  if (std::strcmp(argv[i], "-dsp") == 0) {
-    const int used = i + 1 < argc ? 2 : 1;
-    i += used;
-    return used;
-  }
-  return 0;
+  const int length = programSwitchLength(argc, argv, i);
+  i += length;
+  return length;
 }
 
 }  // namespace

@@ -33,14 +33,24 @@ void RestartCommand::exec() {
   execvp(argv[0], argv.data());
 }
 
+int programSwitchLength(int argc, char** argv, int i) {
+  if (i < 0 || i >= argc) return 0;
+  if (std::strcmp(argv[i], "-capture") == 0) return 1;
+  if (std::strcmp(argv[i], "-dsp") == 0) return i + 1 < argc ? 2 : 1;
+  return 0;
+}
+
 ProgramSwitches readProgramSwitches(int argc, char** argv) {
   ProgramSwitches s;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-capture") == 0) {
-      s.capture = true;
-    } else if (std::strcmp(argv[i], "-dsp") == 0 && i + 1 < argc) {
-      s.dumpPath = argv[++i];
+  for (int i = 1; i < argc;) {
+    const int length = programSwitchLength(argc, argv, i);
+    if (length == 0) {
+      ++i;
+      continue;
     }
+    if (std::strcmp(argv[i], "-capture") == 0) s.capture = true;
+    if (length == 2) s.dumpPath = argv[i + 1];
+    i += length;
   }
   return s;
 }

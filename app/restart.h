@@ -43,4 +43,10 @@ struct ProgramSwitches {
 };
 ProgramSwitches readProgramSwitches(int argc, char** argv);
 
+// How many arguments from argv[i] on are one of those switches: 1 for
+// "-capture" and a last "-dsp", 2 for "-dsp" and its file, 0 for anything
+// else. readProgramSwitches walks the arguments with it, and the toolkit's
+// argument parser skips what it counts, so both read the switches alike.
+int programSwitchLength(int argc, char** argv, int i);
+
 }  // namespace quelto

@@ -44,6 +44,15 @@ TEST(ProgramSwitches, CaptureAndDumpAreReadAndEverythingElseIsLeft) {
   }
 }
 
+// What the toolkit's parser is told to skip at each position.
+TEST(ProgramSwitches, LengthsTheToolkitSkips) {
+  Argv a({"quelto", "-capture", "-geometry", "515x400", "-dsp", "in.raw", "-Capture", "-dsp"});
+  const int expected[] = {0, 1, 0, 0, 2, 0, 0, 1};
+  for (int i = 0; i < a.argc(); ++i)
+    EXPECT_EQ(programSwitchLength(a.argc(), a.argv(), i), expected[i]) << i;
+  EXPECT_EQ(programSwitchLength(a.argc(), a.argv(), a.argc()), 0);
+}
+
 TEST(RestartCommand, SetsQueltoExecOnceAndKeepsTheArguments) {
   unsetenv("QUELTOEXEC");
   Argv a({"build/app/quelto", "-fg", "black"});
