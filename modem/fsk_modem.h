@@ -56,6 +56,11 @@ constexpr int receiveBlockLength(BaudRate baud) {
   return kSubWindowsPerBlock * subWindowLength(baud);
 }
 constexpr int kMaxReceiveBlockLength = 1408;
+// Samples per bit at the receive rate: 176 at 45.45 baud, 160 at 50.
+constexpr int kSubWindowsPerBit = 8;
+constexpr int receiveBitLength(BaudRate baud) {
+  return kSubWindowsPerBit * subWindowLength(baud);
+}
 
 // Transmit timing at 22050 samples/s: start bit, five data bits, two stop
 // bits. 485 samples per bit (3880 per character, 175.96 ms) at 45.45 baud,

@@ -27,6 +27,11 @@ constexpr double kTddShare = 0.4;
 // A single tone's bin share must not come with any of the pair tones.
 constexpr double kStrayShare = 0.15;
 
+// A single tone whose frames lean this much to 425 Hz on average is the
+// European one (425 Hz) and not France's (440 Hz): a tone within about
+// 1.5 % of 425 Hz.
+constexpr double kMinLean425 = 0.2;
+
 // A TDD signal this long ends any event (three frames, 96 ms).
 constexpr int kTddFrames = 3;
 // Voice: a frame sounds like speech when it is "other" sound this far above
@@ -63,6 +68,10 @@ struct Coefficients {
 struct Analysis {
   FrameClass cls = FrameClass::Quiet;
   double energy = 0.0;
+  // For a single tone: its 425 Hz bin share less its 440 Hz one, about
+  // +0.56 for 425 Hz and -0.56 for 440 Hz (each bin lets through 0.44 of
+  // the power of a tone 15 Hz away).
+  double lean425 = 0.0;
 };
 
 Analysis analyse(const std::int16_t* frame) {
@@ -101,9 +110,10 @@ Analysis analyse(const std::int16_t* frame) {
   else if (pair(k440, k480))
     a.cls = FrameClass::RingPair;
   else if (std::max(p[k425], p[k440]) >= kToneShare && p[k350] < kStrayShare &&
-           p[k480] < kStrayShare && p[k620] < kStrayShare)
+           p[k480] < kStrayShare && p[k620] < kStrayShare) {
     a.cls = FrameClass::Single;
-  else
+    a.lean425 = p[k425] - p[k440];
+  } else
     a.cls = FrameClass::Other;
   return a;
 }
@@ -120,12 +130,17 @@ struct Cadence {
   int onMin, onMax;
   int offMin, offMax;
   bool continuous;
+  bool only425 = false;  // a single tone that must be 425 Hz, not 440 Hz
 };
 
 constexpr int kNoEnd = 1 << 30;
 
 const Cadence kCadences[] = {
     {LineEvent::DialTone, FrameClass::DialPair, framesAtLeast(500), kNoEnd, 0, 0, true},
+    // European ringing (425 Hz) is on for 1 s, so a longer 425 Hz tone is
+    // dial tone; France's ringing is 440 Hz for 1.5 s, the same sound as its
+    // dial tone until then, so a 440 Hz tone waits longer.
+    {LineEvent::DialTone, FrameClass::Single, framesAtLeast(1300), kNoEnd, 0, 0, true, true},
     {LineEvent::DialTone, FrameClass::Single, framesAtLeast(1700), kNoEnd, 0, 0, true},
     {LineEvent::Ringing, FrameClass::RingPair, framesAtLeast(1600), framesAtMost(2400),
      framesAtLeast(3200), framesAtMost(4800), false},
@@ -151,6 +166,8 @@ void LineEventDetector::reset() {
   run_ = {};
   pendingClass_ = FrameClass::Quiet;
   pendingFrames_ = 0;
+  singleLean_ = 0.0;
+  singleFrames_ = 0;
   forgetTones();
   forgetVoice();
   energyCount_ = 0;
@@ -179,14 +196,23 @@ void LineEventDetector::process(const std::int16_t* samples, std::size_t count) 
     if (partialLength_ == partial_.size()) {
       partialLength_ = 0;
       const Analysis a = analyse(partial_.data());
-      frame(a.cls, a.energy);
+      frame(a.cls, a.energy, a.lean425);
     }
   }
 }
 
-void LineEventDetector::frame(FrameClass cls, double energy) {
+void LineEventDetector::frame(FrameClass cls, double energy, double lean425) {
   noteEnergy(energy);
   const bool runClosed = addToSegments(cls);
+  // The single tone in progress: frames of it since the line last carried
+  // something else (a hiccup frame does not start it afresh).
+  if (cls == FrameClass::Single) {
+    singleLean_ += lean425;
+    ++singleFrames_;
+  } else if (run_.cls != FrameClass::Single) {
+    singleLean_ = 0.0;
+    singleFrames_ = 0;
+  }
   if (run_.cls == FrameClass::Tdd && run_.frames >= kTddFrames) {
     // Someone answered with a TDD, or a TDD is talking: nothing to name.
     forgetTones();
@@ -250,8 +276,9 @@ void LineEventDetector::followTones(bool runClosed) {
   if (activeCadence_ >= 0) return;
   for (int i = 0; i < int(std::size(kCadences)); ++i) {
     const Cadence& c = kCadences[i];
+    const bool pitchFits = !c.only425 || singleLean_ >= kMinLean425 * singleFrames_;
     const bool starts = c.continuous
-                            ? run_.cls == c.on && run_.frames >= c.onMin
+                            ? run_.cls == c.on && run_.frames >= c.onMin && pitchFits
                             : isOff(run_.cls) && run_.frames >= c.offMin &&
                                   run_.frames <= c.offMax && previous_.cls == c.on &&
                                   previous_.frames >= c.onMin && previous_.frames <= c.onMax;

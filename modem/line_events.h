@@ -14,9 +14,11 @@
 // tone, or other sound. Runs of one class make segments (a single odd frame
 // is a hiccup and joins the run it interrupts), and the segments are matched
 // against the cadences:
-//   - dial tone: 350+440 Hz for 0.5 s, or a single 425/440 Hz tone for
-//     1.7 s (French ringing is 440 Hz for 1.5 s, so a single tone cannot be
-//     called dial tone sooner);
+//   - dial tone: 350+440 Hz for 0.5 s, a single 425 Hz tone for 1.3 s
+//     (European ringing is on for 1 s), or a single 440 Hz tone for 1.7 s
+//     (French ringing is 440 Hz for 1.5 s, so France's dial tone cannot be
+//     told from it sooner); the two single tones are told apart by the
+//     share of the 425 and 440 Hz bins over the whole tone;
 //   - ringing: 440+480 Hz on 1.6-2.4 s, off 3.2-4.8 s (2 s / 4 s), or a
 //     single tone on 0.8-1.7 s, off 2.8-4.5 s (1 s / 4 s, France 1.5 / 3.5);
 //   - busy: 480+620 Hz or a single tone, on and off 0.4-0.65 s each;
@@ -96,7 +98,8 @@ class LineEventDetector {
     int frames = 0;
   };
 
-  void frame(FrameClass cls, double energy);
+  // lean425: for a single tone, its 425 Hz share less its 440 Hz share.
+  void frame(FrameClass cls, double energy, double lean425);
   // Returns true when the frame closed the run in progress.
   bool addToSegments(FrameClass cls);
   void followTones(bool runClosed);
@@ -117,6 +120,10 @@ class LineEventDetector {
   FrameClass pendingClass_ = FrameClass::Quiet;
   int pendingFrames_ = 0;
   int activeCadence_ = -1;  // index of the cadence being followed, -1 none
+  // The single tone in progress: the sum of its frames' lean to 425 Hz and
+  // their count, which tell the European tone from France's.
+  double singleLean_ = 0.0;
+  int singleFrames_ = 0;
 
   // Voice: the energies of the last 3 s of frames (the noise floor is their
   // least), the level changes between frames over the last 1 s, which of

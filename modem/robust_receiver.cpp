@@ -46,9 +46,14 @@ namespace quelto {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr int kMarkHz = 1400;
+constexpr int kSpaceHz = 1800;
 // 1400 Hz and 1800 Hz are 7/40 and 9/40 of 8000 Hz: both tones repeat
 // every 40 samples, so one period of each is a complete mixing table.
-constexpr int kTonePeriod = 40;
+constexpr int kTonePeriod = kReceiveRate / 200;
+static_assert(kMarkHz * kTonePeriod % kReceiveRate == 0 &&
+                  kSpaceHz * kTonePeriod % kReceiveRate == 0,
+              "both tones complete whole cycles in one mixing period");
 
 struct MixingTables {
   double markCos[kTonePeriod], markSin[kTonePeriod];
@@ -59,10 +64,12 @@ const MixingTables& mixingTables() {
   static const MixingTables tables = [] {
     MixingTables t{};
     for (int i = 0; i < kTonePeriod; ++i) {
-      t.markCos[i] = std::cos(2.0 * kPi * 7.0 * i / kTonePeriod);
-      t.markSin[i] = std::sin(2.0 * kPi * 7.0 * i / kTonePeriod);
-      t.spaceCos[i] = std::cos(2.0 * kPi * 9.0 * i / kTonePeriod);
-      t.spaceSin[i] = std::sin(2.0 * kPi * 9.0 * i / kTonePeriod);
+      const double mark = 2.0 * kPi * kMarkHz * i / kReceiveRate;
+      const double space = 2.0 * kPi * kSpaceHz * i / kReceiveRate;
+      t.markCos[i] = std::cos(mark);
+      t.markSin[i] = std::sin(mark);
+      t.spaceCos[i] = std::cos(space);
+      t.spaceSin[i] = std::sin(space);
     }
     return t;
   }();
@@ -97,10 +104,6 @@ constexpr double kSearchBits = 0.75;
 // even when a voice harmonic sits on a tone.
 constexpr double kMinSlopeRatio = 0.9;
 
-int bitLengthFor(BaudRate baud) {
-  return baud == BaudRate::Baud45 ? 176 : 160;
-}
-
 }  // namespace
 
 const char* receiverName(ReceiverKind kind) {
@@ -125,7 +128,7 @@ RobustReceiver::RobustReceiver(FskModem& modem) : modem_(modem) {
 
 void RobustReceiver::start(BaudRate baud) {
   baud_ = baud;
-  bitLength_ = bitLengthFor(baud);
+  bitLength_ = receiveBitLength(baud);
   reset();
 }
 

@@ -84,8 +84,11 @@ class RobustReceiver {
   Frame evaluate(std::int64_t candidate) const;
   const Window& windowEndingAt(std::int64_t n) const { return windows_[n & kHistoryMask]; }
 
-  static constexpr int kHistory = 2048;  // > 8 bits of windows at 45.45 baud
+  // Windows kept: more than a frame and the bit before it at the slower speed.
+  static constexpr int kHistory = 2048;
   static constexpr int kHistoryMask = kHistory - 1;
+  static_assert(kHistory > 8 * receiveBitLength(BaudRate::Baud45) && (kHistory & kHistoryMask) == 0,
+                "the window history holds a whole frame and is a power of two");
 
   FskModem& modem_;
   BaudRate baud_ = BaudRate::Baud45;

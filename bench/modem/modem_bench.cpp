@@ -91,19 +91,6 @@ std::string sampleText(std::size_t length, unsigned seed) {
   return text;
 }
 
-std::size_t editDistance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) prev[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    cur[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j)
-      cur[j] =
-          std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-    std::swap(prev, cur);
-  }
-  return prev[b.size()];
-}
-
 struct Receiver {
   const char* name;
   std::function<std::string(const std::string&)> decode;
@@ -189,7 +176,7 @@ void errorRates(const std::string& dir) {
       std::printf("   %-10s %6s", t.name,
                   std::isfinite(snr) ? std::to_string(int(snr)).c_str() : "clean");
       for (const Receiver& r : receivers()) {
-        const double cer = static_cast<double>(editDistance(text, r.decode(line))) / text.size();
+        const double cer = characterErrorRate(text, r.decode(line));
         std::printf(" %10.1f%%", 100.0 * cer);
       }
       std::printf("\n");
@@ -291,7 +278,7 @@ void receiverComparison(const std::string& dir) {
         const std::string heard = c.gsm ? line + ".gsm.wav" : line;
         std::printf("   %-6s %-10s %-7s", baud == 45 ? "45.45" : "50", sender, c.name);
         for (const Receiver& r : receiverColumns(baud)) {
-          const double cer = static_cast<double>(editDistance(text, r.decode(heard))) / text.size();
+          const double cer = characterErrorRate(text, r.decode(heard));
           std::printf(" %9.1f%%", 100.0 * cer);
         }
         std::printf("\n");

@@ -20,19 +20,6 @@ using namespace quelto::testing;
 
 const Peers kPeers{QUELTO_MODEM_BIN, MINIMODEM_BIN, SPANDSP_PEER_BIN};
 
-std::size_t editDistance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) prev[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    cur[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j)
-      cur[j] =
-          std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-    std::swap(prev, cur);
-  }
-  return prev[b.size()];
-}
-
 // Every shift sent explicitly (no figure followed by a space and a letter),
 // no "=" or "+" (minimodem's figures page differs there).
 const std::string kText =
@@ -64,7 +51,7 @@ TEST(InteropPeersToRobustReceiver, ReadsThePeersExactlyCleanAndWithinOnePercentA
       for (unsigned seed : {81u, 82u}) {
         lineTo8k(dir.file("long.wav"), dir.file("noisy.wav"), -6.0, seed);
         const std::string heard = queltoDecode(kPeers, baud, dir.file("noisy.wav"), 30.0, "robust");
-        EXPECT_LE(static_cast<double>(editDistance(longText, heard)) / longText.size(), 0.01)
+        EXPECT_LE(characterErrorRate(longText, heard), 0.01)
             << s.name << ", " << baud << " baud, -6 dB, seed " << seed << ": " << heard;
       }
     }

@@ -76,19 +76,6 @@ std::string receive(ReceiverKind kind, BaudRate baud, const std::vector<float>& 
   return receiver.finish();
 }
 
-std::size_t editDistance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) prev[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    cur[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j)
-      cur[j] =
-          std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-    std::swap(prev, cur);
-  }
-  return prev[b.size()];
-}
-
 // Words with figures among them, so that shift codes go out too.
 std::string conversationText(std::size_t length, unsigned seed) {
   const std::vector<std::string> words = {"HELLO", "THE",  "CALL", "555-1234", "9:30", "ME",
@@ -100,6 +87,30 @@ std::string conversationText(std::size_t length, unsigned seed) {
   text.resize(length);
   while (text.back() == ' ') text.pop_back();
   return text;
+}
+
+// The error rate every receiver figure rests on: a lost or an extra
+// character is one error, not a shift of the rest of the text.
+TEST(CharacterErrorRate, CountsEachLostExtraOrChangedCharacterOnce) {
+  struct Case {
+    const char* sent;
+    const char* heard;
+    std::size_t distance;
+  };
+  const Case cases[] = {
+      {"HELLO GA", "HELLO GA", 0},
+      {"HELLO GA", "ELLO GA", 1},
+      {"HELLO GA", "HELLO GAE", 1},
+      {"HELLO GA", "HELLP GA", 1},
+      {"KITTEN", "SITTING", 3},
+      {"ABC", "", 3},
+      {"", "ABC", 3},
+      {"GA GA", "AG GA", 2},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(editDistance(c.sent, c.heard), c.distance) << c.sent << " / " << c.heard;
+  EXPECT_DOUBLE_EQ(characterErrorRate("HELLO GA", "ELLO GA"), 1.0 / 8.0);
+  EXPECT_DOUBLE_EQ(characterErrorRate("HELLO GA", "HELLO GA"), 0.0);
 }
 
 TEST(RobustReceiver, ReadsQueltoExactlyWhenCleanAtBothRates) {
@@ -130,7 +141,7 @@ TEST(RobustReceiver, LoopbackAtMinus6dBLosesAtMostOnePercent) {
     const std::string text = conversationText(300, c.seed);
     const std::string heard =
         receive(ReceiverKind::Robust, c.baud, queltoLine(c.baud, text, 0.25f, -6.0, c.seed));
-    const double cer = static_cast<double>(editDistance(text, heard)) / text.size();
+    const double cer = characterErrorRate(text, heard);
     EXPECT_LE(cer, 0.01) << "baud " << storedBaudRate(c.baud) << ", seed " << c.seed << ": "
                          << heard;
   }

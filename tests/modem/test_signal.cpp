@@ -173,4 +173,21 @@ std::vector<float> readWav(const std::string& path, int* rate) {
   return first;
 }
 
+std::size_t editDistance(const std::string& sent, const std::string& heard) {
+  std::vector<std::size_t> prev(heard.size() + 1), cur(heard.size() + 1);
+  for (std::size_t j = 0; j <= heard.size(); ++j) prev[j] = j;
+  for (std::size_t i = 1; i <= sent.size(); ++i) {
+    cur[0] = i;
+    for (std::size_t j = 1; j <= heard.size(); ++j)
+      cur[j] = std::min(
+          {prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (sent[i - 1] == heard[j - 1] ? 0 : 1)});
+    std::swap(prev, cur);
+  }
+  return prev[heard.size()];
+}
+
+double characterErrorRate(const std::string& sent, const std::string& heard) {
+  return static_cast<double>(editDistance(sent, heard)) / static_cast<double>(sent.size());
+}
+
 }  // namespace quelto::testing

@@ -4,6 +4,7 @@
 // power, and WAV files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,5 +57,12 @@ std::vector<float> whiteNoise(std::size_t count, double sigma, unsigned seed);
 void writeWav(const std::string& path, const std::vector<float>& samples, int rate);
 void writeWavU8(const std::string& path, const std::vector<uint8_t>& samples, int rate);
 std::vector<float> readWav(const std::string& path, int* rate);
+
+// Levenshtein distance: the fewest characters inserted, deleted or changed
+// to turn `sent` into `heard`. Over the length of `sent` it is the character
+// error rate (`sent` not empty), which counts a lost or an extra character as one error, not as
+// a shift of everything after it.
+std::size_t editDistance(const std::string& sent, const std::string& heard);
+double characterErrorRate(const std::string& sent, const std::string& heard);
 
 }  // namespace quelto::testing
