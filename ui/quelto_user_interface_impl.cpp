@@ -160,8 +160,8 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
       this);
   profileChooserWindow->callback(
       [](Fl_Widget*, void* data) {
-        // Its close box is its Quit button; Escape does nothing.
-        if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+        // Its close box and Escape are its Quit button: no profile is
+        // chosen yet, so nothing is lost.
         static_cast<QueltoUserInterfaceImpl*>(data)->quitFromChooser();
       },
       this);
@@ -420,8 +420,7 @@ void QueltoUserInterfaceImpl::restartApplication() {
 // --- Profiles -------------------------------------------------------------------------
 
 void QueltoUserInterfaceImpl::fillProfileChooser() {
-  profileChooserList->clear();
-  for (const std::string& name : profileDisplayNames()) profileChooserList->add(name.c_str());
+  profileChooserList->fill(profileDisplayNames());
 }
 
 void QueltoUserInterfaceImpl::chooseProfile(int line, bool askPassword) {
@@ -579,6 +578,9 @@ bool QueltoUserInterfaceImpl::showFileInfo() {
   notesInput->value(cp1252ToUtf8(c.notes).c_str());
   incomingCallBox->value(c.incoming ? 1 : 0);
   outgoingCallBox->value(c.incoming ? 0 : 1);
+  // Typing goes into the caller's name, never into the radio buttons.
+  showWindow(fileInfoWindow);
+  callerInput->take_focus();
   runModal(fileInfoWindow);
   return !fileInfoCancelled_;
 }

@@ -26,8 +26,10 @@
 namespace quelto {
 namespace {
 
+using test::focusWindow;
 using test::pressKey;
 using test::pressShortcut;
+using test::sendKey;
 using test::settle;
 using test::typeText;
 
@@ -488,6 +490,98 @@ TEST_F(MainWindowTest, TextSizeKeysResizeAllThreeTextsAndKeepTheSizesInTheProfil
   EXPECT_EQ(getSettingInt("profiles\\0\\sentTextSize", 0), Profile().sentTextSize + 2);
   EXPECT_EQ(getSettingInt("profiles\\0\\receivedTextSize", 0), Profile().receivedTextSize + 2);
   EXPECT_EQ(getSettingInt("profiles\\0\\currentTextSize", 0), Profile().currentTextSize + 2);
+}
+
+TEST_F(MainWindowTest, TheProfileChooserWorksFromTheKeyboard) {
+  Profile first;
+  first.name = "Ann";
+  Profile bob;
+  bob.id = 1700000000;
+  bob.name = "Bob";
+  Profile carol;
+  carol.id = 1700000001;
+  carol.name = "Carol";
+  carol.password = "pw";
+  profileList() = {first, bob, carol};
+  app->fillProfileChooser();
+  Fl_Window& chooser = *app->profileChooserWindow;
+  chooser.show();
+  focusWindow(chooser);
+  EXPECT_EQ(Fl::focus(), app->profileChooserList) << "the list takes the keys";
+  EXPECT_EQ(app->profileChooserList->value(), 1) << "the first line is ready for Enter";
+
+  // Arrows move the highlight and choose nothing; Enter chooses.
+  sendKey(chooser, FL_Down, "");
+  sendKey(chooser, FL_Down, "");
+  sendKey(chooser, FL_Up, "");
+  EXPECT_TRUE(chooser.shown());
+  EXPECT_EQ(app->profileChooserList->value(), 2);
+  EXPECT_EQ(prompt->calls.size(), 0u) << "no password asked while moving";
+  EXPECT_EQ(sendKey(chooser, FL_Enter, "\r"), 1);
+  EXPECT_FALSE(chooser.shown());
+  EXPECT_EQ(currentProfile().name, "Bob");
+
+  // A password still guards a profile chosen by keyboard; keypad Enter too.
+  chooser.show();
+  focusWindow(chooser);
+  sendKey(chooser, FL_Down, "");
+  sendKey(chooser, FL_Down, "");
+  prompt->answerPassword(std::string("wrong"));
+  sendKey(chooser, FL_KP_Enter, "\r");
+  EXPECT_TRUE(chooser.shown());
+  prompt->answerPassword(std::string("pw"));
+  sendKey(chooser, FL_Enter, "\r");
+  EXPECT_FALSE(chooser.shown());
+  EXPECT_EQ(currentProfile().name, "Carol");
+  EXPECT_EQ(prompt->unanswered(), 0);
+
+  // Escape is the Quit button: the process ends at once with 0.
+  chooser.show();
+  focusWindow(chooser);
+  EXPECT_EXIT(sendKey(chooser, FL_Escape, "\x1b"), ::testing::ExitedWithCode(0), "");
+  chooser.hide();
+}
+
+TEST_F(MainWindowTest, EnterPressesOkInCreateAndEditProfile) {
+  profileList() = {Profile()};
+  Fl::add_timeout(0.05, [](void*) {
+    focusWindow(*app->createProfileWindow);
+    EXPECT_EQ(Fl::focus(), app->createProfileName);
+    app->createProfileName->value("Dave");
+    sendKey(*app->createProfileWindow, FL_Enter, "\r");
+    // A window Enter did not close would keep the test waiting.
+    if (app->createProfileWindow->shown()) app->hideDialog(app->createProfileWindow);
+  });
+  app->showCreateProfile();
+  ASSERT_EQ(profileList().size(), 2u);
+  EXPECT_EQ(profileList().back().name, "Dave");
+
+  currentProfile() = profileList().back();
+  Fl::add_timeout(0.05, [](void*) {
+    focusWindow(*app->editProfileWindow);
+    app->editProfileFirstName->value("David");
+    sendKey(*app->editProfileWindow, FL_Enter, "\r");
+    if (app->editProfileWindow->shown()) app->hideDialog(app->editProfileWindow);
+  });
+  app->showEditProfile();
+  EXPECT_EQ(currentProfile().firstName, "David");
+}
+
+TEST_F(MainWindowTest, FileInfoOpensWithTheFocusInTheCallerField) {
+  view().conversation.caller.clear();
+  Fl::add_timeout(0.05, [](void*) {
+    focusWindow(*app->fileInfoWindow);
+    EXPECT_EQ(Fl::focus(), app->callerInput);
+    // Typing goes into the field; the call direction stays as it was.
+    const int incoming = app->incomingCallBox->value();
+    typeText(*Fl::focus(), "io");
+    EXPECT_STREQ(app->callerInput->value(), "io");
+    EXPECT_EQ(app->incomingCallBox->value(), incoming);
+    sendKey(*app->fileInfoWindow, FL_Enter, "\r");
+    if (app->fileInfoWindow->shown()) app->hideDialog(app->fileInfoWindow);
+  });
+  EXPECT_TRUE(app->showFileInfo()) << "Enter presses OK";
+  EXPECT_EQ(view().conversation.caller, "io");
 }
 
 }  // namespace

@@ -33,6 +33,21 @@ int pressShortcut(Fl_Widget& widget, int key, const std::string& text, int state
   return widget.handle(FL_SHORTCUT);
 }
 
+int sendKey(Fl_Window& window, int key, const std::string& text, int state) {
+  Fl::e_number = FL_KEYBOARD;
+  Fl::e_keysym = key;
+  Fl::e_state = state;
+  setText(text);
+  return Fl::handle(FL_KEYBOARD, &window);
+}
+
+void focusWindow(Fl_Window& window) {
+  Fl::e_keysym = 0;
+  // As from the X server: the window that had the focus loses it first.
+  Fl::handle(FL_UNFOCUS, nullptr);
+  Fl::handle(FL_FOCUS, &window);
+}
+
 void typeText(Fl_Widget& widget, const std::string& text) {
   for (char c : text) {
     const int key = c == '\r' ? FL_Enter : static_cast<unsigned char>(c);
