@@ -112,13 +112,20 @@ class Session:
         })
         self.env.pop("QUELTOEXEC", None)
         self.proc = None
+        self.output = None
         self.shots = 0
 
+    def launch(self, *args):
+        """Starts quelto in its files folder, where the chooser opens. What
+        it prints is kept in the session folder, for a failure to show."""
+        self.output = os.path.join(self.dir, "quelto-output.txt")
+        with open(self.output, "ab") as out:
+            self.proc = subprocess.Popen(LAUNCH + list(args), env=self.env,
+                                         cwd=os.path.join(self.dir, "files"),
+                                         stdout=out, stderr=subprocess.STDOUT)
+
     def start(self, *args):
-        # Started in its files folder, where the chooser opens.
-        self.proc = subprocess.Popen(LAUNCH + list(args), env=self.env,
-                                     cwd=os.path.join(self.dir, "files"),
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.launch(*args)
         return self.main_window()
 
     def xdo(self, *args, check_rc=True):
@@ -134,7 +141,24 @@ class Session:
 
     def main_window(self, timeout=120):
         """The main window once shown; a busy machine may take a while."""
-        return wait_for(lambda: (self.windows("Quelto Version") or [None])[0], timeout, "the main window")
+        try:
+            return wait_for(lambda: (self.windows("Quelto Version") or [None])[0], timeout,
+                            "the main window")
+        except Failure:
+            raise Failure("timed out waiting for the main window; " + self.state())
+
+    def state(self):
+        """What a person needs to tell why a window did not come: whether
+        quelto still runs, the windows shown, what it printed."""
+        code = self.proc.poll() if self.proc else None
+        running = "quelto running" if code is None else "quelto ended with %s" % code
+        shown = ", ".join("%s %r" % (w, self.xdo("getwindowname", w, check_rc=False))
+                          for w in self.windows(".*")) or "none"
+        printed = ""
+        if getattr(self, "output", None) and os.path.exists(self.output):
+            with open(self.output, "rb") as f:
+                printed = f.read()[-2000:].decode("utf-8", "replace")
+        return "%s; windows shown: %s; it printed: %r" % (running, shown, printed)
 
     def new_windows(self, before, what, timeout=10):
         """Waits until windows other than `before` are shown (a menu, a
@@ -521,7 +545,17 @@ def scenario_crash_recovery(s):
     copy = os.path.join(s.dir, "state", "quelto", "recovery.tdd")
     w = s.start()
     s.type(w, "TYPED BEFORE THE CRASH")
-    wait_for(lambda: os.path.exists(copy), 5, "the recovery copy")
+
+    def copy_holds_the_text():
+        # The copy follows the typing a second behind: a copy written
+        # half way through the line holds only its start.
+        try:
+            with open(copy, "rb") as f:
+                return b"TYPED BEFORE THE CRASH" in f.read()
+        except FileNotFoundError:
+            return False
+
+    wait_for(copy_holds_the_text, 10, "the recovery copy to hold the typed text")
     mode = os.stat(copy).st_mode & 0o777
     check(mode == 0o600, "recovery copy mode %o" % mode)
     os.kill(s.proc.pid, signal.SIGKILL)
@@ -573,8 +607,7 @@ def scenario_old_scrambled_file(s):
     source = os.path.join(HERE, "..", "conversation", "data", "golden_password.tdd")
     old = os.path.join(s.dir, "files", "old.tdd")
     shutil.copy(source, old)
-    s.proc = subprocess.Popen(LAUNCH + [old], env=s.env, cwd=os.path.join(s.dir, "files"),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    s.launch(old)
     w = s.main_window()
     q = question_window(s, w)
     s.screenshot("password-question")
