@@ -200,7 +200,11 @@ bool PortAudioDevice::openOutput(const std::string& device, int rate) {
   out.device = index;
   out.channelCount = 1;
   out.sampleFormat = paUInt8;
-  out.suggestedLatency = info->defaultHighOutputLatency;
+  // ALSA's default buffer (about 35 ms) runs dry whenever a busy machine
+  // keeps the modem thread from running that long, and the line goes
+  // silent in the middle of a character: keep as much queued ahead as on a
+  // sound server.
+  out.suggestedLatency = std::max(info->defaultHighOutputLatency, kQueueAheadMs / 1000.0);
   PaStream* stream = nullptr;
   if (Pa_OpenStream(&stream, nullptr, &out, rate, paFramesPerBufferUnspecified, paClipOff, nullptr,
                     nullptr) != paNoError)

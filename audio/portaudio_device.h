@@ -23,6 +23,10 @@ namespace quelto {
 
 class PortAudioDevice : public SoundDevice {
  public:
+  // Audio kept queued in the output buffer ahead of what is heard, at
+  // least; drainOutput() pushes that much silence through.
+  static constexpr int kQueueAheadMs = 150;
+
   PortAudioDevice();
   ~PortAudioDevice() override;
   PortAudioDevice(const PortAudioDevice&) = delete;

@@ -353,7 +353,18 @@ bool PulseDevice::openInput(const std::string& device, int rate, std::size_t blo
   input_ = pa_stream_new(context_, "Quelto line input", &spec, nullptr);
   if (!input_) return false;
   pa_stream_set_state_callback(input_, wakeOnStream, loop_);
-  pa_stream_set_read_callback(input_, wakeOnStreamRequest, loop_);
+  // The server may hand over recordings in pieces of a few milliseconds
+  // (when another client asks the source for low latency): the modem
+  // thread is woken once a whole block is there, not for every piece.
+  pa_stream_set_read_callback(
+      input_,
+      [](pa_stream* stream, std::size_t, void* self) {
+        auto* device = static_cast<PulseDevice*>(self);
+        const std::size_t readable = pa_stream_readable_size(stream);
+        if (readable != static_cast<std::size_t>(-1) && readable < device->inputWanted_) return;
+        wake(device->loop_);
+      },
+      this);
   // The server hands over one block at a time: few wake-ups while idle, and
   // recording runs on between reads.
   pa_buffer_attr attr{};
@@ -378,6 +389,7 @@ bool PulseDevice::readInput(std::int16_t* dest, std::size_t length) {
     std::size_t bytes = 0;
     if (pa_stream_peek(input_, &data, &bytes) < 0) return false;
     if (bytes == 0) {
+      inputWanted_ = (length - inputBlock_.size()) * sizeof(std::int16_t);
       lock.wait();
       continue;
     }

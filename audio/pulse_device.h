@@ -107,6 +107,8 @@ class PulseDevice : public SoundDevice {
   pa_stream* input_ = nullptr;
   pa_stream* output_ = nullptr;
   std::vector<std::int16_t> inputBlock_;
+  // Bytes the waiting readInput still needs; under the main-loop lock.
+  std::size_t inputWanted_ = 0;
 };
 
 }  // namespace quelto

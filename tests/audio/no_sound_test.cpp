@@ -70,7 +70,11 @@ TEST(NoSoundTest, StartsWithoutSoundReportsItAndRecoversWhenADeviceAppears) {
   // A device appears: the modem takes it up and listens.
   const std::string silence = std::string(config) + ".silence";
   std::ofstream(silence, std::ios::binary) << std::string(16000 * 20, '\0');
-  std::ofstream(config, std::ios::trunc) << lineConfig(silence);
+  // A new file in its place: ALSA sees a change by the file's identity and
+  // its time in whole seconds, and this may come within the same second.
+  const std::string next = std::string(config) + ".next";
+  std::ofstream(next, std::ios::trunc) << lineConfig(silence);
+  ASSERT_EQ(std::rename(next.c_str(), config), 0);
   EXPECT_TRUE(waitUntil([&] { return control.modemState() == ModemState::Listening; }, 120s));
   lists.refresh();
   EXPECT_EQ(lists.inputList().front(), "Default");
