@@ -1,5 +1,6 @@
 #include "audio/device_list.h"
 
+#include "settings/translation.h"
 #include "text/text_encoding.h"
 
 #include <algorithm>
@@ -19,15 +20,12 @@ bool listed(const std::vector<std::string>& list, const std::string& name) {
   return std::find(list.begin() + 1, list.end(), name) != list.end();
 }
 
-// A chosen device that is not plugged in: the program uses the default
-// device meanwhile.
-const std::string kNotFound =
-    "Ce peripherique est introuvable: le peripherique par defaut le remplace.\n";
-
-std::string format(const char* pattern, int n) {
+// A report text in the interface language, in Windows-1252 like the rest of
+// the report; a count goes into its %d.
+std::string reportText(Text text, int count = 0) {
   char buf[512];
-  std::snprintf(buf, sizeof buf, pattern, n);
-  return buf;
+  std::snprintf(buf, sizeof buf, translate(text), count);
+  return utf8ToCp1252(buf);
 }
 
 }  // namespace
@@ -75,39 +73,34 @@ std::string diagnosticReport(const std::string& inputName, const std::string& ou
                              const DeviceLists& lists) {
   std::string report;
   if (inputName == kDefaultDeviceName) {
-    report += "Le peripherique d'entree n'est pas defini dans les preferences\n";
+    report += reportText(Text::InputDeviceNotSet) + "\n";
     if (lists.inputList().size() > 2)
-      report += format(
-          "Il y a %d peripheriques d'entree installes sur cet ordinateur.\n"
-          "Il serait preferable de choisir celui ou est branche Quelto.\n",
-          static_cast<int>(lists.inputList().size()) - 1);
+      report +=
+          reportText(Text::InputDeviceCount, static_cast<int>(lists.inputList().size()) - 1) + "\n";
     report += "\n";
   } else {
-    report += "Le peripherique d'entree est: " + utf8ToCp1252(inputName) + "\n";
-    if (!listed(lists.inputList(), inputName)) report += kNotFound;
+    report += reportText(Text::InputDeviceIs) + utf8ToCp1252(inputName) + "\n";
+    // A chosen device that is not plugged in: the program uses the default
+    // device meanwhile.
+    if (!listed(lists.inputList(), inputName)) report += reportText(Text::DeviceNotFound) + "\n";
     report += "\n";
     std::string lower = inputName;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower.find("digital") != std::string::npos)
-      report +=
-          "Le peripherique selectionne semble etre de type numerique et peut etre "
-          "incompatible avec Quelto.\nSi vous ne recevez pas de texte de votre "
-          "interlocuteur, essayez de choisir un autre periquerique dans les "
-          "preferences globales.\n";
+      report += reportText(Text::DigitalInputWarning) + "\n";
     report += "\n";
   }
   if (outputName == kDefaultDeviceName) {
-    report += "Le peripherique de sortie n'est pas defini dans les preferences\n";
+    report += reportText(Text::OutputDeviceNotSet) + "\n";
     if (lists.outputList().size() > 2)
-      report += format(
-          "Il y a %d peripheriques de sortie installes sur cet ordinateur.\n"
-          "Il serait preferable de choisir celui ou est branche Quelto.\n",
-          static_cast<int>(lists.outputList().size()) - 1);
+      report +=
+          reportText(Text::OutputDeviceCount, static_cast<int>(lists.outputList().size()) - 1) +
+          "\n";
     report += "\n";
   } else {
-    report += "Le peripherique de sortie est: " + utf8ToCp1252(outputName) + "\n";
-    if (!listed(lists.outputList(), outputName)) report += kNotFound;
+    report += reportText(Text::OutputDeviceIs) + utf8ToCp1252(outputName) + "\n";
+    if (!listed(lists.outputList(), outputName)) report += reportText(Text::DeviceNotFound) + "\n";
     report += "\n";
   }
   return report;

@@ -54,7 +54,7 @@ std::string deviceChoiceLabel(const std::string& name, const std::vector<std::st
 // empty name (the system's default device), any other name is itself.
 std::string chosenDevice(const std::string& storedName);
 
-// The French report about the stored device names ("WaveInputDevice",
+// The report, in the interface language, about the stored device names ("WaveInputDevice",
 // "WaveOutputDevice"), as the Windows-1252 text to add to the conversation
 // as received characters. A named device that the lists do not hold is
 // reported as not found.

@@ -268,8 +268,9 @@ void Conversation::exportRtf(std::ostream& out) {
   doc += std::string("{\\fonttbl{\\f0") + rtfFamily(fr) + " " + rtfFontName(fr) + ";}{\\f1" +
          rtfFamily(fs) + " " + rtfFontName(fs) + ";}}\n";
   doc += "{\\info{\\comment Created by Quelto}{\\vern1000}}\n";
-  doc += pr + (incoming == 1 ? "Appel Entrant de" : "Appel sortant \xE0") + ": " + escaped(caller) +
-         "\\par\n";
+  // The headings in the interface language, as printing gives them.
+  const char* call = translate(incoming == 1 ? Text::ReceivedCall : Text::PlacedCall);
+  doc += pr + escaped(utf8ToCp1252(call)) + ": " + escaped(caller) + "\\par\n";
   doc += pr + "Date: " + escaped(date) + "\\par\n";
   doc += pr + "Notes: " + notesText(notes) + "\\par\n";
   std::string printedBy = translate(Text::PrintedBy);

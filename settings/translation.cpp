@@ -74,6 +74,16 @@ constexpr const char* kTextKeys[] = {
     "Received Call",
     "Placed Call",
     "Printed by",
+    "The input device is not set in the preferences",
+    "There are %d input devices on this computer.\nBetter choose the one Quelto is connected to.",
+    "The input device is: ",
+    // One text split over two lines.
+    ("The chosen device seems to be a digital one and may not work with Quelto.\nIf you receive "
+     "no text from the other party, choose another device in the Global Preferences."),
+    "The output device is not set in the preferences",
+    "There are %d output devices on this computer.\nBetter choose the one Quelto is connected to.",
+    "The output device is: ",
+    "This device cannot be found: the default device takes its place.",
 };
 static_assert(std::size(kTextKeys) == kTextCount, "one key per Text");
 

@@ -80,8 +80,17 @@ enum class Text {
   ReceivedCall,  // printed and exported headings
   PlacedCall,
   PrintedBy,
+  // The Diagnostic report.
+  InputDeviceNotSet,
+  InputDeviceCount,  // one %d: how many input devices the computer has
+  InputDeviceIs,     // followed by the device's name
+  DigitalInputWarning,
+  OutputDeviceNotSet,
+  OutputDeviceCount,  // one %d
+  OutputDeviceIs,
+  DeviceNotFound,
 };
-constexpr int kTextCount = static_cast<int>(Text::PrintedBy) + 1;
+constexpr int kTextCount = static_cast<int>(Text::DeviceNotFound) + 1;
 
 // The English text (the table key) of a named text.
 const char* englishText(Text text);

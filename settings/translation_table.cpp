@@ -222,8 +222,27 @@ constexpr TranslationRow kRows[] = {
     {"Received text font", "Fonte du texte reçu"},
     {"RECEIVED TEXT FONT", "FONTE DU TEXTE REÇU"},
     {"Received Call", "Appel reçu de"},
-    {"Placed Call", "Appel fait auprès de"},
+    {"Placed Call", "Appel passé à"},
     {"Printed by", "Imprimé par"},
+    {"The input device is not set in the preferences",
+     "Le périphérique d'entrée n'est pas défini dans les préférences"},
+    {"There are %d input devices on this computer.\nBetter choose the one Quelto is connected to.",
+     "Il y a %d périphériques d'entrée installés sur cet ordinateur.\nIl serait préférable de "
+     "choisir celui où est branché Quelto."},
+    {"The input device is: ", "Le périphérique d'entrée est : "},
+    {"The chosen device seems to be a digital one and may not work with Quelto.\nIf you receive no "
+     "text from the other party, choose another device in the Global Preferences.",
+     "Le périphérique sélectionné semble être de type numérique et peut être incompatible avec "
+     "Quelto.\nSi vous ne recevez pas de texte de votre interlocuteur, essayez de choisir un autre "
+     "périphérique dans les préférences globales."},
+    {"The output device is not set in the preferences",
+     "Le périphérique de sortie n'est pas défini dans les préférences"},
+    {"There are %d output devices on this computer.\nBetter choose the one Quelto is connected to.",
+     "Il y a %d périphériques de sortie installés sur cet ordinateur.\nIl serait préférable de "
+     "choisir celui où est branché Quelto."},
+    {"The output device is: ", "Le périphérique de sortie est : "},
+    {"This device cannot be found: the default device takes its place.",
+     "Ce périphérique est introuvable : le périphérique par défaut le remplace."},
     {"Name of contact?", "Nom du contact?"},
     {"New name of contact?", "Nouveau nom du contact?"},
     {"Wrong password!", "Mauvais mot de passe!"},

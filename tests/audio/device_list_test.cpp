@@ -1,8 +1,9 @@
-// Device lists, name resolution and the French diagnostic report.
+// Device lists, name resolution and the diagnostic report in both languages.
 #include "audio/device_list.h"
 #include "audio/audio_settings.h"
 #include "audio/memory_sound_device.h"
 #include "settings/settings_store.h"
+#include "settings/translation.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +13,21 @@
 namespace quelto {
 namespace {
 
-const std::string kNotSetIn = "Le peripherique d'entree n'est pas defini dans les preferences\n";
-const std::string kNotSetOut = "Le peripherique de sortie n'est pas defini dans les preferences\n";
-const std::string kNotFound =
-    "Ce peripherique est introuvable: le peripherique par defaut le remplace.\n";
+const std::string kNotSetIn = "The input device is not set in the preferences\n";
+const std::string kNotSetOut = "The output device is not set in the preferences\n";
+const std::string kNotFound = "This device cannot be found: the default device takes its place.\n";
 const std::string kDigital =
-    "Le peripherique selectionne semble etre de type numerique et peut etre incompatible avec "
-    "Quelto.\nSi vous ne recevez pas de texte de votre interlocuteur, essayez de choisir un "
-    "autre periquerique dans les preferences globales.\n";
+    "The chosen device seems to be a digital one and may not work with Quelto.\nIf you receive "
+    "no text from the other party, choose another device in the Global Preferences.\n";
 
 std::string countIn(int n) {
-  return "Il y a " + std::to_string(n) +
-         " peripheriques d'entree installes sur cet ordinateur.\nIl serait preferable de "
-         "choisir celui ou est branche Quelto.\n";
+  return "There are " + std::to_string(n) +
+         " input devices on this computer.\nBetter choose the one Quelto is connected to.\n";
 }
 
 std::string countOut(int n) {
-  return "Il y a " + std::to_string(n) +
-         " peripheriques de sortie installes sur cet ordinateur.\nIl serait preferable de "
-         "choisir celui ou est branche Quelto.\n";
+  return "There are " + std::to_string(n) +
+         " output devices on this computer.\nBetter choose the one Quelto is connected to.\n";
 }
 
 TEST(DeviceListTest, ListsStartWithDefaultKeepWholeNamesAndFollowTheDevice) {
@@ -88,6 +85,7 @@ TEST(DeviceListTest, AChosenDeviceThatIsMissingStaysAChoice) {
 }
 
 TEST(DeviceListTest, ReportTexts) {
+  setLanguage(kLanguageEnglish);
   const DeviceLists oneEach({"Mic"}, {"Speakers"});
   const DeviceLists one({"Mic",
                          "Entr\xC3\xA9"
@@ -106,18 +104,18 @@ TEST(DeviceListTest, ReportTexts) {
       {"three devices each, nothing chosen", "Default", "Default", three,
        kNotSetIn + countIn(3) + "\n" + kNotSetOut + countOut(3) + "\n"},
       {"chosen devices that are not plugged in", "USB Phone Adapter", "USB Phone Adapter", three,
-       "Le peripherique d'entree est: USB Phone Adapter\n" + kNotFound +
-           "\n\nLe peripherique de sortie est: USB Phone Adapter\n" + kNotFound + "\n"},
+       "The input device is: USB Phone Adapter\n" + kNotFound +
+           "\n\nThe output device is: USB Phone Adapter\n" + kNotFound + "\n"},
       {"named devices", "Line In", "B", three,
-       "Le peripherique d'entree est: Line In\n\n\nLe peripherique de sortie est: B\n\n"},
+       "The input device is: Line In\n\n\nThe output device is: B\n\n"},
       {"digital input in any case warns; output never does", "My DIGITAL In", "Digital Out", three,
-       "Le peripherique d'entree est: My DIGITAL In\n\n" + kDigital +
-           "\nLe peripherique de sortie est: Digital Out\n\n"},
+       "The input device is: My DIGITAL In\n\n" + kDigital +
+           "\nThe output device is: Digital Out\n\n"},
       {"accented names come out in Windows-1252",
        "Entr\xC3\xA9"
        "e",
        "Default", one,
-       "Le peripherique d'entree est: Entr\xE9"
+       "The input device is: Entr\xE9"
        "e\n\n\n" +
            kNotSetOut + "\n"},
   };
@@ -125,6 +123,21 @@ TEST(DeviceListTest, ReportTexts) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(diagnosticReport(c.in, c.out, c.lists), c.expected);
   }
+  // The French interface gets the French report, accents in Windows-1252.
+  setLanguage(kLanguageFrench);
+  EXPECT_EQ(diagnosticReport("Line In", "USB Phone Adapter", three),
+            "Le p\xE9riph\xE9rique d'entr\xE9"
+            "e est : Line In\n\n\n"
+            "Le p\xE9riph\xE9rique de sortie est : USB Phone Adapter\n"
+            "Ce p\xE9riph\xE9rique est introuvable : le p\xE9riph\xE9rique par d\xE9"
+            "faut le remplace.\n\n");
+  const std::string notSet =
+      "Le p\xE9riph\xE9rique d'entr\xE9"
+      "e n'est pas d\xE9"
+      "fini dans les pr\xE9"
+      "f\xE9rences\nIl y a 3 ";
+  EXPECT_EQ(diagnosticReport("Default", "Default", three).substr(0, notSet.size()), notSet);
+  setLanguage(kLanguageEnglish);
 }
 
 class AudioSettingsTest : public ::testing::Test {
@@ -164,9 +177,10 @@ TEST_F(AudioSettingsTest, StoredNamesAndSwitchesReachTheStreamOptions) {
   EXPECT_EQ(options.outputDevice.get(), "line out");
   EXPECT_TRUE(options.closeWaveAfterWrite);
   EXPECT_TRUE(options.addPadBits);
+  setLanguage(kLanguageEnglish);
   EXPECT_EQ(diagnosticReport(lists),
-            "Le peripherique d'entree est: Line In\n\n\n"
-            "Le peripherique de sortie est: line out\n" +
+            "The input device is: Line In\n\n\n"
+            "The output device is: line out\n" +
                 kNotFound + "\n");
 
   // What the status text names: the missing input first, then the output.

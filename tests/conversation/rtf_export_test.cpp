@@ -54,7 +54,7 @@ TEST_F(RtfExport, WholeDocumentWithEscapedMetadataAndText) {
   c.notes = "a\\b";
   setLines(c, {std::string("\x01HELLO\n\nBYE\n"), std::string("\x00ok {x} \\y", 10),
                std::string(1, '\0')});
-  EXPECT_EQ(rtf(c), kHead + kPR + "Appel Entrant de: Dr \\{Martin\\}\\par\n" + kPR +
+  EXPECT_EQ(rtf(c), kHead + kPR + "Received Call: Dr \\{Martin\\}\\par\n" + kPR +
                         "Date: 9/12\\par\n" + kPR + "Notes: a\\\\b\\par\n" + kPR +
                         "Printed by: Marie Dupr\xe9\\par\n" + kPR + "\\par\n" + kPR +
                         "HELLO\\par\n" + kPR + "\\par\n" +  // two line feeds in a row
@@ -87,14 +87,14 @@ TEST_F(RtfExport, PlacedCallEmptyConversationAndStyles) {
     Conversation c;
     c.incoming = 0;
     const std::string doc = rtf(c);
-    EXPECT_NE(doc.find(kPR + "Appel sortant \xe0: \\par\n"), std::string::npos);
+    EXPECT_NE(doc.find(kPR + "Placed Call: \\par\n"), std::string::npos);
     // The heading block's empty paragraph, then the one empty line's.
     const std::string tail = kPR + "\\par\n" + kPS + "\\par\n}\n";
     ASSERT_GE(doc.size(), tail.size());
     EXPECT_EQ(doc.substr(doc.size() - tail.size()), tail);
   }
   {
-    SCOPED_TRACE("Times italic and bold italic; the heading translated and in Windows-1252");
+    SCOPED_TRACE("Times italic and bold italic; the headings translated and in Windows-1252");
     setLanguage(kLanguageFrench);
     currentProfile().receivedTextFace = 10;  // Times italic
     currentProfile().sentTextFace = 7;       // Courier bold italic
@@ -104,6 +104,7 @@ TEST_F(RtfExport, PlacedCallEmptyConversationAndStyles) {
               std::string::npos);
     EXPECT_NE(doc.find("\\pard\\plain\\f0\\fs36\\i Imprim\xe9 par: Marie Dupr\xe9\\par\n"),
               std::string::npos);
+    EXPECT_NE(doc.find("\\pard\\plain\\f0\\fs36\\i Appel re\xe7u de: \\par\n"), std::string::npos);
     EXPECT_NE(doc.find("\\pard\\plain\\f1\\fs24\\b\\i \\par\n}\n"), std::string::npos);
   }
 }

@@ -42,7 +42,7 @@ TEST_F(RtfInLibreOffice, TextComesOutAsTyped) {
   std::string text = s.str();
   if (text.rfind("\xef\xbb\xbf", 0) == 0) text.erase(0, 3);  // byte order mark
   EXPECT_EQ(text,
-            "Appel Entrant de: Caf\xc3\xa9 {du} coin \\ ici\n"
+            "Received Call: Caf\xc3\xa9 {du} coin \\ ici\n"
             "Date: 1 {2} 3\n"
             "Notes: \xe2\x82\xac 5 \\par {\\b x}\n"
             "Printed by: Ren\xc3\xa9 {L\\B}\n"
