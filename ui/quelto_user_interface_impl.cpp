@@ -331,6 +331,7 @@ void QueltoUserInterfaceImpl::applyProfileToInterface() {
 
 void QueltoUserInterfaceImpl::changeTextSize(int step) {
   if (!stepTextSizes(currentProfile(), step)) return;
+  storeCurrentProfile();
   applyProfileToInterface();
 }
 

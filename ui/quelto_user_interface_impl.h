@@ -142,8 +142,8 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   void previewFontPicked(int which) override;
   void printFontPicked(int which) override;
   void pickBoxColour(Fl_Widget* box) override;
-  // Stores the new sizes in the current profile (saved with it at the end of
-  // the run) and shows them at once.
+  // Stores the new sizes in the current profile, writes it to the settings
+  // store and shows them at once.
   void changeTextSize(int step) override;
 
   // The Phonebook page's working copy of the current profile's contacts.

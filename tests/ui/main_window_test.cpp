@@ -480,13 +480,12 @@ TEST_F(MainWindowTest, TextSizeKeysResizeAllThreeTextsAndKeepTheSizesInTheProfil
   }
 
   // With the focus elsewhere the Options menu's shortcuts do the same; the
-  // sizes are saved with the profile.
+  // sizes are in the settings store at once.
   SetUp();
   EXPECT_EQ(pressShortcut(*app->menuBar, '+', "+", FL_CTRL), 1);
   EXPECT_EQ(pressShortcut(*app->menuBar, '+', "+", FL_CTRL), 1);
   EXPECT_EQ(pressShortcut(*app->menuBar, '-', "-", FL_CTRL), 1);
   EXPECT_EQ(currentProfile().receivedTextSize, Profile().receivedTextSize + 2);
-  app->saveState();
   EXPECT_EQ(getSettingInt("profiles\\0\\sentTextSize", 0), Profile().sentTextSize + 2);
   EXPECT_EQ(getSettingInt("profiles\\0\\receivedTextSize", 0), Profile().receivedTextSize + 2);
   EXPECT_EQ(getSettingInt("profiles\\0\\currentTextSize", 0), Profile().currentTextSize + 2);
