@@ -89,7 +89,7 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
   }
 }
 
-TestSoundServer::TestSoundServer() {
+TestSoundServer::TestSoundServer(bool desktopPriority) {
   char pattern[] = "/tmp/quelto-sound-server-XXXXXX";
   if (!mkdtemp(pattern)) return;
   dir_ = pattern;
@@ -112,9 +112,10 @@ TestSoundServer::TestSoundServer() {
       dup2(log, STDOUT_FILENO);
       dup2(log, STDERR_FILENO);
     }
+    const char* priority = desktopPriority ? "--realtime=yes" : "--realtime=no";
+    const char* nice = desktopPriority ? "--high-priority=yes" : "--high-priority=no";
     execlp("pulseaudio", "pulseaudio", "-n", "-F", script.c_str(), "--daemonize=no",
-           "--exit-idle-time=-1", "--use-pid-file=no", "--realtime=no", "--high-priority=no",
-           static_cast<char*>(nullptr));
+           "--exit-idle-time=-1", "--use-pid-file=no", priority, nice, static_cast<char*>(nullptr));
     _exit(127);
   }
   if (pid_ < 0) return;
