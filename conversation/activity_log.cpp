@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "settings/data_folders.h"
 #include "settings/global_settings.h"
 
 namespace quelto {
@@ -62,6 +63,13 @@ void closeFile() {
   s.lastCode = 0;
 }
 
+// The folder part of a prefix ("/home/u/logs/" of "/home/u/logs/call-"),
+// created 0700 where missing: the logs hold private conversations.
+void makePrefixFolder(const std::string& prefix) {
+  const size_t slash = prefix.rfind('/');
+  if (slash != std::string::npos && slash > 0) makePrivateFolders(prefix.substr(0, slash + 1));
+}
+
 bool openFile() {
   LogState& s = state();
   const std::tm tm = now();
@@ -70,6 +78,8 @@ bool openFile() {
   const std::string base =
       s.prefix + envOr("USERNAME", "USER", "user") + "-" + hostName() + "-" + date;
 
+  // The folder may have been removed since the log was turned on.
+  makePrefixFolder(s.prefix);
   for (int n = readSetting(setting::kLogFileNextId);; ++n) {
     const std::string name = base + "-" + std::to_string(n) + ".txt";
     // O_EXCL both skips a number already used and makes the check and the
@@ -155,6 +165,9 @@ void startActivityLog(const std::string& prefix) {
   LogState& s = state();
   s.prefix = prefix;
   s.enabled = !prefix.empty();
+  // Made now, so that turning the log on shows where it goes before the
+  // first entry.
+  makePrefixFolder(prefix);
 }
 
 void stopActivityLog() {

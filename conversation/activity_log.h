@@ -44,7 +44,9 @@ LogCode logCodeFor(LineEvent event);
 // Turns logging on for this run with the "LogFilePrefix" setting's value:
 // the start of every log file path, folder included. An empty prefix keeps
 // logging off (and so does never calling this, as in signal-capture mode).
-// Closes a file left open by an earlier start.
+// Closes a file left open by an earlier start. The prefix's folder (up to its
+// last '/') is created with mode 0700 where missing, here and again before
+// each new file.
 void startActivityLog(const std::string& prefix);
 
 // Closes the current file and turns logging off.

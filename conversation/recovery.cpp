@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <functional>
 
 #include "conversation/conversation.h"
@@ -14,27 +13,12 @@ namespace quelto {
 
 namespace {
 
-// Creates every missing folder of `path` with mode 0700.
-void makeFolders(const std::string& path) {
-  for (size_t at = 1; at != std::string::npos;) {
-    at = path.find('/', at + 1);
-    ::mkdir(path.substr(0, at).c_str(), 0700);
-  }
-}
-
 bool nothingToLose(const Conversation& c) {
   if (!c.modified) return true;
   return c.lines.size() == 1 && !c.lines[0]->hasCharacters() && c.caller.empty() && c.notes.empty();
 }
 
 }  // namespace
-
-std::string stateFolder() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state && state[0] == '/') return std::string(state) + "/quelto";
-  const char* home = std::getenv("HOME");
-  return std::string(home && home[0] ? home : "/tmp") + "/.local/state/quelto";
-}
 
 RecoveryCopy::RecoveryCopy(std::string path)
     : path_(path.empty() ? stateFolder() + "/recovery.tdd" : std::move(path)) {
@@ -58,7 +42,7 @@ void RecoveryCopy::update(const Conversation& c, const std::string& password) {
     bytes = sealConversationFile(c, *key_);
   }
   const size_t slash = path_.rfind('/');
-  if (slash != std::string::npos && slash > 0) makeFolders(path_.substr(0, slash));
+  if (slash != std::string::npos && slash > 0) makePrivateFolders(path_.substr(0, slash));
   if (writeFileSafely(path_, bytes) != SafeWriteResult::Ok) return;
   written_ = true;
   lastWritten_ = hash;

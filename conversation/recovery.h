@@ -11,15 +11,13 @@
 #include <memory>
 #include <string>
 
+#include "settings/data_folders.h"
+
 namespace quelto {
 
 class Conversation;
 class Prompt;
 struct FileKey;
-
-// $XDG_STATE_HOME/quelto, or ~/.local/state/quelto when it is unset or not
-// absolute.
-std::string stateFolder();
 
 class RecoveryCopy {
  public:

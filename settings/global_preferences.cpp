@@ -1,5 +1,6 @@
 #include "settings/global_preferences.h"
 
+#include "settings/data_folders.h"
 #include "settings/global_settings.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
@@ -32,6 +33,7 @@ GlobalPreferencesValues readGlobalPreferences() {
   v.confirmEditCut = readSetting(kConfirmEditCut);
   v.confirmOptionsRestart = readSetting(kConfirmOptionsRestart);
   v.muteWaveOnQuit = readSetting(kMuteWaveOnQuit);
+  v.keepActivityLog = !readSetting(kLogFilePrefix).empty();
   v.inputDeviceName = readSetting(kWaveInputDevice);
   v.outputDeviceName = readSetting(kWaveOutputDevice);
   return v;
@@ -62,6 +64,12 @@ GlobalPreferencesStored storeGlobalPreferences(const GlobalPreferencesValues& va
   stored.outputDeviceName = deviceNameAtPosition(outputDevices, values.outputDevicePosition);
   writeSetting(kWaveInputDevice, stored.inputDeviceName);
   writeSetting(kWaveOutputDevice, stored.outputDeviceName);
+  const std::string prefix = readSetting(kLogFilePrefix);
+  stored.logFilePrefix = !values.keepActivityLog ? std::string()
+                         : prefix.empty()        ? activityLogFolder()
+                                                 : prefix;
+  stored.logSwitched = stored.logFilePrefix.empty() != prefix.empty();
+  if (stored.logSwitched) writeSetting(kLogFilePrefix, stored.logFilePrefix);
   batch.finish();
   stored.offerRestart = gRememberedLanguage != currentLanguage();
   return stored;

@@ -29,6 +29,8 @@ struct GlobalPreferencesValues {
   bool confirmEditCut = false;
   bool confirmOptionsRestart = false;
   bool muteWaveOnQuit = false;
+  // "Keep an &activity log": on when "LogFilePrefix" is not empty.
+  bool keepActivityLog = false;
   // Filled when reading: the stored names, which the window turns into
   // positions with the device lists' name lookup.
   std::string inputDeviceName = kDefaultDeviceName;
@@ -51,12 +53,17 @@ struct GlobalPreferencesStored {
   std::string inputDeviceName;   // as stored in "WaveInputDevice"
   std::string outputDeviceName;  // as stored in "WaveOutputDevice"
   bool offerRestart = false;     // the language differs from the running one
+  std::string logFilePrefix;     // "LogFilePrefix" as stored; empty: no log
+  bool logSwitched = false;      // the log was turned on or off: apply it now
 };
 
 // applyGlobalPreferences: stores every setting in order, remembers the
 // language index, stores "Language" = languageName(index), and the device
 // names at the chosen positions of the lists ("Default" when a position is
 // outside the list). All in one SettingsBatch.
+// The activity-log switch: turned on with an empty "LogFilePrefix" stores
+// activityLogFolder(); on with a prefix already set (typed into the store by
+// hand) keeps that prefix; off stores an empty prefix.
 GlobalPreferencesStored storeGlobalPreferences(const GlobalPreferencesValues& values,
                                                const std::vector<std::string>& inputDevices,
                                                const std::vector<std::string>& outputDevices);

@@ -16,8 +16,7 @@ int languageFromLocale(const char* lcAll, const char* lcMessages, const char* la
 }
 
 int languageFromLocale() {
-  return languageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
-                            std::getenv("LANG"));
+  return languageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
 }
 
 }  // namespace quelto

@@ -65,6 +65,7 @@ constexpr TranslationRow kRows[] = {
     {"Edit->&Cut", "Édition->&Couper"},
     {"Options->&Restart Application", "Options->&Redémarrer l'application"},
     {"&Mute Sound Output on Quit", "&Baisser le volume en quittant"},
+    {"Keep an &activity log", "Tenir un &journal d'activité"},
     {"Creating a New Profile...", "Création d'un nouveau profil..."},
     {"Profile Name:", "Nom du profil:"},
     {"First Name:", "Prénom:"},

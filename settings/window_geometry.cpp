@@ -77,9 +77,7 @@ void centreWindow(WindowGeometry& window, WorkArea area) {
 }
 
 WindowSize firstRunMainWindowSize(WorkArea area) {
-  const auto side = [](int available, int minimum) {
-    return std::max(minimum, available * 3 / 5);
-  };
+  const auto side = [](int available, int minimum) { return std::max(minimum, available * 3 / 5); };
   return {side(area.width, kMainWindowMinimumSize.w), side(area.height, kMainWindowMinimumSize.h)};
 }
 

@@ -13,6 +13,7 @@
 #include "audio/announcements.h"
 #include "audio/device_list.h"
 #include "audio/sound_stream.h"
+#include "conversation/activity_log.h"
 #include "conversation/prompt.h"
 #include "settings/global_preferences.h"
 #include "settings/profile.h"
@@ -428,6 +429,7 @@ void QueltoUserInterfaceImpl::showGlobalPreferences() {
   confirmEditCutBox->value(v.confirmEditCut ? 1 : 0);
   confirmRestartBox->value(v.confirmOptionsRestart ? 1 : 0);
   muteOnQuitBox->value(v.muteWaveOnQuit ? 1 : 0);
+  activityLogBox->value(v.keepActivityLog ? 1 : 0);
   // The devices plugged in now: the lists follow the system while the
   // program runs.
   if (deviceLists_) deviceLists_->refresh();
@@ -453,6 +455,7 @@ void QueltoUserInterfaceImpl::applyGlobalPreferences() {
   v.confirmEditCut = confirmEditCutBox->value() != 0;
   v.confirmOptionsRestart = confirmRestartBox->value() != 0;
   v.muteWaveOnQuit = muteOnQuitBox->value() != 0;
+  v.keepActivityLog = activityLogBox->value() != 0;
   v.inputDevicePosition = inputDeviceChoice->value();
   v.outputDevicePosition = outputDeviceChoice->value();
   // The same entries as shown: the stored names have not changed meanwhile.
@@ -463,6 +466,13 @@ void QueltoUserInterfaceImpl::applyGlobalPreferences() {
   // The new devices are used from the modem's next open on.
   streamOptions().inputDevice.set(chosenDevice(stored.inputDeviceName));
   streamOptions().outputDevice.set(chosenDevice(stored.outputDeviceName));
+  // The log follows its switch at once; a file starts with the next entry.
+  if (stored.logSwitched) {
+    if (stored.logFilePrefix.empty())
+      stopActivityLog();
+    else
+      startActivityLog(stored.logFilePrefix);
+  }
   if (!stored.offerRestart) return;
   if (prompt_.choice(translate(Text::RestartQuestion), translate(Text::No), translate(Text::Yes),
                      "") == 1)

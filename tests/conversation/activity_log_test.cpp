@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -148,13 +149,33 @@ TEST_F(ActivityLog, WithoutUsernameTheFileIsNamedForTheUserAndHasNoUsernameLine)
 }
 
 TEST_F(ActivityLog, AFileThatCannotBeCreatedTurnsLoggingOffForTheRun) {
-  startActivityLog((dir / "missing-folder").string() + "/call-");
+  // A plain file where the folder should be: neither the folder nor the
+  // log file can be made.
+  std::ofstream(dir / "not-a-folder") << "x";
+  startActivityLog((dir / "not-a-folder").string() + "/call-");
   logEvent(LogCode::Sent, 'a');
   EXPECT_FALSE(activityLogEnabled());
   EXPECT_EQ(getSettingInt("LogFileNextId", 1), 1);
-  fs::create_directory(dir / "missing-folder");
+  fs::remove(dir / "not-a-folder");
+  fs::create_directory(dir / "not-a-folder");
   logEvent(LogCode::Sent, 'b');  // still off, even now that it could work
-  EXPECT_TRUE(fs::is_empty(dir / "missing-folder"));
+  EXPECT_TRUE(fs::is_empty(dir / "not-a-folder"));
+}
+
+TEST_F(ActivityLog, MissingFoldersOfThePrefixAreMadePrivate) {
+  const fs::path folder = dir / "state" / "quelto" / "logs";
+  startActivityLog(folder.string() + "/");
+  EXPECT_TRUE(fs::is_directory(folder)) << "made when the log is turned on";
+  for (const fs::path& p : {folder, folder.parent_path(), folder.parent_path().parent_path()})
+    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, fs::perms::owner_all) << p;
+  // Removed while the program runs: made again for the next file.
+  fs::remove_all(dir / "state");
+  logEvent(LogCode::Received, 'q');
+  EXPECT_TRUE(activityLogEnabled());
+  EXPECT_EQ(activityLogPath().rfind(folder.string() + "/", 0), 0u) << activityLogPath();
+  const std::string text = contents(activityLogPath());
+  const std::string entry = heading("RECEIVING") + "q";
+  EXPECT_EQ(text.substr(text.size() - std::min(text.size(), entry.size())), entry);
 }
 
 TEST_F(ActivityLog, AnEmptyPrefixLogsNothing) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/data_folders.h"
 #include "settings/programmed_messages.h"
 #include "settings/translation.h"
 #include "tests/settings/scratch_store.h"
@@ -101,6 +102,51 @@ TEST_F(GlobalPreferencesTest, SplashPlan) {
     setSettingString("SplashScreenDuration", c.duration);
     EXPECT_EQ(splashPlan().show, c.shown);
   }
+}
+
+// The activity-log switch and "LogFilePrefix": what the window shows for a
+// stored prefix, what OK stores for each position of the switch, and
+// whether the running log must follow.
+TEST_F(GlobalPreferencesTest, ActivityLogSwitchSetsOrClearsTheLogPrefix) {
+  setenv("XDG_STATE_HOME", (dir() + "/state").c_str(), 1);
+  const std::string folder = dir() + "/state/quelto/logs/";
+  EXPECT_EQ(activityLogFolder(), folder);
+  struct Case {
+    std::optional<std::string> before;  // stored prefix; nothing: never stored
+    bool shown;                         // the switch as the window opens
+    bool keep;                          // the switch at OK
+    std::string after;                  // stored prefix after OK
+    bool switched;
+  };
+  const Case cases[] = {
+      {std::nullopt, false, false, "", false},
+      {std::nullopt, false, true, folder, true},
+      {"", false, true, folder, true},
+      {folder, true, true, folder, false},
+      {folder, true, false, "", true},
+      // A prefix typed into the store by hand is kept while the log stays on.
+      {"/var/calls/log-", true, true, "/var/calls/log-", false},
+      {"/var/calls/log-", true, false, "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before.value_or("(unset)") + (c.keep ? " -> on" : " -> off"));
+    deleteSettingTree("LogFilePrefix");
+    if (c.before) setSettingString("LogFilePrefix", *c.before);
+    GlobalPreferencesValues v = readGlobalPreferences();
+    EXPECT_EQ(v.keepActivityLog, c.shown);
+    v.keepActivityLog = c.keep;
+    const GlobalPreferencesStored stored = storeGlobalPreferences(v, kInputs, kOutputs);
+    EXPECT_EQ(stored.logFilePrefix, c.after);
+    EXPECT_EQ(stored.logSwitched, c.switched);
+    closeSettingsStore();
+    EXPECT_EQ(getSettingString("LogFilePrefix", ""), c.after);
+  }
+  // Without XDG_STATE_HOME, or with a relative one, the folder is under HOME.
+  for (const char* state : {"", "relative/state"}) {
+    setenv("XDG_STATE_HOME", state, 1);
+    EXPECT_EQ(activityLogFolder(), dir() + "/.local/state/quelto/logs/");
+  }
+  unsetenv("XDG_STATE_HOME");
 }
 
 TEST(ProgrammedMessagesTest, ButtonLabels) {

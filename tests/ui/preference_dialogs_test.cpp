@@ -10,21 +10,28 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "app_fixture.h"
 #include "audio/device_list.h"
 #include "audio/sound_stream.h"
+#include "conversation/activity_log.h"
 #include "conversation/scripted_prompt.h"
 #include "modem/modem_control.h"
 #include "settings/profile.h"
 #include "settings/settings_store.h"
 #include "settings/translation.h"
+#include "settings/translation_table.h"
 #include "synthetic_events.h"
 
 namespace quelto {
@@ -408,6 +415,77 @@ TEST_F(PreferenceDialogsTest, GlobalPreferencesAskToRestartOnlyOnARealLanguageCh
   EXPECT_TRUE(prompt->calls.empty());
   app->setRestarter(nullptr);
   setSettingBool("ConfirmFileQuit", false);
+}
+
+TEST_F(PreferenceDialogsTest, ActivityLogSwitchTakesEffectAtOnce) {
+  char scratch[] = "/tmp/quelto-state-XXXXXX";
+  ASSERT_NE(mkdtemp(scratch), nullptr);
+  setenv("XDG_STATE_HOME", scratch, 1);
+  const std::string folder = std::string(scratch) + "/quelto/logs/";
+  deleteSettingTree("LogFilePrefix");
+  stopActivityLog();
+
+  whileOpen([] {
+    EXPECT_FALSE(app->activityLogBox->value());
+    app->activityLogBox->value(1);
+    press(app->globalPreferencesWindow, "OK");
+  });
+  app->showGlobalPreferences();
+  EXPECT_EQ(getSettingString("LogFilePrefix", ""), folder);
+  EXPECT_TRUE(activityLogEnabled());
+  struct stat st {};
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  logEvent(LogCode::Sent, 'A');
+  const std::string logFile = activityLogPath();
+  EXPECT_EQ(logFile.rfind(folder, 0), 0u) << logFile;
+  EXPECT_TRUE(std::filesystem::is_regular_file(logFile));
+
+  whileOpen([] {
+    EXPECT_TRUE(app->activityLogBox->value());
+    app->activityLogBox->value(0);
+    press(app->globalPreferencesWindow, "OK");
+  });
+  app->showGlobalPreferences();
+  EXPECT_EQ(getSettingString("LogFilePrefix", "unset"), "");
+  EXPECT_FALSE(activityLogEnabled());
+  EXPECT_EQ(activityLogPath(), "");
+  logEvent(LogCode::Sent, 'B');
+  EXPECT_EQ(activityLogPath(), "");
+
+  unsetenv("XDG_STATE_HOME");
+  std::filesystem::remove_all(scratch);
+  for (const char* name : {"ShowSlpashScreen", "SplashScreenDuration"}) deleteSettingTree(name);
+}
+
+// Every Alt+letter of the window reaches one control, in both languages.
+TEST_F(PreferenceDialogsTest, GlobalPreferencesMnemonicsDoNotClash) {
+  std::vector<std::string> shown;
+  std::function<void(Fl_Widget*)> collect = [&](Fl_Widget* w) {
+    if (w->label() && std::strchr(w->label(), '&')) shown.push_back(w->label());
+    if (Fl_Group* g = w->as_group())
+      for (int i = 0; i < g->children(); ++i) collect(g->child(i));
+  };
+  collect(app->globalPreferencesWindow);
+  ASSERT_GE(shown.size(), 8u);
+  const auto letter = [](const std::string& label) {
+    const size_t at = label.find('&');
+    const unsigned char c = static_cast<unsigned char>(label[at + 1]);
+    if (c < 0x80) return std::string(1, static_cast<char>(std::tolower(c)));
+    return label.substr(at + 1, 2);
+  };
+  for (const bool french : {false, true}) {
+    std::map<std::string, std::string> owner;
+    for (const std::string& label : shown) {
+      const TranslationRow* row = nullptr;
+      for (const TranslationRow& r : translationRows())
+        if (label == r.english || label == r.french) row = &r;
+      ASSERT_NE(row, nullptr) << label;
+      const std::string text = french ? row->french : row->english;
+      const auto [it, fresh] = owner.emplace(letter(text), text);
+      EXPECT_TRUE(fresh) << text << " and " << it->second;
+    }
+  }
 }
 
 TEST_F(PreferenceDialogsTest, DeviceChoicesListTheDevicesAndMakeThemCurrent) {
