@@ -97,7 +97,7 @@ def scenario_language_restart(s):
     s.xdo("key", "Up", "Return")
     s.only_windows(with_prefs, "the language menu to close")
     s.screenshot("english-chosen")
-    click(s, prefs, 165, 398)  # OK
+    click(s, prefs, 165, 423)  # OK
     question = wait_for(lambda: next((x for x in s.windows(".*") if x != w and s.title(x) == "Quelto"
                                       and 50 < window_box(s, x)[3] < 200), None),
                         10, "the restart question")
