@@ -187,6 +187,7 @@ class Store {
       giveUp(std::strerror(errno));
       return false;
     }
+    keepPrivate(file, st);
     if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
       giveUp(db_ ? sqlite3_errmsg(db_) : "cannot open");
@@ -200,6 +201,20 @@ class Store {
       return false;
     }
     return true;
+  }
+
+  // The store holds profile passwords: a file found readable by others (an
+  // older version, a copy, a restored backup) loses its group and other
+  // permissions, and so do its journal files; the owner's own bits stay, so
+  // a store the user made read-only stays read-only. Files of another owner
+  // are left alone (chmod would fail anyway).
+  static void keepPrivate(const std::string& file, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return;
+    for (const std::string& name : {file, file + "-wal", file + "-shm"}) {
+      struct stat each;
+      if (::lstat(name.c_str(), &each) == 0 && S_ISREG(each.st_mode) && (each.st_mode & 077) != 0)
+        ::chmod(name.c_str(), each.st_mode & 0700);
+    }
   }
 
   // A file that can be read but not written (no permission, read-only

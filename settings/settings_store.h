@@ -31,7 +31,9 @@
 //   character).
 // - Nothing is created until the first write: the folder with mode 0700, the
 //   file with mode 0600 (it holds profile passwords), WAL journal, full sync.
-//   A write outside a SettingsBatch is committed before it returns.
+//   A write outside a SettingsBatch is committed before it returns. A store
+//   found readable or writable by group or others is made private (its
+//   group and other permission bits cleared) when it is first opened.
 // - A store that cannot be opened, created or read (corrupt file, no
 //   permission) never stops the program: reads give defaults, writes return
 //   kSettingWriteFailed, and the file's path is reported once on stderr.

@@ -49,6 +49,32 @@ TEST_F(SettingsStoreTest, FirstWriteCreatesPrivateFolderAndFileInWalMode) {
   sqlite3_close(db);
 }
 
+// A store found open to others (copied, restored, made by an older
+// version) is made private as soon as it is opened; the owner's own bits
+// stay, so a read-only store still only reads.
+TEST_F(SettingsStoreTest, StoreFoundWithWiderPermissionsIsMadePrivateAtOpen) {
+  struct Case {
+    mode_t found, after;
+  };
+  const Case cases[] = {{0644, 0600}, {0666, 0600}, {0640, 0600}, {0604, 0600},
+                        {0600, 0600}, {0444, 0400}, {0400, 0400}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.found));
+    seed("Language", "English");
+    chmod(storeFile().c_str(), c.found);
+    const bool wal = std::filesystem::exists(storeFile() + "-wal");
+    if (wal) chmod((storeFile() + "-wal").c_str(), c.found);
+    closeSettingsStore();
+    EXPECT_EQ(getSettingString("Language", ""), "English");
+    EXPECT_EQ(modeOf(storeFile()), c.after);
+    if (wal) {
+      EXPECT_EQ(modeOf(storeFile() + "-wal"), c.after);
+    }
+    closeSettingsStore();
+    chmod(storeFile().c_str(), 0600);
+  }
+}
+
 TEST_F(SettingsStoreTest, HomeConfigIsUsedWithoutXdgConfigHome) {
   unsetenv("XDG_CONFIG_HOME");
   closeSettingsStore();
