@@ -19,11 +19,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -219,56 +219,230 @@ std::string nameOf(const std::string& utf8) {
   return utf8;
 }
 
+// The data of a WAV file is counted in 32 bits: over 4 GiB its sizes would
+// wrap and a reader would see a short or broken file. The margin leaves
+// room for the header's own bytes in the RIFF size.
+constexpr std::uint64_t kMaxWavDataBytes = 0xFFFFFFFFull - 4096;
+
+// An 8-bit unsigned mono WAV file written as the signal is rendered, so
+// that memory stays the same whatever the length of the text. Created at
+// the first write; a run that fails removes what it wrote.
+class StreamedWav {
+ public:
+  StreamedWav(std::string path, int rate) : path_(std::move(path)), rate_(rate) {}
+  ~StreamedWav() {
+    if (!file_) return;
+    sf_close(file_);
+    std::remove(path_.c_str());
+  }
+  StreamedWav(const StreamedWav&) = delete;
+  StreamedWav& operator=(const StreamedWav&) = delete;
+
+  bool started() const { return file_ != nullptr; }
+
+  void write(const uint8_t* data, std::size_t count) {
+    if (!file_) open();
+    if (written_ + count > kMaxWavDataBytes) fail(tooLong());
+    // 8-bit unsigned WAV data is exactly our samples.
+    if (sf_write_raw(file_, data, static_cast<sf_count_t>(count)) != static_cast<sf_count_t>(count))
+      fail("cannot write " + path_ + ": " + sf_strerror(file_));
+    written_ += count;
+  }
+  void write(const std::vector<uint8_t>& samples) { write(samples.data(), samples.size()); }
+  void silence(std::size_t count) { write(std::vector<uint8_t>(count, 128)); }
+
+  void finish() {
+    const int closed = sf_close(file_);
+    file_ = nullptr;
+    if (closed != 0) {
+      std::remove(path_.c_str());
+      fail("cannot write " + path_);
+    }
+  }
+
+  // Refuses when the characters alone, at their shortest, cannot fit.
+  void checkRoomFor(std::uint64_t characters, BaudRate baud) const {
+    if (characters * static_cast<std::uint64_t>(characterWaveformLength(baud)) > kMaxWavDataBytes)
+      fail(tooLong());
+  }
+
+ private:
+  void open() {
+    SF_INFO info{};
+    info.samplerate = rate_;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+    file_ = sf_open(path_.c_str(), SFM_WRITE, &info);
+    if (!file_) fail("cannot write " + path_ + ": " + sf_strerror(nullptr));
+  }
+  std::string tooLong() const {
+    return "the signal is over 4 GiB, more than a WAV file can hold; nothing written to " + path_ +
+           " (encode the text in parts)";
+  }
+
+  std::string path_;
+  int rate_;
+  SNDFILE* file_ = nullptr;
+  std::uint64_t written_ = 0;
+};
+
+// The typed text in pieces, from the words or from standard input read a
+// block at a time: UTF-8 characters cut by a block end wait for the next
+// block, a line end (LF or CR LF) is the CR that Enter types, and what
+// Baudot cannot carry is dropped and named once.
+class TypedText {
+ public:
+  explicit TypedText(const std::vector<std::string>& words) : fromInput_(words.empty()) {
+    for (std::size_t i = 0; i < words.size(); ++i) raw_ += (i ? " " : "") + words[i];
+  }
+
+  // The next piece of sendable Windows-1252 bytes; false at the end.
+  bool next(std::string& typed) {
+    typed.clear();
+    while (typed.empty()) {
+      if (fromInput_ && !atEnd_) {
+        char block[65536];
+        const std::size_t got = std::fread(block, 1, sizeof block, stdin);
+        if (got < sizeof block) {
+          if (std::ferror(stdin)) fail("cannot read standard input");
+          atEnd_ = true;
+        }
+        raw_.append(block, got);
+      } else if (raw_.empty()) {
+        return false;
+      } else {
+        atEnd_ = true;
+      }
+      take(typed);
+      if (atEnd_ && raw_.empty() && typed.empty()) return false;
+    }
+    return true;
+  }
+
+  std::string droppedNames() const {
+    std::string names;
+    for (const std::string& d : dropped_) names += " " + d;
+    return names;
+  }
+  bool anyDropped() const { return !dropped_.empty(); }
+
+ private:
+  void take(std::string& typed) {
+    std::size_t i = 0;
+    while (i < raw_.size()) {
+      const std::size_t length = utf8SequenceLength(static_cast<unsigned char>(raw_[i]));
+      // A character or a CR LF cut by the block end waits for the rest.
+      if (!atEnd_ && (i + length > raw_.size() || (raw_[i] == '\r' && i + 1 == raw_.size()))) break;
+      if (fromInput_ && raw_[i] == '\r' && i + 1 < raw_.size() && raw_[i + 1] == '\n') ++i;
+      if (fromInput_ && raw_[i] == '\n') {
+        typed += '\r';
+        ++i;
+        continue;
+      }
+      const std::size_t n = std::min(length, raw_.size() - i);
+      const std::string piece = raw_.substr(i, n);
+      i += n;
+      const std::string cp = utf8ToCp1252(piece);
+      if (cp.size() == 1 && isSendable(static_cast<unsigned char>(cp[0]))) {
+        typed += cp;
+      } else if (std::find(dropped_.begin(), dropped_.end(), nameOf(piece)) == dropped_.end()) {
+        dropped_.push_back(nameOf(piece));
+      }
+    }
+    raw_.erase(0, i);
+  }
+
+  bool fromInput_;
+  bool atEnd_ = false;
+  std::string raw_;
+  std::vector<std::string> dropped_;
+};
+
 int encode(const Options& o) {
   if (!o.output) fail("encode needs -o OUT.wav");
-  std::string text;
-  if (!o.words.empty()) {
-    for (std::size_t i = 0; i < o.words.size(); ++i) text += (i ? " " : "") + o.words[i];
-  } else {
-    const std::string in{std::istreambuf_iterator<char>(std::cin),
-                         std::istreambuf_iterator<char>()};
-    // A line end is what Enter types: one carriage return.
-    for (std::size_t i = 0; i < in.size(); ++i) {
-      if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n') ++i;
-      text += (in[i] == '\n') ? '\r' : in[i];
-    }
-  }
-  if (text.empty()) fail("empty text: nothing to send");
-
-  std::string typed;
-  std::vector<std::string> dropped;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n =
-        std::min(utf8SequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
-    const std::string piece = text.substr(i, n);
-    i += n;
-    const std::string cp = utf8ToCp1252(piece);
-    if (cp.size() == 1 && isSendable(static_cast<unsigned char>(cp[0]))) {
-      typed += cp;
-    } else if (std::find(dropped.begin(), dropped.end(), nameOf(piece)) == dropped.end()) {
-      dropped.push_back(nameOf(piece));
-    }
-  }
-  std::string names;
-  for (const std::string& d : dropped) names += " " + d;
-  if (typed.empty()) fail("empty text: nothing Baudot can carry (dropped:" + names + ")");
-  if (!dropped.empty())
-    std::cerr << kProgram << ": warning: dropped characters that Baudot cannot carry:" << names
-              << '\n';
-
+  TypedText input(o.words);
+  StreamedWav out(*o.output, kTextOutputRate);
   FskModem modem;
   modem.setBaud(o.baud);
-  writeU8Wav(*o.output,
-             o.carrierHold ? renderHeldCarrierSignal(modem, typed) : renderTextSignal(modem, typed),
-             kTextOutputRate);
+
+  // Characters are rendered a few at a time: each may take two character
+  // waveforms (a shift code first), so this bounds the buffer to about 2 MB.
+  constexpr std::size_t kSlice = 256;
+  std::uint64_t characters = 0;
+  std::vector<uint8_t> signal;
+  std::string batch;  // carrier off: the characters of the batch being filled
+  std::vector<uint8_t> rendered(kBatchBufferSize);
+  const auto renderBatch = [&] {
+    const int n =
+        modem.renderBatch(reinterpret_cast<const unsigned char*>(batch.data()),
+                          static_cast<int>(batch.size()), rendered.data(), kBatchBufferSize);
+    out.write(rendered.data(), static_cast<std::size_t>(n));
+    out.silence(kOutputTrailerSamples);
+    batch.clear();
+  };
+
+  // The whole text first: it is small beside its signal (a WAV file holds
+  // about a million characters at most), and a text that cannot fit is
+  // refused before anything is written.
+  std::string text, typed;
+  while (input.next(typed)) {
+    characters += typed.size();
+    out.checkRoomFor(characters, o.baud);
+    text += typed;
+  }
+  for (std::size_t at = 0; at < text.size(); at += kSlice) {
+    typed = text.substr(at, kSlice);
+    if (o.carrierHold) {
+      if (!out.started()) {
+        modem.beginTransmission();
+        signal.clear();
+        modem.renderMark(kLeadInSamples, signal);
+        out.write(signal);
+      }
+      signal.clear();
+      modem.renderTransmitted(reinterpret_cast<const unsigned char*>(typed.data()),
+                              static_cast<int>(typed.size()), signal);
+      out.write(signal);
+    } else {
+      for (const char c : typed) {
+        batch += c;
+        if (batch.size() == static_cast<std::size_t>(kBatchMaxChars)) renderBatch();
+      }
+    }
+  }
+  if (!o.carrierHold && !batch.empty()) renderBatch();
+  if (!out.started()) {
+    if (!input.anyDropped()) fail("empty text: nothing to send");
+    fail("empty text: nothing Baudot can carry (dropped:" + input.droppedNames() + ")");
+  }
+  if (o.carrierHold) {
+    signal.clear();
+    modem.renderMark(kHoldSamples, signal);
+    out.write(signal);
+    out.silence(kOutputTrailerSamples);
+  }
+  out.finish();
+  if (input.anyDropped())
+    std::cerr << kProgram
+              << ": warning: dropped characters that Baudot cannot carry:" << input.droppedNames()
+              << '\n';
   return 0;
+}
+
+// A float sample that is not a number, or infinite, reads as silence: a
+// damaged or hostile file must neither reach the rate converter (whose
+// filter would spread it over its neighbours) nor an integer conversion
+// (undefined for such values). x - x is 0 exactly for finite x.
+float finiteOrSilence(float v) {
+  return v - v == 0.0f ? v : 0.0f;
 }
 
 int16_t toS16(float v) {
   // Round half away from zero, without a call into the maths library: this
   // runs for every input sample.
-  const float scaled = v * 32768.0f;
-  const long q = static_cast<long>(scaled + (scaled < 0.0f ? -0.5f : 0.5f));
+  const float scaled = finiteOrSilence(v) * 32768.0f;
+  const long q =
+      static_cast<long>(std::clamp(scaled, -32768.0f, 32767.0f) + (scaled < 0.0f ? -0.5f : 0.5f));
   return static_cast<int16_t>(std::clamp<long>(q, -32768, 32767));
 }
 
@@ -305,7 +479,11 @@ int decode(const Options& o) {
 
   constexpr sf_count_t kFrames = 8192;
   std::vector<int16_t> samples(static_cast<std::size_t>(kFrames * std::max(1.0, ratio)) + 256);
-  if (!closer.src) {
+  // Float data is read as floats, so that every sample passes the check
+  // for values that are not numbers.
+  const int subtype = info.format & SF_FORMAT_SUBMASK;
+  const bool floatData = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+  if (!closer.src && !floatData) {
     // Already at the receiver's rate: read 16-bit integers, as the program
     // reads the sound card (8-bit files come in as exact multiples of 256).
     std::vector<short> frames(static_cast<std::size_t>(kFrames) * info.channels);
@@ -323,7 +501,12 @@ int decode(const Options& o) {
       const sf_count_t got = sf_readf_float(f, frames.data(), kFrames);
       if (got < 0) fail("cannot read " + path);
       end = got == 0;
-      for (sf_count_t i = 0; i < got; ++i) mono[i] = frames[i * info.channels];
+      for (sf_count_t i = 0; i < got; ++i) mono[i] = finiteOrSilence(frames[i * info.channels]);
+      if (!closer.src) {
+        for (sf_count_t i = 0; i < got; ++i) samples[i] = toS16(mono[i]);
+        receiver.feed(samples.data(), static_cast<std::size_t>(got));
+        continue;
+      }
       SRC_DATA data{};
       data.src_ratio = ratio;
       data.end_of_input = end ? 1 : 0;

@@ -8,6 +8,7 @@
 #include <sndfile.h>
 
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,82 @@ TEST(QueltoModemCli, StandardInputLineEndsAreEnter) {
     EXPECT_EQ(readU8(dir.file("stdin.wav")).samples, readU8(dir.file("args.wav")).samples);
     EXPECT_EQ(tool({"decode", dir.file("stdin.wav")}).out, c.shown);
   }
+}
+
+// Standard input is read a block at a time: a character or a CR LF cut by
+// a block's end (64 KiB) must come out as if read whole. Unsendable filler
+// keeps the signal small.
+TEST(QueltoModemCli, StreamedInputGivesTheSameSignal) {
+  ScratchDir dir;
+  std::string input(65535, '@');
+  input += "\xC3\xA9";  // cut after its first byte by the first block's end
+  input += "AB" + std::string(131071 - input.size(), '@');
+  input += "\r\nGA 12";  // the CR ends the second block
+  for (bool hold : {true, false}) {
+    std::vector<std::string> args = {"encode", "-o", dir.file("s.wav")};
+    if (!hold) args.push_back("--no-carrier-hold");
+    const ProcessResult r = tool(args, input);
+    ASSERT_EQ(r.status, 0) << r.err;
+    FskModem modem;
+    const std::string typed =
+        "\xE9"
+        "AB\rGA 12";
+    EXPECT_EQ(readU8(dir.file("s.wav")).samples,
+              hold ? renderHeldCarrierSignal(modem, typed) : renderTextSignal(modem, typed))
+        << "hold " << hold;
+  }
+}
+
+// A WAV file's sizes are 32-bit: a text whose signal cannot fit is refused
+// with the reason, before anything is written, instead of a file whose
+// sizes wrap.
+TEST(QueltoModemCli, SignalsOverFourGibibytesAreRefused) {
+  ScratchDir dir;
+  const std::string out = dir.file("big.wav");
+  const ProcessResult r = tool({"encode", "-o", out}, std::string(1200000, 'E'));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("over 4 GiB"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(out).good()) << "nothing written";
+}
+
+// Samples that are not numbers, or infinite, read as silence on both
+// paths: at the receiver's own rate and through the rate converter, whose
+// filter would otherwise spread them over the text.
+TEST(QueltoModemCli, NonFiniteFloatSamplesReadAsSilence) {
+  ScratchDir dir;
+  const auto writeFloat = [](const std::string& path, int rate, const std::vector<float>& v) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    // Written as they are: no clipping or normalisation on the way.
+    sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_FALSE);
+    sf_writef_float(f, v.data(), static_cast<sf_count_t>(v.size()));
+    sf_close(f);
+  };
+  const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
+                       std::numeric_limits<float>::infinity(),
+                       -std::numeric_limits<float>::infinity(), 1e30f};
+  std::vector<float> damage;
+  for (int i = 0; i < 4000; ++i) damage.push_back(i % 3 ? bad[i % 4] : 0.0f);
+
+  // At 8000 Hz: nothing but damage decodes to nothing.
+  writeFloat(dir.file("n8.wav"), 8000, damage);
+  ProcessResult r = tool({"decode", dir.file("n8.wav")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\n");
+
+  // At 22050 Hz the text around the damage still comes through whole.
+  ASSERT_EQ(tool({"encode", "-o", dir.file("t.wav"), "TEST 1"}).status, 0);
+  std::vector<float> signal = damage;
+  for (uint8_t u : readU8(dir.file("t.wav")).samples) signal.push_back((u - 128) / 128.0f);
+  signal.insert(signal.end(), damage.begin(), damage.end());
+  writeFloat(dir.file("n22.wav"), 22050, signal);
+  r = tool({"decode", dir.file("n22.wav")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "TEST 1\n");
 }
 
 TEST(QueltoModemCli, LoopbackReturnsTheTextAtBothRates) {
