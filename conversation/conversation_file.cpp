@@ -312,9 +312,14 @@ constexpr uint32_t kWriteOpsLimit = crypto_pwhash_OPSLIMIT_INTERACTIVE;
 constexpr uint32_t kWriteMemLimitKiB = crypto_pwhash_MEMLIMIT_INTERACTIVE / 1024;
 // A file asking for more than this is refused rather than derived: a
 // hostile header must not make the program allocate gigabytes or spin for
-// minutes.
+// minutes. The memory is capped at exactly what the program writes, so the
+// key derivation of any load costs at most that fixed amount (64 MiB, freed
+// before the body is decrypted) on top of the loader's own budget of four
+// times the file's size plus 16 MiB. A smaller cost would fit that budget
+// for small files, but with passwords of at most 8 characters the memory is
+// what slows a guessing attack down.
 constexpr uint32_t kMaxOpsLimit = 4 * crypto_pwhash_OPSLIMIT_INTERACTIVE;
-constexpr uint32_t kMaxMemLimitKiB = 4 * (crypto_pwhash_MEMLIMIT_INTERACTIVE / 1024);
+constexpr uint32_t kMaxMemLimitKiB = kWriteMemLimitKiB;
 
 static_assert(crypto_pwhash_SALTBYTES == 16, "salt size is part of the file layout");
 static_assert(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES == 24,

@@ -135,7 +135,8 @@ struct ProtectedHeader {
   size_t sealedAt = 0;  // offset of the sealed bytes
 };
 // Nothing when the bytes are not a sound protected header (or ask for a
-// key cost beyond what the program ever writes).
+// key cost beyond what the program ever writes: more than 64 MiB of memory
+// or four times its passes).
 std::optional<ProtectedHeader> readProtectedHeader(const std::string& bytes);
 
 // The key for `password` with the header's salt and cost.

@@ -427,6 +427,29 @@ TEST_F(ConversationFile, AnyChangedByteOfAPasswordFileIsRefused) {
     EXPECT_EQ(prompt.alerts(),
               std::vector<std::string>{"The file is damaged and cannot be opened!"});
   }
+  // The header's key cost: the memory the program writes (64 MiB) and no
+  // more, so a load never derives with more than that; up to four times
+  // the passes.
+  struct Cost {
+    uint32_t ops, memKiB;
+    bool accepted;
+  };
+  const Cost costs[] = {{header->opsLimit, header->memLimitKiB, true},
+                        {header->opsLimit, header->memLimitKiB + 1, false},
+                        {header->opsLimit, 2 * header->memLimitKiB, false},
+                        {4 * header->opsLimit, header->memLimitKiB, true},
+                        {4 * header->opsLimit + 1, header->memLimitKiB, false}};
+  EXPECT_EQ(header->memLimitKiB, 65536u);
+  for (const Cost& c : costs) {
+    SCOPED_TRACE(std::to_string(c.ops) + " passes, " + std::to_string(c.memKiB) + " KiB");
+    std::string bytes = good;
+    const size_t opsAt = saltAt - 8;
+    for (int i = 0; i < 4; ++i) {
+      bytes[opsAt + i] = static_cast<char>(c.ops >> (8 * i));
+      bytes[opsAt + 4 + i] = static_cast<char>(c.memKiB >> (8 * i));
+    }
+    EXPECT_EQ(readProtectedHeader(bytes).has_value(), c.accepted);
+  }
 }
 
 TEST_F(ConversationFile, OwnerAndPasswordRules) {
