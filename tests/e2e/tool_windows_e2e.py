@@ -133,8 +133,9 @@ def scenario_diagnostic(s):
     s.key(w, "ctrl+q")
     check(s.wait_exit() == 0, "quelto did not end with 0")
     log = s.logs().lower()
-    for part in ("le peripherique d'entree n'est pas defini dans les preferences",
-                 "le peripherique de sortie n'est pas defini dans les preferences"):
+    # The interface is English here, and so is the report.
+    for part in ("the input device is not set in the preferences",
+                 "the output device is not set in the preferences"):
         check(part in log, "%r missing from the received text:\n%s" % (part, log))
 
 

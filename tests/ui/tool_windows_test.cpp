@@ -196,29 +196,59 @@ TEST_F(ToolWindowsTest, VocalAnnounceHandsTheSelectedRecordingOnceAndNothingWith
   EXPECT_EQ(ModemControl::Lock(modem()).announcementSamples(), nullptr);
 }
 
-TEST_F(ToolWindowsTest, DiagnosticWritesTheFrenchReportAsReceivedText) {
+TEST_F(ToolWindowsTest, DiagnosticWritesTheReportInTheInterfaceLanguageAsReceivedText) {
+  const struct {
+    int language;
+    const char* inputNamed;
+    const char* digital;
+    const char* outputNotSet;
+    const char* outputCount;
+  } cases[] = {
+      {kLanguageEnglish, "the input device is: usb digital interface\n\n",
+       "seems to be a digital one", "the output device is not set in the preferences\n\n",
+       "output devices on this computer"},
+      {kLanguageFrench,
+       "le p\xe9riph\xe9rique d'entr\xe9"
+       "e est : usb digital interface\n\n",
+       "semble \xeatre de type num\xe9rique",
+       "le p\xe9riph\xe9rique de sortie n'est pas d\xe9"
+       "fini dans les pr\xe9"
+       "f\xe9rences\n\n",
+       "p\xe9riph\xe9riques de sortie install\xe9s"},
+  };
   DeviceLists lists({"USB DIGITAL Interface", "Built-in"}, {"Built-in"});
-  app->setDeviceLists(&lists);
   setSettingString("WaveInputDevice", "USB DIGITAL Interface");
   setSettingString("WaveOutputDevice", "Default");
-  app->diagnostic();
-  app->setDeviceLists(nullptr);
+  const int running = currentLanguage();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    setLanguage(c.language);
+    app->conversationView->conversation.clear();
+    app->setDeviceLists(&lists);
+    app->diagnostic();
+    app->setDeviceLists(nullptr);
+    const auto& lines = app->conversationView->conversation.lines;
+    ASSERT_FALSE(lines.empty());
+    for (auto& l : lines) EXPECT_EQ(l->text[0], 1) << "not received: " << l->text;
+    // Received text is case-folded by the profile, so compare without case
+    // (the report is in Windows-1252, whose accented capitals sit 0x20 below).
+    std::string text = shown();
+    for (char& ch : text) {
+      const auto byte = static_cast<unsigned char>(ch);
+      if (byte >= 0xc0 && byte <= 0xde && byte != 0xd7)
+        ch = static_cast<char>(byte + 0x20);
+      else
+        ch = static_cast<char>(std::tolower(byte));
+    }
+    EXPECT_NE(text.find(c.inputNamed), std::string::npos) << text;
+    EXPECT_NE(text.find(c.digital), std::string::npos) << text;
+    // One output device besides "Default": no count.
+    EXPECT_NE(text.find(c.outputNotSet), std::string::npos) << text;
+    EXPECT_EQ(text.find(c.outputCount), std::string::npos) << text;
+  }
+  setLanguage(running);
   deleteSettingTree("WaveInputDevice");
   deleteSettingTree("WaveOutputDevice");
-  const auto& lines = app->conversationView->conversation.lines;
-  ASSERT_FALSE(lines.empty());
-  for (auto& l : lines) EXPECT_EQ(l->text[0], 1) << "not received: " << l->text;
-  // Received text is case-folded by the profile, so compare without case.
-  std::string text = shown();
-  for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  EXPECT_NE(text.find("le peripherique d'entree est: usb digital interface\n\n"), std::string::npos)
-      << text;
-  EXPECT_NE(text.find("semble etre de type numerique"), std::string::npos) << text;
-  // One output device besides "Default": no count.
-  EXPECT_NE(text.find("le peripherique de sortie n'est pas defini dans les preferences\n\n"),
-            std::string::npos)
-      << text;
-  EXPECT_EQ(text.find("peripheriques de sortie installes"), std::string::npos) << text;
 }
 
 TEST_F(ToolWindowsTest, AboutShowsTheProgramTextsAndHelpHoldsTheManualOfTheLanguage) {
