@@ -65,8 +65,13 @@ bool SignalCapture::saveCapture(const std::string& fileName) const {
   if (!captureMode_) return false;
   const std::vector<std::uint8_t> samples = captured();
   if (samples.empty()) return false;
-  std::FILE* f = std::fopen(fileName.c_str(), "wb");
-  if (!f) return false;
+  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) {
+    ::close(fd);
+    return false;
+  }
   const std::vector<std::uint8_t> header =
       captureWavHeader(static_cast<std::uint32_t>(samples.size()));
   bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&

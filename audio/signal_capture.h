@@ -1,10 +1,11 @@
 // Signal capture ("-capture") and the raw input dump ("-dsp <file>").
 //
 // In capture mode nothing is played: every block handed to
-// SoundStream::writeOutput is appended to the capture buffer exactly as given
-// (text at 22050 samples per second, dial tones and announcements at 8000;
-// no pads, no trailer) and can be saved as a WAV file next to the
-// conversation. The raw dump receives every input block the receiver reads,
+// SoundStream::writeOutput is appended to the capture buffer at 22050
+// samples per second (text exactly as given; dial tones and announcements,
+// made at 8000, converted; no pads, no trailer) and can be saved as a WAV
+// file next to the conversation, created with mode 0600 since it holds the
+// call's text. The raw dump receives every input block the receiver reads,
 // back to back, with no header.
 //
 // Threads: the modem thread appends (through SoundStream); the user-interface

@@ -2,11 +2,40 @@
 
 #include "audio/sample_format.h"
 
+#include <samplerate.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace quelto {
+
+namespace {
+
+// 8-bit unsigned samples from one rate to another, band-limited
+// (libsamplerate), rounded and clipped back to 8 bits.
+std::vector<std::uint8_t> convertRate(const std::uint8_t* samples, std::size_t length, int fromRate,
+                                      int toRate) {
+  std::vector<float> in(length);
+  for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
+  const double ratio = static_cast<double>(toRate) / fromRate;
+  std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 1);
+  SRC_DATA data{};
+  data.data_in = in.data();
+  data.input_frames = static_cast<long>(length);
+  data.data_out = out.data();
+  data.output_frames = static_cast<long>(out.size());
+  data.src_ratio = ratio;
+  if (length == 0 || src_simple(&data, SRC_SINC_MEDIUM_QUALITY, 1) != 0) return {};
+  std::vector<std::uint8_t> converted(static_cast<std::size_t>(data.output_frames_gen));
+  for (std::size_t i = 0; i < converted.size(); ++i)
+    converted[i] = static_cast<std::uint8_t>(
+        std::clamp(std::lround(out[i] * 128.0f) + 128, long{0}, long{255}));
+  return converted;
+}
+
+}  // namespace
 
 StreamOptions& streamOptions() {
   static StreamOptions options;
@@ -14,11 +43,12 @@ StreamOptions& streamOptions() {
 }
 
 SoundStream::SoundStream(SoundDevice& device, StreamOptions& options, SignalCapture& capture,
-                         Sleeper sleep)
+                         Sleeper sleep, StopCheck stopRequested)
     : device_(device),
       options_(options),
       capture_(capture),
       sleep_(std::move(sleep)),
+      stopRequested_(std::move(stopRequested)),
       silence_(kTrailerLength, 128) {}
 
 SoundStream::~SoundStream() {
@@ -97,6 +127,8 @@ std::size_t SoundStream::readInput(std::int16_t* dest, std::size_t length) {
 
 std::size_t SoundStream::failOutput() {
   closeOutput();
+  // A stop is no failure of the device: the status stays, and nobody waits.
+  if (stopped_) return 0;
   status_ = StreamStatus::BufferFailed;
   pause(kOutputFailurePauseMs);
   return 0;
@@ -125,37 +157,63 @@ bool SoundStream::openOutputForWrite() {
   return true;
 }
 
+bool SoundStream::stopRequested() {
+  stopped_ = stopRequested_ && stopRequested_();
+  return stopped_;
+}
+
+bool SoundStream::playPieces(const std::uint8_t* samples, std::size_t length) {
+  const std::size_t piece =
+      static_cast<std::size_t>(std::max(1, openOutputRate_ * kPieceMs / 1000));
+  do {
+    if (stopRequested()) return false;
+    const std::size_t n = std::min(piece, length);
+    if (!device_.play(samples, n)) return false;
+    samples += n;
+    length -= n;
+  } while (length > 0);
+  return true;
+}
+
 bool SoundStream::finishOutput() {
-  if (options_.addPadBits.load() && !device_.play(silence_.data(), kPadLength)) return false;
-  if (!device_.play(silence_.data(), kTrailerLength)) return false;
+  if (options_.addPadBits.load() && !playPieces(silence_.data(), kPadLength)) return false;
+  if (!playPieces(silence_.data(), kTrailerLength)) return false;
   // Only a drained write is a complete one: closing the output while the
   // card still holds samples would cut the end of the batch.
-  if (!device_.drainOutput()) return false;
+  if (stopRequested() || !device_.drainOutput()) return false;
   status_ = StreamStatus::Ok;
   if (options_.closeWaveAfterWrite.load()) closeOutput();
   return true;
 }
 
 std::size_t SoundStream::writeOutput(const std::uint8_t* samples, std::size_t length) {
+  stopped_ = false;
   if (capture_.captureMode()) {
     closeInput();
-    capture_.append(samples, length);
+    if (outputRate_ == kTextRate) {
+      capture_.append(samples, length);
+    } else {
+      const std::vector<std::uint8_t> converted =
+          convertRate(samples, length, outputRate_, kTextRate);
+      capture_.append(converted.data(), converted.size());
+    }
     return length;
   }
   if (!openOutputForWrite()) return 0;
-  if (options_.addPadBits.load() && !device_.play(silence_.data(), kPadLength)) return failOutput();
-  if (!device_.play(samples, length)) return failOutput();
+  if (options_.addPadBits.load() && !playPieces(silence_.data(), kPadLength)) return failOutput();
+  if (!playPieces(samples, length)) return failOutput();
   if (!finishOutput()) return failOutput();
   return length;
 }
 
 bool SoundStream::beginTransmission() {
+  stopped_ = false;
   if (capture_.captureMode()) {
     closeInput();
     return true;
   }
   if (!openOutputForWrite()) return false;
-  if (options_.addPadBits.load() && !device_.play(silence_.data(), kPadLength)) {
+  if (options_.addPadBits.load() && !playPieces(silence_.data(), kPadLength)) {
     failOutput();
     return false;
   }
@@ -167,7 +225,7 @@ bool SoundStream::playPart(const std::uint8_t* samples, std::size_t length) {
     capture_.append(samples, length);
     return true;
   }
-  if (mode_ != StreamMode::OutputOpen || !device_.play(samples, length)) {
+  if (mode_ != StreamMode::OutputOpen || !playPieces(samples, length)) {
     failOutput();
     return false;
   }

@@ -82,12 +82,24 @@ class SoundStream {
   static constexpr int kInputOpenPauseMs = 500;
   static constexpr int kOutputFailurePauseMs = 100;
 
+  // Output goes to the device in pieces of at most kPieceMs. A device's
+  // play blocks while its queue is full, so between two pieces the stream
+  // can notice a stop request a piece (plus the device's own queue) after
+  // it came, whatever the length of the write.
+  static constexpr int kPieceMs = 50;
+
   using Sleeper = std::function<void(int milliseconds)>;
+  // True when the modem thread must stop (the program quits or restarts).
+  using StopCheck = std::function<bool()>;
 
   // The stream keeps references; all must outlive it. `sleep` serves the
   // pauses after failures (tests pass one that only records them).
+  // `stopRequested` is asked before every piece of output and before a
+  // drain; once it says yes, the write in progress ends at once (returning
+  // 0 or false, with stopped() true and the status left as it was): the
+  // rest, the trailer and the drain are skipped.
   SoundStream(SoundDevice& device, StreamOptions& options, SignalCapture& capture,
-              Sleeper sleep = {});
+              Sleeper sleep = {}, StopCheck stopRequested = {});
   ~SoundStream();
   SoundStream(const SoundStream&) = delete;
   SoundStream& operator=(const SoundStream&) = delete;
@@ -100,8 +112,10 @@ class SoundStream {
   // Plays `length` samples at the current output rate, followed by 4096
   // samples of silence (and framed by the pads when "AddPadBits" is on).
   // Returns only once all of it has been heard. Returns `length`, or 0 on
-  // failure. In capture mode the samples are only appended to the capture
-  // buffer.
+  // failure or a stop. In capture mode the samples are only appended to the
+  // capture buffer, converted to 22050 samples/s when the output rate is
+  // another (dial tones and announcements at 8000), so that the whole
+  // capture plays at its one rate.
   std::size_t writeOutput(const std::uint8_t* samples, std::size_t length);
 
   // A held-carrier transmission, played in parts as it is typed:
@@ -121,6 +135,9 @@ class SoundStream {
   int outputRate() const { return outputRate_; }
 
   StreamStatus status() const { return status_; }
+  // The last write ended because a stop was requested, not because the
+  // device failed.
+  bool stopped() const { return stopped_; }
   StreamMode mode() const { return mode_; }
   // The devices opened last ("" = the default device).
   const std::string& inputDeviceInUse() const { return inputInUse_; }
@@ -136,12 +153,18 @@ class SoundStream {
                                std::atomic<bool>& missing);
   bool openOutputForWrite();
   bool finishOutput();
+  // Plays in pieces, asking for a stop before each; false on a failure of
+  // the device or a stop (stopped_ tells which).
+  bool playPieces(const std::uint8_t* samples, std::size_t length);
+  bool stopRequested();
   void pause(int milliseconds);
 
   SoundDevice& device_;
   StreamOptions& options_;
   SignalCapture& capture_;
   Sleeper sleep_;
+  StopCheck stopRequested_;
+  bool stopped_ = false;
 
   StreamMode mode_ = StreamMode::Closed;
   StreamStatus status_ = StreamStatus::Ok;

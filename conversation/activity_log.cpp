@@ -128,6 +128,8 @@ const char* heading(int code) {
       return "\\VOICE %s\n";
     case 13:
       return "\\LINE_QUIET %s\n";
+    case 14:
+      return "\\NOT_SENT %s\n";
     default:
       return "\\QUIT %s\n";
   }

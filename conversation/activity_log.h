@@ -36,6 +36,8 @@ enum class LogCode : int {
   Reorder = 11,
   Voice = 12,
   LineQuiet = 13,
+  // Typed text the sound card refused: it never reached the line.
+  NotSent = 14,
 };
 
 // The heading that records a line event; LineQuiet for LineEvent::Quiet.

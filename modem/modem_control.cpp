@@ -92,8 +92,9 @@ class ModemControl::Thread {
 
   void run() {
     if (options_.realTimePriority) raisePriority();
-    SoundStream stream(device_, *options_.stream, *options_.capture,
-                       [this](int ms) { sleepMs(ms); });
+    SoundStream stream(
+        device_, *options_.stream, *options_.capture, [this](int ms) { sleepMs(ms); },
+        [this] { return stopping(); });
     FskModem modem(options_.framing);
     Receiver receiver(modem, options_.receiver);
     characterWaveforms();  // built here, not in the first send pass
@@ -156,6 +157,36 @@ class ModemControl::Thread {
     if (stream_->status() != StreamStatus::Ok) setState(static_cast<ModemState>(stream_->status()));
   }
 
+  void publish(ModemNotice notice) {
+    control_.notice = static_cast<std::uint8_t>(notice);
+    ++control_.noticeCount;
+  }
+
+  // Runs `attempt` (one try at playing typed text) until it succeeds, the
+  // thread stops, or kSendRetryMs have passed since the first refusal; the
+  // state shows the device's trouble meanwhile. False when the text never
+  // went out.
+  bool withRetries(const std::function<bool()>& attempt) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendRetryMs);
+    while (!attempt()) {
+      if (stopping()) return false;
+      if (stream_->status() != StreamStatus::Ok)
+        setState(static_cast<ModemState>(stream_->status()));
+      if (std::chrono::steady_clock::now() >= giveUp) return false;
+    }
+    setState(ModemState::Sending);
+    return true;
+  }
+
+  // The device refused typed text for good: the user is told, and what is
+  // still queued is dropped with it, since it would reach the far end with
+  // a piece missing before it.
+  void textNotSent() {
+    if (stopping()) return;
+    ModemControl::Lock(control_).clearSendQueue();
+    publish(ModemNotice::TextNotSent);
+  }
+
   void announce(const std::uint8_t* samples, std::uint32_t length) {
     setState(ModemState::Announcing);
     stream_->setOutputRate(kDialRate);
@@ -174,9 +205,17 @@ class ModemControl::Thread {
         sleepMs(step.pauseMs);
         continue;
       }
+      if (stopping()) return;
       stream_->setOutputRate(kDialRate);
-      stream_->writeOutput(step.samples.data, static_cast<std::size_t>(step.samples.length));
+      const std::size_t length = static_cast<std::size_t>(step.samples.length);
+      const bool played = stream_->writeOutput(step.samples.data, length) == length;
       stream_->setOutputRate(kTextOutputRate);
+      if (stopping()) return;
+      if (!played) {
+        // The next keys without this one would dial another number.
+        publish(ModemNotice::DialStopped);
+        return;
+      }
     }
     // Whatever the line did before the number was dialled is over.
     lineEvents_.reset();
@@ -194,10 +233,10 @@ class ModemControl::Thread {
       transmit(chars);
       return;
     }
-    const int n =
+    const std::size_t n = static_cast<std::size_t>(
         modem_->renderBatch(reinterpret_cast<const unsigned char*>(chars.data()),
-                            static_cast<int>(chars.size()), batch_.data(), kBatchBufferSize);
-    stream_->writeOutput(batch_.data(), static_cast<std::size_t>(n));
+                            static_cast<int>(chars.size()), batch_.data(), kBatchBufferSize));
+    if (!withRetries([&] { return stream_->writeOutput(batch_.data(), n) == n; })) textNotSent();
   }
 
   // The next batch of a transmission in progress; empty when nothing is
@@ -217,18 +256,36 @@ class ModemControl::Thread {
     return ok;
   }
 
+  // Plays one batch of a held-carrier transmission. A part the device
+  // refuses ends the transmission; the batch is then tried again in a new
+  // one (output opened afresh, lead-in, page shift), for up to
+  // kSendRetryMs.
+  bool transmitBatch(const std::string& chars, bool& open) {
+    return withRetries([&] {
+      if (!open) {
+        if (!stream_->beginTransmission()) return false;
+        open = true;
+        modem_->beginTransmission();
+        part_.clear();
+        modem_->renderMark(kLeadInSamples, part_);
+      }
+      modem_->renderTransmitted(reinterpret_cast<const unsigned char*>(chars.data()),
+                                static_cast<int>(chars.size()), part_);
+      open = playRendered();
+      return open;
+    });
+  }
+
   // One held-carrier transmission: the lead-in, then batch after batch for
   // as long as the queue holds text, then the hold, during which newly
   // typed text continues the same transmission; then the trailer.
   void transmit(std::string chars) {
-    if (!stream_->beginTransmission()) return;
-    modem_->beginTransmission();
-    part_.clear();
-    modem_->renderMark(kLeadInSamples, part_);
+    bool open = false;
     while (!chars.empty()) {
-      modem_->renderTransmitted(reinterpret_cast<const unsigned char*>(chars.data()),
-                                static_cast<int>(chars.size()), part_);
-      if (!playRendered()) return;
+      if (!transmitBatch(chars, open)) {
+        textNotSent();
+        return;
+      }
       chars = nextBatch();
       for (int held = 0; chars.empty() && held < kHoldSamples && !stopping();) {
         const int piece = std::min(kHoldPieceSamples, kHoldSamples - held);

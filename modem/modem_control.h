@@ -59,6 +59,20 @@ enum class ModemState : std::uint8_t {
   Announcing = 6,
 };
 
+// A failure the modem thread tells the user of, beside its state.
+enum class ModemNotice : std::uint8_t {
+  Nothing = 0,  // (not "None": X11 defines that name as a macro)
+  // Typed text the device refused for kSendRetryMs: it never reached the
+  // line.
+  TextNotSent = 1,
+  // A dial key could not be played: the dialling stopped there, since the
+  // remaining keys would dial a wrong number.
+  DialStopped = 2,
+};
+
+// How long a batch the device refuses is tried again before it is given up.
+constexpr int kSendRetryMs = 5000;
+
 // One entry of the send or receive queue.
 struct QueuedChar {
   unsigned char character = 0;  // Windows-1252
@@ -105,8 +119,11 @@ class ModemControl {
   // changed (so that the first pass applies them) with LTRS requested,
   // empty queues.
   explicit ModemControl(std::mutex& mutex = modemMutex());
-  // Stops the modem thread (at the end of its current pass) and waits for
-  // it, so nothing is left running on a block that no longer exists.
+  // Stops the modem thread and waits for it, so nothing is left running on
+  // a block that no longer exists. A dial, an announcement or a
+  // transmission in progress is cut within a piece of output
+  // (SoundStream::kPieceMs) plus what the device still queues, so Quit and
+  // restart never wait for them.
   ~ModemControl();
   ModemControl(const ModemControl&) = delete;
   ModemControl& operator=(const ModemControl&) = delete;
@@ -124,6 +141,11 @@ class ModemControl {
   // What the line is doing (a LineEvent), as of the last listening pass.
   std::atomic<std::uint8_t> lineEvent{static_cast<std::uint8_t>(LineEvent::Quiet)};
   ModemState modemState() const { return static_cast<ModemState>(state.load()); }
+  // The last failure to tell the user of (a ModemNotice), and how many have
+  // been published: the count goes up after the notice is written, so the
+  // UI that sees a new count shows each one once.
+  std::atomic<std::uint8_t> notice{static_cast<std::uint8_t>(ModemNotice::Nothing)};
+  std::atomic<std::uint32_t> noticeCount{0};
 
   // --- Line parameters (UI thread) ---
   // Profile sensitivity and baud rate: the threshold becomes

@@ -49,6 +49,8 @@ constexpr const char* kTextKeys[] = {
     "Busy",
     "Reorder",
     "Voice on the line",
+    "Text not sent",
+    "Dialling stopped: a key could not be played",
     "Load",
     "Save as",
     "Quelto Files",

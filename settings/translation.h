@@ -53,7 +53,9 @@ enum class Text {
   Busy,
   Reorder,
   VoiceOnTheLine,
-  Load,  // file chooser titles and filter names
+  TextNotSent,      // status text: the sound card refused typed text
+  DiallingStopped,  // status text: a dial key could not be played
+  Load,             // file chooser titles and filter names
   SaveAs,
   QueltoFiles,
   SaveToRtf,

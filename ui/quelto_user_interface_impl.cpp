@@ -5,11 +5,13 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
 #include "audio/audio_settings.h"
 #include "audio/signal_capture.h"
+#include "conversation/activity_log.h"
 #include "conversation/prompt.h"
 #include "modem/baudot.h"
 #include "modem/modem_control.h"
@@ -247,7 +249,16 @@ void QueltoUserInterfaceImpl::refreshStatus() {
   const std::uint8_t state = modem_->state.load();
   const std::uint8_t shift = modem_->shift.load();
   const std::string missing = missingSoundDevice(streamOptions());
+  const double now =
+      std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  if (notice_.update(modem_->noticeCount.load(), static_cast<ModemNotice>(modem_->notice.load()),
+                     static_cast<ModemState>(state), now) == ModemNotice::TextNotSent)
+    logEvent(LogCode::NotSent);
+  const ModemNotice notice = notice_.shown();
+  const bool noticeChanged = notice != shownNotice_;
+  shownNotice_ = notice;
   if (lineAttention_->update(static_cast<LineEvent>(modem_->lineEvent.load()), textArrived) &&
+      notice == ModemNotice::Nothing &&
       state != static_cast<std::uint8_t>(ModemState::Unavailable) &&
       state != static_cast<std::uint8_t>(ModemState::Fault)) {
     showLineStatus();
@@ -263,9 +274,10 @@ void QueltoUserInterfaceImpl::refreshStatus() {
     lastShift_ = shift;
     bottomGroup->redraw();
   }
-  if (state == lastState_ && missing == missingDevice_) return;
+  if (state == lastState_ && missing == missingDevice_ && !noticeChanged) return;
   lastState_ = state;
   missingDevice_ = missing;
+  if (noticeChanged) showLineStatus();
   switch (static_cast<ModemState>(state)) {
     case ModemState::Unavailable:
       statusText->label(translate(Text::CouldNotOpenSoundcard));
@@ -296,6 +308,12 @@ void QueltoUserInterfaceImpl::refreshStatus() {
       vuMeter->color(0);  // index 0, black unless the user changed the foreground
       break;
   }
+  // A failure the modem reported stays over everything but a sound card
+  // that cannot be opened (StatusNotice::shown).
+  if (notice == ModemNotice::TextNotSent)
+    statusText->label(translate(Text::TextNotSent));
+  else if (notice == ModemNotice::DialStopped)
+    statusText->label(translate(Text::DiallingStopped));
   bottomGroup->redraw();
   vuMeter->redraw();
 }

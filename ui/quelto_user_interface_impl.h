@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "modem/status_notice.h"
 #include "settings/phonebook.h"
 #include "settings/profile.h"
 #include "ui/line_attention.h"
@@ -208,6 +209,9 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   std::string missingDevice_;
   std::string missingDeviceText_;
   std::unique_ptr<LineAttention> lineAttention_;
+  // A failure the modem reported, while the status text shows it.
+  StatusNotice notice_;
+  ModemNotice shownNotice_ = ModemNotice::Nothing;
   // Personal Preferences: the contacts being edited, the units the margin
   // fields are expressed in, the message buttons' labels.
   PhonebookEditor contacts_;

@@ -5,6 +5,8 @@
 #include "audio/sound_stream.h"
 #include "modem/fsk_modem.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -46,7 +48,13 @@ TEST(CaptureTest, TypingAbcFillsTheBufferAndSavesAnExactWav) {
   EXPECT_TRUE(device.playedSamples().empty());
 
   const std::string path = ::testing::TempDir() + "quelto-abc.wav";
+  std::remove(path.c_str());
+  const mode_t oldMask = ::umask(022);
   ASSERT_TRUE(capture.saveCapture(path));
+  ::umask(oldMask);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u) << "the capture holds the call's text";
   const std::vector<std::uint8_t> wav = slurp(path);
   ASSERT_EQ(wav.size(), 44u + 11640u);
   EXPECT_EQ(std::memcmp(wav.data(), "RIFF", 4), 0);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <thread>
 
 namespace quelto {
@@ -65,12 +66,57 @@ LineSimulator::~LineSimulator() {
   b_->control.reset();
 }
 
+namespace {
+
+// Converts what one side plays to the line's rate as one stream: the
+// sound stream hands its output over in short pieces, and converting each
+// on its own would put edges and a drifting length into the line.
+class StreamResampler {
+ public:
+  ~StreamResampler() {
+    if (state_) src_delete(state_);
+  }
+  std::vector<std::uint8_t> convert(const std::uint8_t* samples, std::size_t length, int fromRate,
+                                    int toRate) {
+    if (fromRate == toRate) return {samples, samples + length};
+    if (!state_ || fromRate != rate_) {
+      if (state_) src_delete(state_);
+      int error = 0;
+      state_ = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &error);
+      rate_ = fromRate;
+    }
+    if (!state_) return {};
+    std::vector<float> in(length);
+    for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
+    const double ratio = double(toRate) / fromRate;
+    std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 64);
+    SRC_DATA data{};
+    data.data_in = in.data();
+    data.input_frames = static_cast<long>(in.size());
+    data.data_out = out.data();
+    data.output_frames = static_cast<long>(out.size());
+    data.src_ratio = ratio;
+    if (src_process(state_, &data) != 0) return {};
+    std::vector<std::uint8_t> result(static_cast<std::size_t>(data.output_frames_gen));
+    for (std::size_t i = 0; i < result.size(); ++i)
+      result[i] =
+          static_cast<std::uint8_t>(std::clamp(std::lround(out[i] * 128.0f) + 128, 0L, 255L));
+    return result;
+  }
+
+ private:
+  SRC_STATE* state_ = nullptr;
+  int rate_ = 0;
+};
+
+}  // namespace
+
 void LineSimulator::join(Side& from, Side& to) {
   MemorySoundDevice* peer = &to.device;
-  from.device.setPlayListener([peer](int rate, const std::uint8_t* s, std::size_t n) {
+  auto resampler = std::make_shared<StreamResampler>();
+  from.device.setPlayListener([peer, resampler](int rate, const std::uint8_t* s, std::size_t n) {
     if (!peer->inputOpen()) return;
-    const std::vector<std::uint8_t> line = resampleTo(s, n, rate, SoundStream::kInputRate);
-    peer->feedInput8(line);
+    peer->feedInput8(resampler->convert(s, n, rate, SoundStream::kInputRate));
   });
 }
 
