@@ -126,6 +126,7 @@ class ModemControl::Thread {
         }
         modem_->setBaud(control_.baud_);
         modem_->setThreshold(control_.threshold_);
+        modem_->setUnshiftOnSpace(control_.unshiftOnSpace_);
       } else if (!control_.dialRequest_.empty()) {
         dial.swap(control_.dialRequest_);
         kind = PassKind::Dial;
@@ -353,6 +354,11 @@ void ModemControl::raiseSettingsChanged() {
 void ModemControl::setLineParameters(double sensitivity, BaudRate baud) {
   baud_ = baud;
   threshold_ = FskModem::thresholdForSensitivity(sensitivity);
+  raiseSettingsChanged();
+}
+
+void ModemControl::setUnshiftOnSpace(bool on) {
+  unshiftOnSpace_ = on;
   raiseSettingsChanged();
 }
 

@@ -153,6 +153,9 @@ class ModemControl {
   void setLineParameters(double sensitivity, BaudRate baud);
   // Flips between 45.45 and 50 baud; returns the new rate.
   BaudRate toggleBaudRate();
+  // The profile's "unshiftOnSpace": a received space returns the receiver
+  // to letters.
+  void setUnshiftOnSpace(bool on);
   BaudRate baudRate() const { return baud_; }
   double threshold() const { return threshold_; }
   void forceFigures();
@@ -191,6 +194,7 @@ class ModemControl {
   // Written by the UI thread, then flagged under the lock.
   std::atomic<BaudRate> baud_{BaudRate::Baud45};
   std::atomic<double> threshold_{40.0};
+  std::atomic<bool> unshiftOnSpace_{false};
 
   // Under the lock.
   bool settingsChanged_ = true;

@@ -70,6 +70,7 @@ const FieldDescriptor kProfileFields[] = {
     intField("\\printReceivedTextCapitals", &Profile::printReceivedTextCapitals),
     intField("\\printReceivedTextFace", &Profile::printReceivedTextFace),
     intField("\\printReceivedTextSize", &Profile::printReceivedTextSize),
+    intField("\\unshiftOnSpace", &Profile::unshiftOnSpace),
 };
 
 std::string messageName(const std::string& key, int index) {

@@ -88,6 +88,9 @@ struct Profile {
   int printReceivedTextCapitals = 1;
   int printReceivedTextFace = 9;  // Times bold
   int printReceivedTextSize = 14;
+  // 0/1: a received space returns the receiver to letters, for senders
+  // that count on it.
+  int unshiftOnSpace = 0;
   std::array<std::string, kProgrammedMessageCount> messages;  // sent by F3..F12
   Phonebook phonebook;
 

@@ -108,6 +108,7 @@ constexpr TranslationRow kRows[] = {
     {"Default Color", "Couleurs par défaut"},
     {"Communication", "Communication"},
     {"Sensitivity:", "Sensibilité:"},
+    {"Unshift on space", "Lettres après un espace"},
     {"Default &Baud Rate:", "'&Baudrate' par défaut"},
     {"45 bauds", "45 bauds"},
     {"50 bauds", "50 bauds"},

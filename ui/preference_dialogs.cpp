@@ -145,6 +145,7 @@ void QueltoUserInterfaceImpl::showPreferenceValues(const PersonalPreferencesValu
 
   baudRateChoice->value(v.baudChoice);
   sensitivitySlider->value(v.sensitivity);
+  unshiftOnSpaceBox->value(v.unshiftOnSpace ? 1 : 0);
   if (v.vocalAnnounce && *v.vocalAnnounce < vocalAnnounceList->size())
     vocalAnnounceList->value(*v.vocalAnnounce + 1);
   else
@@ -183,6 +184,7 @@ PersonalPreferencesValues QueltoUserInterfaceImpl::shownPreferenceValues() const
 
   v.baudChoice = baudRateChoice->value();
   v.sensitivity = sensitivitySlider->value();
+  v.unshiftOnSpace = unshiftOnSpaceBox->value() != 0;
   if (vocalAnnounceList->value() > 0) v.vocalAnnounce = vocalAnnounceList->value() - 1;
 
   v.units = unitsChoice->value();

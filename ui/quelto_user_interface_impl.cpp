@@ -344,6 +344,7 @@ void QueltoUserInterfaceImpl::applyProfileToInterface() {
   baudButton->label(baudButtonLabel(baud));
   bottomGroup->redraw();
   modem_->setLineParameters(p.sensitivity, baud);
+  modem_->setUnshiftOnSpace(p.unshiftOnSpace != 0);
   applyProfileToPreferences();
 }
 

@@ -71,6 +71,7 @@ class ProfileTest : public ScratchStore {
     p.printReceivedTextCapitals = 0;
     p.printReceivedTextFace = 14;
     p.printReceivedTextSize = 16;
+    p.unshiftOnSpace = 1;
     for (int i = 0; i < kProgrammedMessageCount; ++i)
       p.messages[i] = "message " + std::to_string(i);
     p.phonebook.append({"Ann", "555-1234", "work"});
@@ -146,6 +147,7 @@ TEST_F(ProfileTest, WriteThenReadKeepsEveryFieldUnderTheListedNames) {
                          "printReceivedTextCapitals",
                          "printReceivedTextFace",
                          "printReceivedTextSize",
+                         "unshiftOnSpace",
                          "message0",
                          "message9",
                          "bottin\\numEntries",
@@ -154,8 +156,9 @@ TEST_F(ProfileTest, WriteThenReadKeepsEveryFieldUnderTheListedNames) {
                          "bottin\\entry0notes",
                          "bottin\\entry1name"};
   for (const char* n : names) EXPECT_TRUE(stored.count(std::string("profiles\\12\\") + n)) << n;
-  // 32 fields, 10 messages, the count and 3 per contact.
-  EXPECT_EQ(stored.size(), 32u + 10u + 1u + 6u);
+  // 33 fields, 10 messages, the count and 3 per contact.
+  EXPECT_EQ(stored.size(), 33u + 10u + 1u + 6u);
+  EXPECT_EQ(stored.at("profiles\\12\\unshiftOnSpace"), "1");
   EXPECT_EQ(stored.at("profiles\\12\\sensitivity"), "12.500000");
   EXPECT_EQ(stored.at("profiles\\12\\password"), "pässwörd");
 

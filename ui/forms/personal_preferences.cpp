@@ -38,11 +38,11 @@ bool PersonalPreferencesValues::operator==(const PersonalPreferencesValues& o) c
          bottomTextColor == o.bottomTextColor && bottomTextSize == o.bottomTextSize &&
          bottomBoxColor == o.bottomBoxColor && backgroundColor == o.backgroundColor &&
          baudChoice == o.baudChoice && sensitivity == o.sensitivity &&
-         vocalAnnounce == o.vocalAnnounce && units == o.units && margins.top == o.margins.top &&
-         margins.left == o.margins.left && margins.right == o.margins.right &&
-         margins.bottom == o.margins.bottom && useScreenFaces == o.useScreenFaces &&
-         print(printSent, o.printSent) && print(printReceived, o.printReceived) &&
-         messages == o.messages;
+         unshiftOnSpace == o.unshiftOnSpace && vocalAnnounce == o.vocalAnnounce &&
+         units == o.units && margins.top == o.margins.top && margins.left == o.margins.left &&
+         margins.right == o.margins.right && margins.bottom == o.margins.bottom &&
+         useScreenFaces == o.useScreenFaces && print(printSent, o.printSent) &&
+         print(printReceived, o.printReceived) && messages == o.messages;
 }
 
 PersonalPreferencesValues preferencesFromProfile(const Profile& p) {
@@ -56,6 +56,7 @@ PersonalPreferencesValues preferencesFromProfile(const Profile& p) {
   v.backgroundColor = p.backgroundColor;
   v.baudChoice = baudChoiceFromRate(p.defaultBaudRate);
   v.sensitivity = p.sensitivity;
+  v.unshiftOnSpace = p.unshiftOnSpace != 0;
   if (p.vocalAnnounce >= 0) v.vocalAnnounce = p.vocalAnnounce;
   v.units = p.units;
   v.margins = {formatMargin(p.topMargin), formatMargin(p.leftMargin), formatMargin(p.rightMargin),
@@ -83,6 +84,7 @@ void storePreferences(const PersonalPreferencesValues& v, const Phonebook& conta
   p.bottomBackgroundColor = v.bottomBoxColor;
   p.defaultBaudRate = baudRateFromChoice(v.baudChoice);
   p.sensitivity = v.sensitivity;
+  p.unshiftOnSpace = v.unshiftOnSpace ? 1 : 0;
   // No selection is stored as -1, which selects no line when applied again.
   p.vocalAnnounce = v.vocalAnnounce.value_or(-1);
   p.units = v.units;

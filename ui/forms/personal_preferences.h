@@ -58,6 +58,7 @@ struct PersonalPreferencesValues {
   int baudChoice = 0;                // 0 "45 bauds", 1 "50 bauds"
   double sensitivity = 30.0;         // 0..100
   std::optional<int> vocalAnnounce;  // selected announcement (0-based), or none
+  bool unshiftOnSpace = false;
   // "Print Options"
   int units = 0;  // 0 inches, 1 cm, 2 mm, 3 points
   MarginTexts margins;
