@@ -21,13 +21,18 @@
 //    the start bit, which rules out reading one bit late), decodes that
 //    frame's five data bits from its windows, and hunts again from the
 //    middle of its second stop bit, so senders with 1.5 or 2 stop bits both
-//    read.
+//    read. A frame that starts on the beat of the one before (where its 1.5
+//    or 2 stop bits end) is held to a looser start-bit test than one found
+//    after a gap, so that a shift code, all mark but its start bit, is not
+//    lost in noise and the words after it read in the right case.
 // 4. A signal-presence gate. The purity gate is what keeps noise, speech,
 //    dial, ringing and busy tones and silence from framing characters: white
 //    noise puts about 1/88 of its energy in each tone's window, a clean TDD
-//    signal all of it. Each bit must also carry at least 30 % of the frame's
-//    mean tone energy, so that a frame cannot hang from the edge of a
-//    transmission over a quiet line. The profile sensitivity sets the gate
+//    signal all of it. Each bit must also carry at least 3 % of the frame's
+//    mean energy, each bit after the start bit 3 % of its mean tone energy,
+//    and the first stop bit a fair share of the frame's weight, so that a
+//    frame cannot hang from the edge of a transmission over a quiet or a
+//    noisy line. The profile sensitivity sets the gate
 //    (purityForThreshold); the input level never matters, digital silence
 //    frames nothing.
 // 5. Characters go through the FskModem's rules (shift state, carriage
@@ -41,6 +46,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace quelto {
 namespace {
@@ -92,11 +98,26 @@ constexpr double kMaxSpaceBeforeShare = 0.5;
 // weigh this much of the frame's mean weight.
 constexpr double kGapToneShare = 0.5;
 constexpr double kMinStartWeightShareAfterGap = 0.8;
+// Every bit after the start bit holds at least this share of the frame's
+// mean tone energy in its stronger tone, and the first stop bit weighs at
+// least this share of the frame's mean weight: a frame found at the end of
+// a transmission, its last bits only line noise, is no frame. The start bit
+// is spared the tone check, as a codec may leave it weak.
+constexpr double kMinBitToneShare = 0.03;
+constexpr double kMinStopWeightShare = 0.15;
 // Energy added below each bit's own when weighing it, as a share of the
 // frame's mean, so that a bit of near silence weighs little.
 constexpr double kWeightEnergyFloor = 0.05;
 // Once a frame is found, later starts are looked at for this many bits
 // after the best so far before it is delivered.
+// A frame that starts where the previous one's stop bits end (1.5 or 2
+// stop bits after it, give or take a quarter bit) keeps the beat of a
+// transmission in progress: its start bit needs only this share of the
+// frame's mean weight, and the bit before it may lean to space by up to
+// the mean tone contrast, so that a letters or figures shift (all mark but
+// its start bit) is not lost in noise.
+constexpr double kMinStartWeightShareOnBeat = 0.05;
+constexpr double kMaxSpaceBeforeShareOnBeat = 1.0;
 constexpr double kSearchBits = 0.75;
 // The frame's slope energy (of x[n] - x[n-1]) over its energy is at least
 // this. A 1400 Hz tone gives 1.1, 1800 Hz 1.7, white noise 2; speech and
@@ -139,6 +160,7 @@ void RobustReceiver::reset() {
   sampleCount_ = 0;
   searching_ = false;
   nextCandidate_ = 0;
+  lastStart_ = std::numeric_limits<std::int64_t>::min() / 2;
 }
 
 RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
@@ -164,8 +186,14 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
   }
   if (energy <= 0.0 || tone < purity_ * energy) return f;
   if (weakest < kMinBitEnergyShare * energy / kFrameBits) return f;
+  for (int k = 2; k <= kFrameBits; ++k)
+    if (std::max(bits[k]->mark, bits[k]->space) < kMinBitToneShare * tone / kFrameBits) return f;
   if (slope < kMinSlopeRatio * energy) return f;
-  if (before.space - before.mark > kMaxSpaceBeforeShare * contrast / kFrameBits) return f;
+  const std::int64_t sinceLast = candidate - lastStart_;
+  const bool onBeat =
+      sinceLast >= 7 * bitLength_ + bitLength_ / 4 && sinceLast <= 8 * bitLength_ + bitLength_ / 2;
+  const double spaceBefore = onBeat ? kMaxSpaceBeforeShareOnBeat : kMaxSpaceBeforeShare;
+  if (before.space - before.mark > spaceBefore * contrast / kFrameBits) return f;
 
   // Each bit's weight is its tone contrast over its own energy, so that a
   // codec's swings in level do not let strong bits outvote a weak one.
@@ -181,8 +209,11 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
   // the frame begins: it must be strong, or noise before a transmission
   // would be taken for it.
   const bool afterGap = std::max(before.mark, before.space) < kGapToneShare * tone / kFrameBits;
-  const double startShare = afterGap ? kMinStartWeightShareAfterGap : kMinStartWeightShare;
+  const double startShare = onBeat     ? kMinStartWeightShareOnBeat
+                            : afterGap ? kMinStartWeightShareAfterGap
+                                       : kMinStartWeightShare;
   if (-weight(startBit) < startShare * score / (kFrameBits + 1)) return f;
+  if (weight(stopBit) < kMinStopWeightShare * score / (kFrameBits + 1)) return f;
   f.valid = true;
   f.score = score;
   return f;
@@ -191,6 +222,7 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
 void RobustReceiver::commit() {
   searching_ = false;
   nextCandidate_ = bestCandidate_ + 6 * bitLength_ + bitLength_ / 2;
+  lastStart_ = bestCandidate_;
   if (const std::optional<unsigned char> ch = modem_.receiveCode(best_.code))
     modem_.keepReceived(*ch, first_);
 }
