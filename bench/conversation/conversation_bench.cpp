@@ -54,6 +54,7 @@ size_t peakMemory() {
 // Loads `path` in a fresh child so that nothing else the benchmark did
 // counts, and prints the child's peak memory beside the bound.
 void measureLoadPeak(const std::string& path, const char* what) {
+  std::fflush(stdout);  // or the child prints the parent's buffered lines again
   const pid_t child = ::fork();
   if (child == 0) {
     const size_t before = peakMemory();
@@ -81,6 +82,7 @@ void measureLoadPeak(const std::string& path, const char* what) {
 // A conversation file of about `target` bytes, written by a child so that
 // the conversation it builds never counts against the loading child.
 void writeFile(const std::string& path, const std::string& password, size_t target) {
+  std::fflush(stdout);  // or the child prints the parent's buffered lines again
   const pid_t child = ::fork();
   if (child == 0) {
     Conversation c;
