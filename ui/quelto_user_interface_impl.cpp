@@ -599,9 +599,11 @@ bool QueltoUserInterfaceImpl::showFileInfo() {
   incomingCallBox->value(c.incoming ? 1 : 0);
   outgoingCallBox->value(c.incoming ? 0 : 1);
   // Typing goes into the caller's name, never into the radio buttons.
+  // Shown once: showing waits briefly for the window manager, and a
+  // dialog answered in that time must not come back.
   showWindow(fileInfoWindow);
   callerInput->take_focus();
-  runModal(fileInfoWindow);
+  while (fileInfoWindow->shown()) Fl::wait();
   return !fileInfoCancelled_;
 }
 
