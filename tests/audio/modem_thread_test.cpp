@@ -101,38 +101,6 @@ TEST_F(ModemThreadTest, FirstPassAppliesTheInitialSettingsThenListens) {
   EXPECT_EQ(lock.requestedShift(), std::nullopt);
 }
 
-TEST_F(ModemThreadTest, TheProfilesUnshiftOnSpaceReachesTheReceiver) {
-  // "CALL 911 NOW" from a sender that leaves the letters shift after the
-  // space out: figures 9 1 1, space, then N O W sent as the codes of their
-  // letters.
-  std::vector<int> codes = {LTRS};
-  ShiftState page = LTRS;
-  bool afterSpace = false;
-  for (unsigned char ch : std::string("CALL 911 NOW")) {
-    const std::optional<BaudotCodes> c = encodeChar(ch, page);
-    if (c->shiftFirst && !(afterSpace && *c->shiftFirst == LTRS)) codes.push_back(*c->shiftFirst);
-    codes.push_back(c->code);
-    afterSpace = ch == ' ';
-  }
-  for (bool on : {false, true}) {
-    std::mutex m;
-    MemorySoundDevice dev;
-    dev.setPace(20.0);
-    ModemControl ctl(m);
-    ctl.setUnshiftOnSpace(on);
-    ctl.start(dev, {&options, &capture, {}});
-    ASSERT_TRUE(waitFor([&] { return dev.count(Kind::Read) >= 1; }));
-    std::vector<std::uint8_t> line = testing::fskFrames(codes, 45.45, 2.0);
-    line.insert(line.end(), 8000, 128);
-    dev.feedInput8(line);
-    ASSERT_TRUE(waitFor([&] { return dev.pendingInput() == 0; }));
-    std::this_thread::sleep_for(300ms);
-    std::string got;
-    for (const QueuedChar& q : ctl.takeReceived()) got.push_back(static_cast<char>(q.character));
-    EXPECT_EQ(got, on ? "CALL 911 NOW" : "CALL 911 ,92") << (on ? "on" : "off");
-  }
-}
-
 TEST_F(ModemThreadTest, LineParametersAndShiftRequestsReachTheModem) {
   control.setLineParameters(30, BaudRate::Baud50);
   EXPECT_DOUBLE_EQ(control.threshold(), 58.0);
