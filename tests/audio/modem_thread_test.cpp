@@ -101,6 +101,41 @@ TEST_F(ModemThreadTest, FirstPassAppliesTheInitialSettingsThenListens) {
   EXPECT_EQ(lock.requestedShift(), std::nullopt);
 }
 
+TEST_F(ModemThreadTest, TheProfilesUnshiftOnSpaceReachesEitherReceiver) {
+  // "CALL 911 NOW" from a sender that relies on unshift-on-space: figures
+  // 9 1 1, a bare space (our own encoder puts a letters shift before it),
+  // then N O W as the codes of their letters with no shift.
+  std::vector<int> codes = {LTRS};
+  ShiftState page = LTRS;
+  for (unsigned char ch : std::string("CALL 911 NOW")) {
+    const std::optional<BaudotCodes> c = encodeChar(ch, page);
+    if (c->shiftFirst && ch != ' ') codes.push_back(*c->shiftFirst);
+    codes.push_back(c->code);
+  }
+  for (ReceiverKind receiver : {ReceiverKind::Classic, ReceiverKind::Robust}) {
+    for (bool on : {false, true}) {
+      std::mutex m;
+      MemorySoundDevice dev;
+      dev.setPace(20.0);
+      ModemControl ctl(m);
+      ctl.setUnshiftOnSpace(on);
+      ModemThreadOptions o{&options, &capture, {}};
+      o.receiver = receiver;
+      ctl.start(dev, o);
+      ASSERT_TRUE(waitFor([&] { return dev.count(Kind::Read) >= 1; }));
+      std::vector<std::uint8_t> line = testing::fskFrames(codes, 45.45, 2.0);
+      line.insert(line.end(), 8000, 128);
+      dev.feedInput8(line);
+      ASSERT_TRUE(waitFor([&] { return dev.pendingInput() == 0; }));
+      std::this_thread::sleep_for(300ms);
+      std::string got;
+      for (const QueuedChar& q : ctl.takeReceived()) got.push_back(static_cast<char>(q.character));
+      EXPECT_EQ(got, on ? "CALL 911 NOW" : "CALL 911 ,92")
+          << (on ? "on" : "off") << (receiver == ReceiverKind::Robust ? ", robust" : ", classic");
+    }
+  }
+}
+
 TEST_F(ModemThreadTest, LineParametersAndShiftRequestsReachTheModem) {
   control.setLineParameters(30, BaudRate::Baud50);
   EXPECT_DOUBLE_EQ(control.threshold(), 58.0);

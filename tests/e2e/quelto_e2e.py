@@ -232,8 +232,14 @@ class Session:
         if self.proc and self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
-        self.xvfb.kill()
-        self.xvfb.wait()
+        # Terminated, not killed: a killed server leaves its socket and lock
+        # behind for the next session's server to trip over.
+        self.xvfb.terminate()
+        try:
+            self.xvfb.wait(10)
+        except subprocess.TimeoutExpired:
+            self.xvfb.kill()
+            self.xvfb.wait()
         if not os.environ.get("QUELTO_E2E_KEEP"):
             shutil.rmtree(self.dir, ignore_errors=True)
 
