@@ -61,7 +61,7 @@ const char* const kUsage =
     "        Sensitivity 0-100 as in the profile (default 30), or the\n"
     "        detection threshold itself (threshold = 50 - (S x 0.4 - 20)).\n"
     "        --receiver chooses the demodulator, as the \"Receiver\" setting\n"
-    "        does in the program: robust (the default) or classic.\n"
+    "        does in the program: classic (the default) or robust.\n"
     "        --unshift-on-space: a received space returns to letters, for\n"
     "        senders that count on it.\n"
     "dial    writes the dial pass for NUMBER: 8000 Hz 8-bit mono, each digit,\n"

@@ -28,10 +28,11 @@ namespace quelto {
 // (sub-window decisions and the framing ring, kept bit-exact), "robust" the
 // one below.
 enum class ReceiverKind { Classic, Robust };
-// Robust is the default: on every row of modem_bench's receiver table it
-// reads at least as well as classic (clean signals exactly), and it reads
-// the peers exactly, clean and at 12 dB.
-constexpr ReceiverKind kDefaultReceiver = ReceiverKind::Robust;
+// Classic stays the default until robust is at least as good everywhere:
+// robust still reads a false character from the noise before a
+// transmission at 12 dB (the two-modem line test at 45.45 baud), and falls
+// short of the -9 dB and codec targets.
+constexpr ReceiverKind kDefaultReceiver = ReceiverKind::Classic;
 
 // The setting's and the command line's names, "classic" and "robust".
 const char* receiverName(ReceiverKind kind);
