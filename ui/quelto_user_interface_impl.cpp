@@ -108,6 +108,29 @@ int frameDy = 0;
 
 }  // namespace
 
+// The main window's part in the File commands.
+class QueltoUserInterfaceImpl::FilesWindow : public FileCommandsWindow {
+ public:
+  explicit FilesWindow(QueltoUserInterfaceImpl& app) : app_(app) {}
+  void showConversationName(const std::string& name) override { app_.setTitle(name); }
+  bool askFileInfo() override { return app_.showFileInfo(); }
+  void clearConversation() override {
+    ConversationView& view = *app_.conversationView;
+    view.clearing = true;
+    view.clearConversation();
+    view.clearing = false;
+  }
+  void showReplacedConversation() override {
+    ConversationView& view = *app_.conversationView;
+    view.relayout();
+    view.resetScroll();
+    view.redrawAll();
+  }
+
+ private:
+  QueltoUserInterfaceImpl& app_;
+};
+
 void showWindow(Fl_Window* window) {
   if (!window) return;
   if (!window->shown()) {
@@ -191,6 +214,8 @@ QueltoUserInterfaceImpl::QueltoUserInterfaceImpl(std::unique_ptr<ModemControl> m
     return conversationView->conversation.modified == 0;
   });
 
+  filesWindow_ = std::make_unique<FilesWindow>(*this);
+  files_ = std::make_unique<FileCommands>(conversationView->conversation, prompt_, *filesWindow_);
   scrollbars_ =
       std::make_unique<ConversationScrollbars>(*mainWindow, *conversationGroup, *conversationView);
   scrollbars_->show(ConversationScrollbars::Axis::Horizontal, true);
@@ -219,11 +244,6 @@ const char* QueltoUserInterfaceImpl::identificationLine() {
 void QueltoUserInterfaceImpl::setTitle(const std::string& bracketed) {
   title_ = baseTitle_ + "  -  [" + bracketed + "]";
   mainWindow->copy_label(title_.c_str());
-}
-
-std::string QueltoUserInterfaceImpl::fileNameOnly(const std::string& path) const {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void QueltoUserInterfaceImpl::runModal(Fl_Window* window) {
@@ -418,16 +438,7 @@ void QueltoUserInterfaceImpl::quit() {
 }
 
 bool QueltoUserInterfaceImpl::askToSaveChanges() {
-  while (conversationView->conversation.modified) {
-    // Cancel first: Escape and closing the box answer with the first
-    // button; Enter presses the second, Yes.
-    const int answer = prompt_.choice(translate(Text::NotSavedSaveChanges), translate(Text::Cancel),
-                                      translate(Text::Yes), translate(Text::No));
-    if (answer == 0) return false;
-    if (answer == 2) return true;
-    fileSave();
-  }
-  return true;
+  return files_->askToSaveChanges();
 }
 
 void QueltoUserInterfaceImpl::restartApplication() {
@@ -503,83 +514,27 @@ void QueltoUserInterfaceImpl::editPaste() {
 // --- Files ------------------------------------------------------------------------------
 
 void QueltoUserInterfaceImpl::fileNew() {
-  signalCapture().clearCapture();
-  if (readSetting(setting::kConfirmFileNew) && !askToSaveChanges()) return;
-  Conversation& c = conversationView->conversation;
-  c.fileName.clear();
-  conversationView->clearing = true;
-  conversationView->clearConversation();
-  conversationView->clearing = false;
-  c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
-  c.caller.clear();
-  c.date.clear();
-  c.notes.clear();
-  c.incoming = 1;
-  c.modified = 0;
-  setTitle("Conversation1");
+  files_->newConversation();
 }
 
 void QueltoUserInterfaceImpl::fileOpen() {
-  // Opening replaces the conversation just as New does.
-  if (readSetting(setting::kConfirmFileNew) && !askToSaveChanges()) return;
-  const auto name =
-      chooseFile(prompt_, false, translate(Text::Load), "tdd", translate(Text::QueltoFiles));
-  if (name) openConversationFile(*name);
+  files_->open();
 }
 
 bool QueltoUserInterfaceImpl::openConversationFile(const std::string& path) {
-  Conversation& c = conversationView->conversation;
-  c.ownerId = static_cast<std::uint32_t>(currentProfile().id);
-  if (!c.loadFromFile(path, prompt_)) return false;
-  showLoadedConversation(fileNameOnly(path));
-  return true;
+  return files_->openFile(path);
 }
 
 void QueltoUserInterfaceImpl::showLoadedConversation(const std::string& title) {
-  setTitle(title);
-  conversationView->relayout();
-  conversationView->resetScroll();
-  conversationView->redrawAll();
+  files_->showLoaded(title);
 }
 
 void QueltoUserInterfaceImpl::fileSave() {
-  Conversation& c = conversationView->conversation;
-  if (!c.fileName.empty()) {
-    c.password = currentProfile().password;
-    if (!signalCapture().captureMode()) {
-      if (c.saveToFile()) return;
-      // The old file is intact; say so before offering another place.
-      prompt_.alert(translate(Text::FileNotWritten));
-    }
-  }
-  fileSaveAs();
+  files_->save();
 }
 
 void QueltoUserInterfaceImpl::fileSaveAs() {
-  if (!showFileInfo()) return;
-  const auto name =
-      chooseFile(prompt_, true, translate(Text::SaveAs), "tdd", translate(Text::QueltoFiles));
-  Conversation& c = conversationView->conversation;
-  // A cancelled or failed Save As leaves the name and the title as they
-  // were.
-  const std::string previousName = c.fileName;
-  if (name) {
-    if (c.saveAs(*name)) {
-      setTitle(fileNameOnly(*name));
-    } else {
-      c.fileName = previousName;
-      prompt_.alert(translate(Text::FileNotWritten));
-    }
-  }
-  if (signalCapture().captureMode()) {
-    FileRequest wav;
-    wav.save = true;
-    wav.title = "Sauvegarder les sons dans un fichier";
-    wav.extension = "wav";
-    wav.filterName = "Wave File";
-    const auto wavName = prompt_.chooseFile(wav);
-    if (wavName) signalCapture().saveCapture(*wavName);
-  }
+  files_->saveAs();
 }
 
 // --- File information -----------------------------------------------------------------

@@ -1,8 +1,9 @@
 // QueltoUserInterfaceImpl: the application object. It owns every window
 // (built once by QueltoUserInterface, shown and hidden, never destroyed),
 // the ModemControl block shared with the modem thread and the two scroll
-// bars, and implements the operations the controls call; the scroll bars'
-// behaviour lives in ConversationScrollbars.
+// bars, and implements the operations the controls call. Some forward to a
+// small class of their own: the scroll bars to ConversationScrollbars, the
+// File commands to FileCommands (conversation/file_commands.h).
 //
 // Threads: everything here runs on the user-interface thread; the status
 // timer reads the modem's published bytes without the lock and drains the
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "conversation/file_commands.h"
 #include "modem/status_notice.h"
 #include "settings/phonebook.h"
 #include "settings/profile.h"
@@ -181,7 +183,6 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
  private:
   static void statusTimer(void* data);
   void setTitle(const std::string& bracketed);
-  std::string fileNameOnly(const std::string& path) const;
   void buildPreferenceWindows();
   void applyProfileToPreferences();
   void showPreferenceValues(const PersonalPreferencesValues& values);
@@ -197,6 +198,10 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   Prompt& prompt_;
   std::function<void()> restarter_;
   std::unique_ptr<ConversationScrollbars> scrollbars_;
+  // The File commands, with this window's part in them.
+  class FilesWindow;
+  std::unique_ptr<FilesWindow> filesWindow_;
+  std::unique_ptr<FileCommands> files_;
   std::string baseTitle_;
   std::string title_;
   bool fileInfoCancelled_ = true;
