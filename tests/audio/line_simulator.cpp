@@ -11,12 +11,30 @@
 
 namespace quelto {
 
+namespace {
+
+// The line's 8-bit unsigned samples as libsamplerate's floats, and back,
+// rounded and clipped.
+std::vector<float> toFloat(const std::uint8_t* samples, std::size_t length) {
+  std::vector<float> in(length);
+  for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
+  return in;
+}
+
+std::vector<std::uint8_t> toU8(const std::vector<float>& out, long generated) {
+  std::vector<std::uint8_t> result(static_cast<std::size_t>(generated));
+  for (std::size_t i = 0; i < result.size(); ++i)
+    result[i] = static_cast<std::uint8_t>(std::clamp(std::lround(out[i] * 128.0f) + 128, 0L, 255L));
+  return result;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t length, int fromRate,
                                      int toRate) {
   if (length == 0) return {};
   if (fromRate == toRate) return {samples, samples + length};
-  std::vector<float> in(length);
-  for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
+  const std::vector<float> in = toFloat(samples, length);
   const double ratio = double(toRate) / fromRate;
   std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 16);
   SRC_DATA data{};
@@ -26,10 +44,7 @@ std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t le
   data.output_frames = static_cast<long>(out.size());
   data.src_ratio = ratio;
   if (src_simple(&data, SRC_SINC_BEST_QUALITY, 1) != 0) return {};
-  std::vector<std::uint8_t> result(static_cast<std::size_t>(data.output_frames_gen));
-  for (std::size_t i = 0; i < result.size(); ++i)
-    result[i] = static_cast<std::uint8_t>(std::clamp(std::lround(out[i] * 128.0f) + 128, 0L, 255L));
-  return result;
+  return toU8(out, data.output_frames_gen);
 }
 
 LineNoise::LineNoise(double snrDb, unsigned seed)
@@ -86,8 +101,7 @@ class StreamResampler {
       rate_ = fromRate;
     }
     if (!state_) return {};
-    std::vector<float> in(length);
-    for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
+    const std::vector<float> in = toFloat(samples, length);
     const double ratio = double(toRate) / fromRate;
     std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 64);
     SRC_DATA data{};
@@ -97,11 +111,7 @@ class StreamResampler {
     data.output_frames = static_cast<long>(out.size());
     data.src_ratio = ratio;
     if (src_process(state_, &data) != 0) return {};
-    std::vector<std::uint8_t> result(static_cast<std::size_t>(data.output_frames_gen));
-    for (std::size_t i = 0; i < result.size(); ++i)
-      result[i] =
-          static_cast<std::uint8_t>(std::clamp(std::lround(out[i] * 128.0f) + 128, 0L, 255L));
-    return result;
+    return toU8(out, data.output_frames_gen);
   }
 
  private:
