@@ -1,8 +1,7 @@
 #include "audio/sound_stream.h"
 
+#include "audio/rate_conversion.h"
 #include "audio/sample_format.h"
-
-#include <samplerate.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,32 +9,6 @@
 #include <thread>
 
 namespace quelto {
-
-namespace {
-
-// 8-bit unsigned samples from one rate to another, band-limited
-// (libsamplerate), rounded and clipped back to 8 bits.
-std::vector<std::uint8_t> convertRate(const std::uint8_t* samples, std::size_t length, int fromRate,
-                                      int toRate) {
-  std::vector<float> in(length);
-  for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
-  const double ratio = static_cast<double>(toRate) / fromRate;
-  std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 1);
-  SRC_DATA data{};
-  data.data_in = in.data();
-  data.input_frames = static_cast<long>(length);
-  data.data_out = out.data();
-  data.output_frames = static_cast<long>(out.size());
-  data.src_ratio = ratio;
-  if (length == 0 || src_simple(&data, SRC_SINC_MEDIUM_QUALITY, 1) != 0) return {};
-  std::vector<std::uint8_t> converted(static_cast<std::size_t>(data.output_frames_gen));
-  for (std::size_t i = 0; i < converted.size(); ++i)
-    converted[i] = static_cast<std::uint8_t>(
-        std::clamp(std::lround(out[i] * 128.0f) + 128, long{0}, long{255}));
-  return converted;
-}
-
-}  // namespace
 
 StreamOptions& streamOptions() {
   static StreamOptions options;
@@ -194,7 +167,7 @@ std::size_t SoundStream::writeOutput(const std::uint8_t* samples, std::size_t le
       capture_.append(samples, length);
     } else {
       const std::vector<std::uint8_t> converted =
-          convertRate(samples, length, outputRate_, kTextRate);
+          convertRate8(samples, length, outputRate_, kTextRate);
       capture_.append(converted.data(), converted.size());
     }
     return length;

@@ -5,6 +5,7 @@
 // Exit status: 0 on success, 2 on any error (one line on standard error).
 
 #include "audio/device_list.h"
+#include "audio/rate_conversion.h"
 #include "audio/system_sound_device.h"
 #include "modem/baudot.h"
 #include "modem/fsk_modem.h"
@@ -13,7 +14,6 @@
 #include "text/text_encoding.h"
 #include "text/utf8.h"
 
-#include <samplerate.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -455,11 +455,7 @@ int decode(const Options& o) {
   if (!f) fail("cannot read " + path + ": " + sf_strerror(nullptr));
   struct Closer {
     SNDFILE* f;
-    SRC_STATE* src = nullptr;
-    ~Closer() {
-      sf_close(f);
-      if (src) src_delete(src);
-    }
+    ~Closer() { sf_close(f); }
   } closer{f};
   if (info.channels < 1 || info.samplerate <= 0) fail("unsupported sound file: " + path);
 
@@ -471,10 +467,11 @@ int decode(const Options& o) {
   TextReceiver receiver(modem, o.receiver.value_or(kDefaultReceiver));
 
   const double ratio = static_cast<double>(kReceiveRate) / info.samplerate;
+  std::optional<RateConverter> converter;
   if (info.samplerate != kReceiveRate) {
-    int err = 0;
-    closer.src = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &err);
-    if (!closer.src) fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
+    converter.emplace(info.samplerate, kReceiveRate);
+    if (!converter->ok())
+      fail(std::string("cannot convert the sample rate: ") + converter->error());
   }
 
   constexpr sf_count_t kFrames = 8192;
@@ -483,7 +480,7 @@ int decode(const Options& o) {
   // for values that are not numbers.
   const int subtype = info.format & SF_FORMAT_SUBMASK;
   const bool floatData = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
-  if (!closer.src && !floatData) {
+  if (!converter && !floatData) {
     // Already at the receiver's rate: read 16-bit integers, as the program
     // reads the sound card (8-bit files come in as exact multiples of 256).
     std::vector<short> frames(static_cast<std::size_t>(kFrames) * info.channels);
@@ -496,33 +493,23 @@ int decode(const Options& o) {
   } else {
     std::vector<float> frames(static_cast<std::size_t>(kFrames) * info.channels);
     std::vector<float> mono(kFrames);
-    std::vector<float> converted(samples.size());
+    std::vector<float> converted;
     for (bool end = false; !end;) {
       const sf_count_t got = sf_readf_float(f, frames.data(), kFrames);
       if (got < 0) fail("cannot read " + path);
       end = got == 0;
       for (sf_count_t i = 0; i < got; ++i) mono[i] = finiteOrSilence(frames[i * info.channels]);
-      if (!closer.src) {
+      if (!converter) {
         for (sf_count_t i = 0; i < got; ++i) samples[i] = toS16(mono[i]);
         receiver.feed(samples.data(), static_cast<std::size_t>(got));
         continue;
       }
-      SRC_DATA data{};
-      data.src_ratio = ratio;
-      data.end_of_input = end ? 1 : 0;
-      long used = 0;
-      for (;;) {
-        data.data_in = mono.data() + used;
-        data.input_frames = static_cast<long>(got) - used;
-        data.data_out = converted.data();
-        data.output_frames = static_cast<long>(converted.size());
-        if (const int err = src_process(closer.src, &data))
-          fail(std::string("cannot convert the sample rate: ") + src_strerror(err));
-        used += data.input_frames_used;
-        for (long i = 0; i < data.output_frames_gen; ++i) samples[i] = toS16(converted[i]);
-        receiver.feed(samples.data(), static_cast<std::size_t>(data.output_frames_gen));
-        if (used >= got && data.output_frames_gen == 0) break;
-      }
+      converted.clear();
+      if (!converter->convert(mono.data(), static_cast<std::size_t>(got), end, converted))
+        fail(std::string("cannot convert the sample rate: ") + converter->error());
+      if (samples.size() < converted.size()) samples.resize(converted.size());
+      for (std::size_t i = 0; i < converted.size(); ++i) samples[i] = toS16(converted[i]);
+      receiver.feed(samples.data(), converted.size());
     }
   }
   if (sf_error(f) != SF_ERR_NO_ERROR) fail("cannot read " + path + ": " + sf_strerror(f));

@@ -18,6 +18,7 @@
 #include "audio/memory_sound_device.h"
 #include "audio/portaudio_device.h"
 #include "audio/pulse_device.h"
+#include "audio/rate_conversion.h"
 #include "modem/line_signal.h"
 #include "modem/modem_control.h"
 #include "tests/audio/line_simulator.h"
@@ -298,7 +299,8 @@ void gapsUnderLoad(const char* what, SoundDevice& device) {
     longest = std::max(longest, run);
     run = 0;
   }
-  const std::vector<std::uint8_t> at8000 = resampleTo(heard.data(), heard.size(), kRate, 8000);
+  const std::vector<std::uint8_t> at8000 =
+      convertRate8(heard.data(), heard.size(), kRate, 8000, RateQuality::Best);
   FskModem receiver;
   const std::string decoded = receiveText(receiver, at8000);
   std::printf(

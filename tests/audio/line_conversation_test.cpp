@@ -1,5 +1,6 @@
 // Two modems hold a conversation over the simulated line, both ways, at both
 // rates, clean and with noise.
+#include "audio/rate_conversion.h"
 #include "tests/audio/line_simulator.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,8 @@ TEST(LineNoiseTest, ResamplingKeepsTheToneFrequency) {
   for (std::size_t i = 0; i < tone.size(); ++i)
     tone[i] =
         static_cast<std::uint8_t>(128 + std::lround(100 * std::sin(2 * M_PI * 1400 * i / 22050.0)));
-  const std::vector<std::uint8_t> line = resampleTo(tone.data(), tone.size(), 22050, 8000);
+  const std::vector<std::uint8_t> line =
+      convertRate8(tone.data(), tone.size(), 22050, 8000, RateQuality::Best);
   EXPECT_NEAR(static_cast<double>(line.size()), 8000, 2);
   int crossings = 0;
   for (std::size_t i = 1001; i < 7000; ++i) crossings += (line[i - 1] < 128) != (line[i] < 128);

@@ -1,8 +1,7 @@
 #include "tests/audio/line_simulator.h"
 
+#include "audio/rate_conversion.h"
 #include "audio/sample_format.h"
-
-#include <samplerate.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,42 +9,6 @@
 #include <thread>
 
 namespace quelto {
-
-namespace {
-
-// The line's 8-bit unsigned samples as libsamplerate's floats, and back,
-// rounded and clipped.
-std::vector<float> toFloat(const std::uint8_t* samples, std::size_t length) {
-  std::vector<float> in(length);
-  for (std::size_t i = 0; i < length; ++i) in[i] = (samples[i] - 128) / 128.0f;
-  return in;
-}
-
-std::vector<std::uint8_t> toU8(const std::vector<float>& out, long generated) {
-  std::vector<std::uint8_t> result(static_cast<std::size_t>(generated));
-  for (std::size_t i = 0; i < result.size(); ++i)
-    result[i] = static_cast<std::uint8_t>(std::clamp(std::lround(out[i] * 128.0f) + 128, 0L, 255L));
-  return result;
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t length, int fromRate,
-                                     int toRate) {
-  if (length == 0) return {};
-  if (fromRate == toRate) return {samples, samples + length};
-  const std::vector<float> in = toFloat(samples, length);
-  const double ratio = double(toRate) / fromRate;
-  std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 16);
-  SRC_DATA data{};
-  data.data_in = in.data();
-  data.input_frames = static_cast<long>(in.size());
-  data.data_out = out.data();
-  data.output_frames = static_cast<long>(out.size());
-  data.src_ratio = ratio;
-  if (src_simple(&data, SRC_SINC_BEST_QUALITY, 1) != 0) return {};
-  return toU8(out, data.output_frames_gen);
-}
 
 LineNoise::LineNoise(double snrDb, unsigned seed)
     : sigma_(std::sqrt(125.0 * 125.0 / 2.0 / std::pow(10.0, snrDb / 10.0)) * kU8Step),
@@ -88,35 +51,16 @@ namespace {
 // on its own would put edges and a drifting length into the line.
 class StreamResampler {
  public:
-  ~StreamResampler() {
-    if (state_) src_delete(state_);
-  }
   std::vector<std::uint8_t> convert(const std::uint8_t* samples, std::size_t length, int fromRate,
                                     int toRate) {
     if (fromRate == toRate) return {samples, samples + length};
-    if (!state_ || fromRate != rate_) {
-      if (state_) src_delete(state_);
-      int error = 0;
-      state_ = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &error);
-      rate_ = fromRate;
-    }
-    if (!state_) return {};
-    const std::vector<float> in = toFloat(samples, length);
-    const double ratio = double(toRate) / fromRate;
-    std::vector<float> out(static_cast<std::size_t>(std::ceil(length * ratio)) + 64);
-    SRC_DATA data{};
-    data.data_in = in.data();
-    data.input_frames = static_cast<long>(in.size());
-    data.data_out = out.data();
-    data.output_frames = static_cast<long>(out.size());
-    data.src_ratio = ratio;
-    if (src_process(state_, &data) != 0) return {};
-    return toU8(out, data.output_frames_gen);
+    if (!converter_ || converter_->fromRate() != fromRate)
+      converter_ = std::make_unique<RateConverter>(fromRate, toRate);
+    return converter_->convert8(samples, length);
   }
 
  private:
-  SRC_STATE* state_ = nullptr;
-  int rate_ = 0;
+  std::unique_ptr<RateConverter> converter_;
 };
 
 }  // namespace

@@ -21,11 +21,6 @@
 
 namespace quelto {
 
-// Converts 8-bit unsigned samples from one rate to another (libsamplerate,
-// best quality).
-std::vector<std::uint8_t> resampleTo(const std::uint8_t* samples, std::size_t length, int fromRate,
-                                     int toRate);
-
 // Adds white Gaussian noise whose power sits `snrDb` below that of a
 // full-scale line tone (amplitude 125 on the 8-bit scale) to signed 16-bit
 // input, clipping to the 16-bit range.

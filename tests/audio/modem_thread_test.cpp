@@ -2,6 +2,7 @@
 // receive queue, announcements, faults and recovery.
 #include "audio/announcements.h"
 #include "audio/memory_sound_device.h"
+#include "audio/rate_conversion.h"
 #include "modem/line_signal.h"
 #include "modem/modem_control.h"
 #include "tests/audio/line_simulator.h"
@@ -26,7 +27,7 @@ std::vector<std::uint8_t> lineSignal(const std::string& text, BaudRate baud = Ba
   FskModem sender;
   sender.setBaud(baud);
   const std::vector<std::uint8_t> s = renderTextSignal(sender, text);
-  std::vector<std::uint8_t> line = resampleTo(s.data(), s.size(), 22050, 8000);
+  std::vector<std::uint8_t> line = convertRate8(s.data(), s.size(), 22050, 8000, RateQuality::Best);
   line.insert(line.end(), 4000, 128);
   return line;
 }
@@ -178,7 +179,8 @@ TEST_F(ModemThreadTest, TwentyCharactersGoOutAsBatchesOfEightEightFour) {
 
   // What went out decodes as what was typed.
   const std::vector<std::uint8_t> played = device.playedSamples();
-  const std::vector<std::uint8_t> line = resampleTo(played.data(), played.size(), 22050, 8000);
+  const std::vector<std::uint8_t> line =
+      convertRate8(played.data(), played.size(), 22050, 8000, RateQuality::Best);
   FskModem receiver;
   EXPECT_EQ(receiveText(receiver, line), "ABCDEFGHIJKLMNOPQRST");
 }
@@ -363,7 +365,9 @@ TEST_F(ModemThreadTest, DeviceFaultsShowInTheStateAndTheThreadRecovers) {
       EXPECT_TRUE(ModemControl::Lock(ctl).sendQueue().empty());
       const std::vector<std::uint8_t> played = dev.playedSamples();
       FskModem receiver;
-      EXPECT_EQ(receiveText(receiver, resampleTo(played.data(), played.size(), 22050, 8000)), "A");
+      EXPECT_EQ(receiveText(receiver, convertRate8(played.data(), played.size(), 22050, 8000,
+                                                   RateQuality::Best)),
+                "A");
       EXPECT_EQ(ctl.noticeCount.load(), 0u);
     }
   }

@@ -4,6 +4,7 @@
 // writes. No sound card is needed.
 #include "audio/device_list.h"
 #include "audio/portaudio_device.h"
+#include "audio/rate_conversion.h"
 #include "audio/sample_format.h"
 #include "audio/sound_stream.h"
 #include "modem/line_signal.h"
@@ -99,7 +100,8 @@ class PortAudioLineTest : public ::testing::Test {
 
 std::string decode(const std::vector<std::uint8_t>& samples, int rate,
                    BaudRate baud = BaudRate::Baud45) {
-  const std::vector<std::uint8_t> line = resampleTo(samples.data(), samples.size(), rate, 8000);
+  const std::vector<std::uint8_t> line =
+      convertRate8(samples.data(), samples.size(), rate, 8000, RateQuality::Best);
   FskModem receiver;
   receiver.setBaud(baud);
   return receiveText(receiver, line);
@@ -168,12 +170,12 @@ TEST_F(PortAudioLineTest, TheModemThreadReceivesAndSendsThroughTheLine) {
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     const Wav w = readWav(wav);
     ASSERT_EQ(w.rate, 22050);
-    far = resampleTo(w.samples.data(), w.samples.size(), 22050, 8000);
+    far = convertRate8(w.samples.data(), w.samples.size(), 22050, 8000, RateQuality::Best);
     fs::remove(wav);
   } else {
     FskModem sender;
     const std::vector<std::uint8_t> s = renderTextSignal(sender, heard);
-    far = resampleTo(s.data(), s.size(), 22050, 8000);
+    far = convertRate8(s.data(), s.size(), 22050, 8000, RateQuality::Best);
   }
   setInput(widenSamples(far));
 

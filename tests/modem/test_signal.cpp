@@ -1,6 +1,7 @@
 #include "tests/modem/test_signal.h"
 
-#include <samplerate.h>
+#include "audio/rate_conversion.h"
+
 #include <sndfile.h>
 
 #include <algorithm>
@@ -73,33 +74,20 @@ double tonePower(const uint8_t* samples, int count, double hz, int rate) {
 
 std::vector<float> toFloat(const std::vector<uint8_t>& samples) {
   std::vector<float> out(samples.size());
-  std::transform(samples.begin(), samples.end(), out.begin(),
-                 [](uint8_t v) { return (v - 128) / 128.0f; });
+  std::transform(samples.begin(), samples.end(), out.begin(), u8ToFloat);
   return out;
 }
 
 std::vector<uint8_t> toU8(const std::vector<float>& samples) {
   std::vector<uint8_t> out(samples.size());
-  std::transform(samples.begin(), samples.end(), out.begin(), [](float v) {
-    const long q = std::lround(v * 128.0);
-    return static_cast<uint8_t>(std::clamp<long>(q, -128, 127) + 128);
-  });
+  std::transform(samples.begin(), samples.end(), out.begin(), floatToU8);
   return out;
 }
 
 std::vector<float> resample(const std::vector<float>& in, int fromRate, int toRate) {
-  if (fromRate == toRate || in.empty()) return in;
-  const double ratio = static_cast<double>(toRate) / fromRate;
-  std::vector<float> out(static_cast<std::size_t>(in.size() * ratio) + 64);
-  SRC_DATA data{};
-  data.data_in = in.data();
-  data.input_frames = static_cast<long>(in.size());
-  data.data_out = out.data();
-  data.output_frames = static_cast<long>(out.size());
-  data.src_ratio = ratio;
-  if (src_simple(&data, SRC_SINC_BEST_QUALITY, 1) != 0)
-    throw std::runtime_error("resampling failed");
-  out.resize(static_cast<std::size_t>(data.output_frames_gen));
+  if (in.empty()) return in;
+  std::vector<float> out = convertRate(in.data(), in.size(), fromRate, toRate, RateQuality::Best);
+  if (out.empty()) throw std::runtime_error("resampling failed");
   return out;
 }
 
