@@ -28,8 +28,14 @@ class PageLayout {
     right_ = static_cast<int>(g.width - profile.rightMargin / unitsPerInch * g.dpiX - g.offsetX);
     bottom_ = static_cast<int>(g.height - profile.bottomMargin / unitsPerInch * g.dpiY);
     dpiX_ = g.dpiX;
+    dpiY_ = g.dpiY;
     x_ = left_;
     y_ = top_;
+  }
+
+  bool hasRoom() const {
+    return right_ - left_ >= kLeastPrintableInches * dpiX_ &&
+           bottom_ - top_ >= kLeastPrintableInches * dpiY_;
   }
 
   LoadedFont makeFont(const std::string& faceName, int points, bool bold, bool italic) {
@@ -142,6 +148,7 @@ class PageLayout {
   LoadedFont heading_;
   int top_ = 0, left_ = 0, right_ = 0, bottom_ = 0;
   int dpiX_ = 72;
+  int dpiY_ = 72;
   int x_ = 0, y_ = 0;
   int page_ = 1;
   int depth_ = 0;
@@ -177,9 +184,23 @@ std::string printFaceName(int face) {
   }
 }
 
+bool marginsLeavePrintableArea(const Profile& p) {
+  // As the layout reads them: a negative top or left margin counts as none,
+  // a negative right or bottom one reaches past the paper's edge.
+  const double perInch = marginUnitFactor(p.units);
+  const auto atLeastZero = [](double v) { return v < 0 ? 0.0 : v; };
+  const double across =
+      kCheckedPaperWidthInches - (atLeastZero(p.leftMargin) + p.rightMargin) / perInch;
+  const double down =
+      kCheckedPaperHeightInches - (atLeastZero(p.topMargin) + p.bottomMargin) / perInch;
+  // Written so that a margin that is not a number is refused too.
+  return across >= kLeastPrintableInches && down >= kLeastPrintableInches;
+}
+
 bool printConversation(PageDevice* device, const Conversation& c, const Profile& p) {
   if (!device) return false;
   PageLayout page(*device, p);
+  if (!page.hasRoom()) return false;
 
   const bool screen = p.useScreenFaces != 0;
   const int sentFace = screen ? p.sentTextFace : p.printSentTextFace;

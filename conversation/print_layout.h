@@ -60,12 +60,32 @@ class PageDevice {
   virtual void endPage() = 0;
 };
 
+// The least printable width and height, in inches, a page must keep
+// between its margins: room for the "Page n" heading, its rule and one line
+// of the largest print size (36 points). With less the layout would start a
+// page for nearly every character (thousands of pages for one
+// conversation).
+constexpr double kLeastPrintableInches = 1.0;
+
+// The paper the margins are checked against before a printer is chosen: the
+// narrower of A4 (8.27 in) and Letter (8.5 in) and the shorter of their
+// heights (11.69 in, 11 in).
+constexpr double kCheckedPaperWidthInches = 8.27;
+constexpr double kCheckedPaperHeightInches = 11.0;
+
+// Whether the profile's margins, in its units, leave at least
+// kLeastPrintableInches across and down on A4 and on Letter paper.
+// Personal Preferences refuses margins that do not.
+bool marginsLeavePrintableArea(const Profile& profile);
+
 // Lays the conversation out over the device: a "Page 1" heading and a
 // heading rule, the call metadata in 18-point Times bold, a section rule,
 // every line in the profile's print fonts (or its screen fonts with
 // useScreenFaces) and capitals, word-wrapped between the profile's margins,
 // with a "Page n" heading on each new page, and a closing section rule.
-// False when there is no device; true otherwise.
+// False, with nothing drawn and no page started, when there is no device or
+// when the margins leave less than kLeastPrintableInches across or down on
+// the device's page; true otherwise.
 bool printConversation(PageDevice* device, const Conversation& conversation,
                        const Profile& profile);
 

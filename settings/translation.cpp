@@ -76,6 +76,7 @@ constexpr const char* kTextKeys[] = {
     "Received Call",
     "Placed Call",
     "Printed by",
+    "The margins leave no room to print on the page!",
     "The input device is not set in the preferences",
     "There are %d input devices on this computer.\nBetter choose the one Quelto is connected to.",
     "The input device is: ",

@@ -82,6 +82,7 @@ enum class Text {
   ReceivedCall,  // printed and exported headings
   PlacedCall,
   PrintedBy,
+  MarginsLeaveNoRoom,  // print margins refused in Personal Preferences or at printing
   // The Diagnostic report.
   InputDeviceNotSet,
   InputDeviceCount,  // one %d: how many input devices the computer has

@@ -252,6 +252,8 @@ constexpr TranslationRow kRows[] = {
     {"New name of contact?", "Nouveau nom du contact?"},
     {"Wrong password!", "Mauvais mot de passe!"},
     {"The file could not be written!", "Le fichier n'a pas pu être écrit!"},
+    {"The margins leave no room to print on the page!",
+     "Les marges ne laissent aucune place pour imprimer sur la page!"},
     {"The file could not be opened!", "Le fichier n'a pas pu être ouvert!"},
     {"The file is larger than 64 MB and cannot be opened!",
      "Le fichier dépasse 64 Mo et ne peut pas être ouvert!"},

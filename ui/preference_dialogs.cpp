@@ -1,7 +1,8 @@
-// The preference and profile dialogs: Personal Preferences (its five pages,
-// the contacts being edited, OK and Cancel), Global Preferences, the splash
-// window, and the windows that edit and delete profiles. What to show and
-// what to store is decided by ui/forms/personal_preferences.h,
+// The preference and profile dialogs: Personal Preferences (its widgets,
+// behind PersonalPreferencesController, and the font and colour pickers of
+// its pages), Global Preferences, the splash window, and the windows that
+// edit and delete profiles. What to show and what to store is decided by
+// ui/forms/personal_preferences_controller.h, ui/forms/personal_preferences.h,
 // settings/global_preferences.h and settings/profile.h; this file moves
 // values between those and the widgets.
 #include <FL/Fl.H>
@@ -21,6 +22,7 @@
 #include "settings/translation.h"
 #include "ui/forms/about_texts.h"
 #include "ui/forms/personal_preferences.h"
+#include "ui/forms/personal_preferences_controller.h"
 #include "ui/quelto_user_interface_impl.h"
 #include "ui/widgets/colour_menu.h"
 
@@ -65,6 +67,159 @@ void hideSplash(void* window) {
   static_cast<Fl_Window*>(window)->hide();
 }
 
+// The widgets behind PersonalPreferencesController: they hold the values
+// while the window is open.
+class FltkPreferencesWindow : public PersonalPreferencesWindow {
+ public:
+  explicit FltkPreferencesWindow(QueltoUserInterfaceImpl& app) : app_(app) {}
+
+  void showValues(const PersonalPreferencesValues& v) override {
+    QueltoUserInterfaceImpl& a = app_;
+    const auto preview = [](Fl_Widget* box, FontMenuButton* menu, const PreviewText& t, Text text) {
+      box->labelcolor(static_cast<Fl_Color>(t.color));
+      box->labelfont(static_cast<Fl_Font>(t.face));
+      box->labelsize(static_cast<Fl_Fontsize>(t.size));
+      box->label(translate(text));
+      menu->mark(t.face, t.size, t.capitals);
+    };
+    preview(a.sentPreview, a.sentFontMenu, v.sent, sentPreviewText(v.sent.capitals));
+    preview(a.receivedPreview, a.receivedFontMenu, v.received,
+            receivedPreviewText(v.received.capitals));
+    a.bottomTextPreview->labelcolor(static_cast<Fl_Color>(v.bottomTextColor));
+    a.bottomTextPreview->labelsize(static_cast<Fl_Fontsize>(v.bottomTextSize));
+    a.bottomTextPreview->color(static_cast<Fl_Color>(v.bottomBoxColor));
+    a.bottomFontMenu->mark(0, v.bottomTextSize, false);
+    a.previewBackground->color(static_cast<Fl_Color>(v.backgroundColor));
+
+    a.baudRateChoice->value(v.baudChoice);
+    a.sensitivitySlider->value(v.sensitivity);
+    a.unshiftOnSpaceBox->value(v.unshiftOnSpace ? 1 : 0);
+    if (v.vocalAnnounce && *v.vocalAnnounce < a.vocalAnnounceList->size())
+      a.vocalAnnounceList->value(*v.vocalAnnounce + 1);
+    else
+      a.vocalAnnounceList->deselect();
+
+    a.unitsChoice->value(v.units);
+    showMargins(v.margins);
+    a.useScreenFacesBox->value(v.useScreenFaces ? 1 : 0);
+    const auto print = [](FontMenuButton* menu, const PrintFont& f, Text label) {
+      menu->label(translate(label));
+      menu->labelfont(static_cast<Fl_Font>(f.face));
+      menu->mark(f.face, f.size, f.capitals);
+    };
+    print(a.printSentFontMenu, v.printSent, printSentButtonLabel(v.printSent.capitals));
+    print(a.printReceivedFontMenu, v.printReceived,
+          printReceivedButtonLabel(v.printReceived.capitals));
+
+    for (int i = 0; i < kProgrammedMessageCount; ++i)
+      a.messageInput[i]->value(v.messages[i].c_str());
+    a.personalPreferencesWindow->redraw();
+  }
+
+  PersonalPreferencesValues shownValues() const override {
+    const QueltoUserInterfaceImpl& a = app_;
+    PersonalPreferencesValues v;
+    const auto preview = [](const Fl_Widget* box, const FontMenuButton* menu) {
+      return PreviewText{static_cast<int>(box->labelcolor()), static_cast<int>(box->labelfont()),
+                         static_cast<int>(box->labelsize()), menu->capitals()};
+    };
+    v.sent = preview(a.sentPreview, a.sentFontMenu);
+    v.received = preview(a.receivedPreview, a.receivedFontMenu);
+    v.bottomTextColor = static_cast<int>(a.bottomTextPreview->labelcolor());
+    v.bottomTextSize = static_cast<int>(a.bottomTextPreview->labelsize());
+    v.bottomBoxColor = static_cast<int>(a.bottomTextPreview->color());
+    v.backgroundColor = static_cast<int>(a.previewBackground->color());
+
+    v.baudChoice = a.baudRateChoice->value();
+    v.sensitivity = a.sensitivitySlider->value();
+    v.unshiftOnSpace = a.unshiftOnSpaceBox->value() != 0;
+    if (a.vocalAnnounceList->value() > 0) v.vocalAnnounce = a.vocalAnnounceList->value() - 1;
+
+    v.units = a.unitsChoice->value();
+    v.margins = {a.topMarginInput->value(), a.leftMarginInput->value(), a.rightMarginInput->value(),
+                 a.bottomMarginInput->value()};
+    v.useScreenFaces = a.useScreenFacesBox->value() != 0;
+    // No checked size (cannot happen from the menu) keeps the profile's size.
+    const auto print = [](const FontMenuButton* menu) {
+      return PrintFont{static_cast<int>(menu->labelfont()), menu->checkedSize().value_or(0),
+                       menu->capitals()};
+    };
+    v.printSent = print(a.printSentFontMenu);
+    v.printReceived = print(a.printReceivedFontMenu);
+
+    for (int i = 0; i < kProgrammedMessageCount; ++i) v.messages[i] = a.messageInput[i]->value();
+    return v;
+  }
+
+  void showMargins(const MarginTexts& m) override {
+    app_.topMarginInput->value(m.top.c_str());
+    app_.leftMarginInput->value(m.left.c_str());
+    app_.rightMarginInput->value(m.right.c_str());
+    app_.bottomMarginInput->value(m.bottom.c_str());
+  }
+
+  void showMessageLabel(int index, const std::string& label) override {
+    app_.programmedMessageButton[index]->copy_label(label.c_str());
+    app_.programmedMessageButton[index]->redraw();
+  }
+
+  void showContactList(const std::vector<std::string>& names) override {
+    app_.contactList->clear();
+    for (const std::string& name : names) app_.contactList->add(name.c_str());
+  }
+
+  void enableContactList(bool enabled) override { setActive(app_.contactList, enabled); }
+
+  void addContactLine(const std::string& name) override {
+    app_.contactList->add(name.c_str());
+    app_.contactList->activate();
+  }
+
+  void renameContactLine(int line, const std::string& name) override {
+    app_.contactList->text(line, name.c_str());
+    app_.contactList->redraw();
+  }
+
+  void removeContactLine(int line) override { app_.contactList->remove(line); }
+
+  void selectContactLine(int line) override {
+    if (line > 0) {
+      app_.contactList->value(line);
+      Fl::focus(app_.contactList);
+    } else {
+      app_.contactList->deselect();
+    }
+  }
+
+  void showContactFields(const PhonebookEditor::Fields& f) override {
+    Fl_Input* telephone = app_.contactTelephone;
+    Fl_Input* notes = app_.contactNotes;
+    telephone->value(f.telephone.c_str());
+    notes->value(f.notes.c_str());
+    for (Fl_Widget* w : {static_cast<Fl_Widget*>(telephone), static_cast<Fl_Widget*>(notes),
+                         static_cast<Fl_Widget*>(app_.renameContactButton),
+                         static_cast<Fl_Widget*>(app_.removeContactButton)})
+      setActive(w, f.enabled);
+    if (f.enabled) {
+      telephone->position(static_cast<int>(f.telephone.size()));
+      notes->position(static_cast<int>(f.notes.size()));
+    }
+    telephone->redraw();
+    notes->redraw();
+  }
+
+  void run() override { app_.runModal(app_.personalPreferencesWindow); }
+  void close() override { app_.hideDialog(app_.personalPreferencesWindow); }
+  void applyProfile() override { app_.applyProfileToInterface(); }
+  void redrawConversation() override {
+    app_.conversationView->relayout();
+    app_.conversationView->redrawAll();
+  }
+
+ private:
+  QueltoUserInterfaceImpl& app_;
+};
+
 }  // namespace
 
 // --- Building ---------------------------------------------------------------------------
@@ -90,7 +245,8 @@ void QueltoUserInterfaceImpl::buildPreferenceWindows() {
 
   languageChoice->clear();
   for (int i = 0; i < languageCount(); ++i) languageChoice->add(menuText(languageName(i)).c_str());
-  for (std::string& label : messageLabels_) label = translate(Text::NotProgrammed);
+  preferencesWindow_ = std::make_unique<FltkPreferencesWindow>(*this);
+  preferences_ = std::make_unique<PersonalPreferencesController>(prompt_, *preferencesWindow_);
 
   // Closing the window with its close box or Escape is a Cancel: the message
   // buttons and the contacts are given back too.
@@ -112,112 +268,10 @@ const std::vector<std::string>& QueltoUserInterfaceImpl::outputDevices() const {
   return deviceLists_ ? deviceLists_->outputList() : onlyDefault;
 }
 
-// --- Personal Preferences: profile <-> widgets ----------------------------------------
-
-void QueltoUserInterfaceImpl::applyProfileToPreferences() {
-  const Profile& p = currentProfile();
-  const PersonalPreferencesValues values = preferencesFromProfile(p);
-  showPreferenceValues(values);
-  previousUnits_ = unitsChoice->value();
-  for (int i = 0; i < kProgrammedMessageCount; ++i) programmedMessageEdited(i);
-
-  contacts_.load(p.phonebook);
-  contactList->clear();
-  for (const std::string& name : contacts_.listLines()) contactList->add(name.c_str());
-  showContactFields();
-}
-
-void QueltoUserInterfaceImpl::showPreferenceValues(const PersonalPreferencesValues& v) {
-  const auto preview = [](Fl_Widget* box, FontMenuButton* menu, const PreviewText& t, Text text) {
-    box->labelcolor(static_cast<Fl_Color>(t.color));
-    box->labelfont(static_cast<Fl_Font>(t.face));
-    box->labelsize(static_cast<Fl_Fontsize>(t.size));
-    box->label(translate(text));
-    menu->mark(t.face, t.size, t.capitals);
-  };
-  preview(sentPreview, sentFontMenu, v.sent, sentPreviewText(v.sent.capitals));
-  preview(receivedPreview, receivedFontMenu, v.received, receivedPreviewText(v.received.capitals));
-  bottomTextPreview->labelcolor(static_cast<Fl_Color>(v.bottomTextColor));
-  bottomTextPreview->labelsize(static_cast<Fl_Fontsize>(v.bottomTextSize));
-  bottomTextPreview->color(static_cast<Fl_Color>(v.bottomBoxColor));
-  bottomFontMenu->mark(0, v.bottomTextSize, false);
-  previewBackground->color(static_cast<Fl_Color>(v.backgroundColor));
-
-  baudRateChoice->value(v.baudChoice);
-  sensitivitySlider->value(v.sensitivity);
-  unshiftOnSpaceBox->value(v.unshiftOnSpace ? 1 : 0);
-  if (v.vocalAnnounce && *v.vocalAnnounce < vocalAnnounceList->size())
-    vocalAnnounceList->value(*v.vocalAnnounce + 1);
-  else
-    vocalAnnounceList->deselect();
-
-  unitsChoice->value(v.units >= 0 && v.units < unitsChoice->size() - 1 ? v.units : 0);
-  topMarginInput->value(v.margins.top.c_str());
-  leftMarginInput->value(v.margins.left.c_str());
-  rightMarginInput->value(v.margins.right.c_str());
-  bottomMarginInput->value(v.margins.bottom.c_str());
-  useScreenFacesBox->value(v.useScreenFaces ? 1 : 0);
-  const auto print = [](FontMenuButton* menu, const PrintFont& f, Text label) {
-    menu->label(translate(label));
-    menu->labelfont(static_cast<Fl_Font>(f.face));
-    menu->mark(f.face, f.size, f.capitals);
-  };
-  print(printSentFontMenu, v.printSent, printSentButtonLabel(v.printSent.capitals));
-  print(printReceivedFontMenu, v.printReceived, printReceivedButtonLabel(v.printReceived.capitals));
-
-  for (int i = 0; i < kProgrammedMessageCount; ++i) messageInput[i]->value(v.messages[i].c_str());
-  personalPreferencesWindow->redraw();
-}
-
-PersonalPreferencesValues QueltoUserInterfaceImpl::shownPreferenceValues() const {
-  PersonalPreferencesValues v;
-  const auto preview = [](const Fl_Widget* box, const FontMenuButton* menu) {
-    return PreviewText{static_cast<int>(box->labelcolor()), static_cast<int>(box->labelfont()),
-                       static_cast<int>(box->labelsize()), menu->capitals()};
-  };
-  v.sent = preview(sentPreview, sentFontMenu);
-  v.received = preview(receivedPreview, receivedFontMenu);
-  v.bottomTextColor = static_cast<int>(bottomTextPreview->labelcolor());
-  v.bottomTextSize = static_cast<int>(bottomTextPreview->labelsize());
-  v.bottomBoxColor = static_cast<int>(bottomTextPreview->color());
-  v.backgroundColor = static_cast<int>(previewBackground->color());
-
-  v.baudChoice = baudRateChoice->value();
-  v.sensitivity = sensitivitySlider->value();
-  v.unshiftOnSpace = unshiftOnSpaceBox->value() != 0;
-  if (vocalAnnounceList->value() > 0) v.vocalAnnounce = vocalAnnounceList->value() - 1;
-
-  v.units = unitsChoice->value();
-  v.margins = {topMarginInput->value(), leftMarginInput->value(), rightMarginInput->value(),
-               bottomMarginInput->value()};
-  v.useScreenFaces = useScreenFacesBox->value() != 0;
-  // No checked size (cannot happen from the menu) keeps the profile's size.
-  const auto print = [](const FontMenuButton* menu) {
-    return PrintFont{static_cast<int>(menu->labelfont()), menu->checkedSize().value_or(0),
-                     menu->capitals()};
-  };
-  v.printSent = print(printSentFontMenu);
-  v.printReceived = print(printReceivedFontMenu);
-
-  for (int i = 0; i < kProgrammedMessageCount; ++i) v.messages[i] = messageInput[i]->value();
-  return v;
-}
-
-// --- Personal Preferences: showing, OK, Cancel -----------------------------------------
+// --- Personal Preferences: the controls -------------------------------------------------
 
 void QueltoUserInterfaceImpl::showPersonalPreferences() {
-  applyProfileToInterface();
-  const bool any = !contacts_.workingCopy().empty();
-  for (Fl_Widget* w :
-       {static_cast<Fl_Widget*>(renameContactButton), static_cast<Fl_Widget*>(removeContactButton),
-        static_cast<Fl_Widget*>(contactTelephone), static_cast<Fl_Widget*>(contactNotes),
-        static_cast<Fl_Widget*>(contactList)})
-    setActive(w, any);
-  if (any) {
-    contactList->value(1);
-    contactSelected();
-  }
-  runModal(personalPreferencesWindow);
+  preferences_->open();
 }
 
 void QueltoUserInterfaceImpl::showPhonebook() {
@@ -226,19 +280,19 @@ void QueltoUserInterfaceImpl::showPhonebook() {
 }
 
 void QueltoUserInterfaceImpl::applyPersonalPreferences() {
-  hideDialog(personalPreferencesWindow);
-  storePreferences(shownPreferenceValues(), contacts_.workingCopy(), currentProfile());
-  storeCurrentProfile();
-  applyProfileToInterface();
-  conversationView->relayout();
-  conversationView->redrawAll();
+  preferences_->accept();
 }
 
 void QueltoUserInterfaceImpl::cancelPersonalPreferences() {
-  hideDialog(personalPreferencesWindow);
-  applyProfileToInterface();
-  conversationView->relayout();
-  conversationView->redrawAll();
+  preferences_->cancel();
+}
+
+const std::string& QueltoUserInterfaceImpl::programmedMessageButtonLabel(int index) const {
+  return preferences_->messageLabel(index);
+}
+
+const PhonebookEditor& QueltoUserInterfaceImpl::contactEditor() const {
+  return preferences_->contacts();
 }
 
 void QueltoUserInterfaceImpl::moveTab(int step) {
@@ -328,15 +382,7 @@ void QueltoUserInterfaceImpl::printFontPicked(int which) {
 }
 
 void QueltoUserInterfaceImpl::printUnitsChanged() {
-  const int units = unitsChoice->value();
-  const MarginTexts shown{topMarginInput->value(), leftMarginInput->value(),
-                          rightMarginInput->value(), bottomMarginInput->value()};
-  const MarginTexts converted = convertMarginTexts(shown, previousUnits_, units);
-  topMarginInput->value(converted.top.c_str());
-  leftMarginInput->value(converted.left.c_str());
-  rightMarginInput->value(converted.right.c_str());
-  bottomMarginInput->value(converted.bottom.c_str());
-  previousUnits_ = units;
+  preferences_->unitsChanged();
   preferencesTabs->redraw();
 }
 
@@ -344,77 +390,35 @@ void QueltoUserInterfaceImpl::printUnitsChanged() {
 
 void QueltoUserInterfaceImpl::programmedMessageEdited(int index) {
   if (index < 0 || index >= kProgrammedMessageCount) return;
-  messageLabels_[index] = programmedMessageLabel(index, messageInput[index]->value());
-  showProgrammedMessageLabel(index);
-}
-
-void QueltoUserInterfaceImpl::showProgrammedMessageLabel(int index) {
-  programmedMessageButton[index]->copy_label(messageLabels_[index].c_str());
-  programmedMessageButton[index]->redraw();
+  preferences_->messageEdited(index, messageInput[index]->value());
 }
 
 // --- "Phonebook" ------------------------------------------------------------------------
 
-void QueltoUserInterfaceImpl::showContactFields() {
-  const PhonebookEditor::Fields f = contacts_.fields();
-  contactTelephone->value(f.telephone.c_str());
-  contactNotes->value(f.notes.c_str());
-  for (Fl_Widget* w :
-       {static_cast<Fl_Widget*>(contactTelephone), static_cast<Fl_Widget*>(contactNotes),
-        static_cast<Fl_Widget*>(renameContactButton), static_cast<Fl_Widget*>(removeContactButton)})
-    setActive(w, f.enabled);
-  if (f.enabled) {
-    contactTelephone->position(static_cast<int>(f.telephone.size()));
-    contactNotes->position(static_cast<int>(f.notes.size()));
-  }
-  contactTelephone->redraw();
-  contactNotes->redraw();
-}
-
 void QueltoUserInterfaceImpl::contactSelected() {
-  contacts_.select(contactList->value());
-  showContactFields();
-  if (contacts_.selectedLine() > 0) Fl::focus(contactList);
+  preferences_->selectContact(contactList->value());
 }
 
 void QueltoUserInterfaceImpl::contactTelephoneEdited() {
-  contacts_.editNumber(contactTelephone->value());
+  preferences_->editTelephone(contactTelephone->value());
 }
 
 void QueltoUserInterfaceImpl::contactNotesEdited() {
-  contacts_.editNotes(contactNotes->value());
+  preferences_->editNotes(contactNotes->value());
 }
 
 void QueltoUserInterfaceImpl::addContact() {
-  const auto name = prompt_.input(translate(Text::NameOfContact), "");
-  if (!contacts_.addContact(name)) return;
-  contactList->add(name->c_str());
-  contactList->activate();
-  contactList->value(contactList->size());
-  contactSelected();
+  if (!preferences_->addContact()) return;
   Fl::focus(contactTelephone);
   preferencesTabs->redraw();
 }
 
 void QueltoUserInterfaceImpl::renameContact() {
-  const int line = contacts_.selectedLine();
-  if (line == 0) return;
-  const auto name = prompt_.input(translate(Text::NewNameOfContact), contacts_.selectedName());
-  if (!contacts_.renameContact(name)) return;
-  contactList->text(line, name->c_str());
-  contactList->redraw();
+  preferences_->renameContact();
 }
 
 void QueltoUserInterfaceImpl::removeContact() {
-  const int line = contacts_.selectedLine();
-  if (line == 0) return;
-  contacts_.removeContact();
-  contactList->remove(line);
-  if (contacts_.selectedLine() > 0)
-    contactList->value(contacts_.selectedLine());
-  else
-    contactList->deselect();
-  contactSelected();
+  preferences_->removeContact();
   preferencesTabs->redraw();
 }
 

@@ -365,7 +365,7 @@ void QueltoUserInterfaceImpl::applyProfileToInterface() {
   bottomGroup->redraw();
   modem_->setLineParameters(p.sensitivity, baud);
   modem_->setUnshiftOnSpace(p.unshiftOnSpace != 0);
-  applyProfileToPreferences();
+  preferences_->load(p);
 }
 
 void QueltoUserInterfaceImpl::changeTextSize(int step) {

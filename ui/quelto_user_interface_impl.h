@@ -3,14 +3,15 @@
 // the ModemControl block shared with the modem thread and the two scroll
 // bars, and implements the operations the controls call. Some forward to a
 // small class of their own: the scroll bars to ConversationScrollbars, the
-// File commands to FileCommands (conversation/file_commands.h).
+// File commands to FileCommands (conversation/file_commands.h), Personal
+// Preferences to PersonalPreferencesController
+// (ui/forms/personal_preferences_controller.h).
 //
 // Threads: everything here runs on the user-interface thread; the status
 // timer reads the modem's published bytes without the lock and drains the
 // receive queue under it.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "modem/status_notice.h"
 #include "settings/phonebook.h"
 #include "settings/profile.h"
+#include "ui/forms/personal_preferences_controller.h"
 #include "ui/line_attention.h"
 #include "ui/quelto.h"
 
@@ -31,7 +33,6 @@ class DeviceLists;
 class ModemControl;
 class Prompt;
 struct Profile;
-struct PersonalPreferencesValues;
 
 // Shows a top-level window or brings it to the front; null does nothing. A
 // bordered window shown for the first time is moved back by the offset the
@@ -150,13 +151,11 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   void changeTextSize(int step) override;
 
   // The Phonebook page's working copy of the current profile's contacts.
-  const PhonebookEditor& contactEditor() const { return contacts_; }
+  const PhonebookEditor& contactEditor() const;
 
   // The ten programmed-message button labels ("Not Programmed" until a
   // profile is applied, then "[F3] " and the message text, ...).
-  const std::string& programmedMessageButtonLabel(int index) const {
-    return messageLabels_.at(index);
-  }
+  const std::string& programmedMessageButtonLabel(int index) const;
   void showDialling() override;
   void editProgrammedMessages() override;
 
@@ -184,11 +183,6 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   static void statusTimer(void* data);
   void setTitle(const std::string& bracketed);
   void buildPreferenceWindows();
-  void applyProfileToPreferences();
-  void showPreferenceValues(const PersonalPreferencesValues& values);
-  PersonalPreferencesValues shownPreferenceValues() const;
-  void showContactFields();
-  void showProgrammedMessageLabel(int index);
   const std::vector<std::string>& inputDevices() const;
   const std::vector<std::string>& outputDevices() const;
   void setUpToolWindows();
@@ -217,11 +211,9 @@ class QueltoUserInterfaceImpl : public QueltoUserInterface {
   // A failure the modem reported, while the status text shows it.
   StatusNotice notice_;
   ModemNotice shownNotice_ = ModemNotice::Nothing;
-  // Personal Preferences: the contacts being edited, the units the margin
-  // fields are expressed in, the message buttons' labels.
-  PhonebookEditor contacts_;
-  int previousUnits_ = 0;
-  std::array<std::string, kProgrammedMessageCount> messageLabels_;
+  // Personal Preferences, with this window's part in it.
+  std::unique_ptr<PersonalPreferencesWindow> preferencesWindow_;
+  std::unique_ptr<PersonalPreferencesController> preferences_;
 };
 
 }  // namespace quelto

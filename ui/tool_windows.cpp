@@ -140,8 +140,11 @@ void QueltoUserInterfaceImpl::printConversation() {
   // The toolkit's print dialog; a cancel (or no printer) prints nothing.
   if (printer.start_job(0) != 0) return;
   FltkPageDevice device(printer);
-  quelto::printConversation(&device, conversationView->conversation, currentProfile());
+  // Only margins that leave no room on the chosen paper stop it.
+  const bool printed =
+      quelto::printConversation(&device, conversationView->conversation, currentProfile());
   printer.end_job();
+  if (!printed) prompt_.alert(translate(Text::MarginsLeaveNoRoom));
 }
 
 }  // namespace quelto

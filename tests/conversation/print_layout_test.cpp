@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,71 @@ TEST_F(PrintLayout, AWrappedRunCarriedOntoANewPageStillWrapsAtTheMargin) {
 
 TEST_F(PrintLayout, NoDeviceNoPrint) {
   EXPECT_FALSE(printConversation(nullptr, conversation, profile));
+}
+
+// The rule Personal Preferences applies at OK: at least one inch across and
+// down on A4 (8.27 in wide) and Letter (11 in high).
+TEST(PrintMargins, RefusedWhenTheyLeaveLessThanAnInchOnA4OrLetter) {
+  struct Case {
+    int units;
+    double top, left, right, bottom;
+    bool accepted;
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const Case cases[] = {
+      {0, 1, 1, 1, 1, true},            // a new profile's margins
+      {0, 1, 6, 6, 1, false},           // no width at all
+      {0, 1, 3.63, 3.63, 1, true},      // 1.01 in across A4
+      {0, 1, 3.64, 3.64, 1, false},     // 0.99 in
+      {0, 5, 1, 1, 5, true},            // exactly an inch down Letter
+      {0, 5, 1, 1, 5.01, false},        // just under
+      {1, 2.54, 9.2, 9.2, 2.54, true},  // centimetres: 1.03 in across
+      {1, 2.54, 9.4, 9.4, 2.54, false},
+      {3, 72, 300, 300, 72, false},  // points
+      {0, -20, 1, 1, 9.9, true},     // a negative top margin counts as none
+      {0, 1, 1, -3, 1, true},        // a negative right one reaches past the edge
+      {0, 1, nan, 1, 1, false},      // a margin that is not a number
+  };
+  for (const Case& c : cases) {
+    Profile p;
+    p.units = c.units;
+    p.topMargin = c.top;
+    p.leftMargin = c.left;
+    p.rightMargin = c.right;
+    p.bottomMargin = c.bottom;
+    EXPECT_EQ(marginsLeavePrintableArea(p), c.accepted)
+        << c.units << ": " << c.top << " " << c.left << " " << c.right << " " << c.bottom;
+  }
+}
+
+// A page that keeps less than an inch between the margins (a profile
+// stored before the rule, or paper smaller than A4 and Letter) prints
+// nothing: before, a page was started for nearly every character.
+TEST_F(PrintLayout, APageWithoutRoomBetweenTheMarginsPrintsNothing) {
+  setLines({sent("one line of text")});
+  const PageGeometry a4{0, 0, 595, 842, 72, 72};
+  struct Case {
+    double top, left, right, bottom;
+    bool printed;
+  };
+  const Case cases[] = {
+      {72, 216, 216, 72, true},   // 163 points across: more than an inch
+      {72, 270, 270, 72, false},  // 55 points across
+      {380, 72, 72, 400, false},  // 62 points down
+      {6 * 72, 6 * 72, 6 * 72, 6 * 72, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.left);
+    RecordingDevice d;
+    d.geo = a4;
+    profile.topMargin = c.top;
+    profile.leftMargin = c.left;
+    profile.rightMargin = c.right;
+    profile.bottomMargin = c.bottom;
+    EXPECT_EQ(printConversation(&d, conversation, profile), c.printed);
+    EXPECT_EQ(d.pagesStarted, c.printed ? 1 : 0);
+    EXPECT_EQ(d.ops.empty(), !c.printed);
+  }
 }
 
 }  // namespace

@@ -144,6 +144,31 @@ TEST_F(PreferenceDialogsTest, UnitsConvertTheMarginsThenOkStoresThem) {
   EXPECT_DOUBLE_EQ(currentProfile().rightMargin, 1.0);
 }
 
+// Margins that leave no room to print: OK says why and the window stays
+// open with what the user typed; nothing is stored until they are mended.
+TEST_F(PreferenceDialogsTest, OkRefusesMarginsThatLeaveNoRoomToPrint) {
+  const Profile before = currentProfile();
+  whileOpen([before] {
+    app->preferencesTabs->value(app->printOptionsPage);
+    type(app->messageInput[0], "GA");
+    app->leftMarginInput->value("6");
+    app->rightMarginInput->value("6");
+    press(app->personalPreferencesWindow, "OK");
+    EXPECT_TRUE(app->personalPreferencesWindow->shown());
+    EXPECT_STREQ(app->leftMarginInput->value(), "6");
+    EXPECT_STREQ(app->messageInput[0]->value(), "GA");
+    EXPECT_EQ(currentProfile(), before);
+    app->leftMarginInput->value("2");
+    app->rightMarginInput->value("2");
+    press(app->personalPreferencesWindow, "OK");
+  });
+  app->showPersonalPreferences();
+  EXPECT_FALSE(app->personalPreferencesWindow->shown());
+  EXPECT_EQ(prompt->alerts(), std::vector<std::string>{translate(Text::MarginsLeaveNoRoom)});
+  EXPECT_DOUBLE_EQ(currentProfile().leftMargin, 2.0);
+  EXPECT_EQ(currentProfile().messages[0], "GA");
+}
+
 TEST_F(PreferenceDialogsTest, CancelGivesBackPreviewMessagesLabelsAndContacts) {
   currentProfile().messages[1] = "GA";
   PhonebookEntry kept{"Kept", "555", "notes"};
