@@ -1,4 +1,5 @@
 // Saving, loading and RTF export of Conversation.
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -225,15 +226,24 @@ std::string paragraphPrefix(int font, int size, int face) {
 }
 
 // Backslashes and braces are RTF syntax; every other byte, those above 127
-// included, is Windows-1252 text the reader takes as it is.
-void appendEscaped(std::string& out, char c) {
-  if (c == '\\' || c == '{' || c == '}') out.push_back('\\');
-  out.push_back(c);
+// included, is Windows-1252 text the reader takes as it is. The bytes
+// between two syntax characters go in as one run: a conversation is
+// megabytes of text with hardly any of them.
+void appendEscaped(std::string& out, const char* begin, const char* end) {
+  const auto isSyntax = [](char c) { return c == '\\' || c == '{' || c == '}'; };
+  while (begin != end) {
+    const char* syntax = std::find_if(begin, end, isSyntax);
+    out.append(begin, syntax);
+    if (syntax == end) return;
+    out.push_back('\\');
+    out.push_back(*syntax);
+    begin = syntax + 1;
+  }
 }
 
 std::string escaped(const std::string& text) {
   std::string out;
-  for (const char c : text) appendEscaped(out, c);
+  appendEscaped(out, text.data(), text.data() + text.size());
   return out;
 }
 
@@ -247,67 +257,75 @@ std::string notesText(const std::string& notes) {
       out += "\\line ";
       if (c == '\r' && i + 1 < notes.size() && notes[i + 1] == '\n') ++i;
     } else {
-      appendEscaped(out, c);
+      appendEscaped(out, &notes[i], &notes[i] + 1);
     }
   }
   return out;
+}
+
+// The whole document in one string, written in one piece by both exports.
+std::string rtfDocument(const Conversation& c) {
+  const Profile& profile = currentProfile();
+  const int fr = profile.receivedTextFace, fs = profile.sentTextFace;
+  const std::string pr = paragraphPrefix(0, profile.receivedTextSize, fr);
+  const std::string ps = paragraphPrefix(1, profile.sentTextSize, fs);
+
+  // Room for the text and one paragraph per line: the document grows once
+  // or not at all.
+  size_t size = 1024;
+  for (const auto& line : c.lines) size += line->text.size() + pr.size() + ps.size() + 8;
+  std::string doc;
+  doc.reserve(size);
+  doc += "{\\rtf1\\ansi\\deff0\n";
+  doc += std::string("{\\fonttbl{\\f0") + rtfFamily(fr) + " " + rtfFontName(fr) + ";}{\\f1" +
+         rtfFamily(fs) + " " + rtfFontName(fs) + ";}}\n";
+  doc += "{\\info{\\comment Created by Quelto}{\\vern1000}}\n";
+  // The headings in the interface language, as printing gives them.
+  const char* call = translate(c.incoming == 1 ? Text::ReceivedCall : Text::PlacedCall);
+  doc += pr + escaped(utf8ToCp1252(call)) + ": " + escaped(c.caller) + "\\par\n";
+  doc += pr + "Date: " + escaped(c.date) + "\\par\n";
+  doc += pr + "Notes: " + notesText(c.notes) + "\\par\n";
+  std::string printedBy = translate(Text::PrintedBy);
+  if (printedBy.empty()) printedBy = "Printed by";
+  doc += pr + escaped(utf8ToCp1252(printedBy)) + ": " + escaped(utf8ToCp1252(profile.firstName)) +
+         " " + escaped(utf8ToCp1252(profile.lastName)) + "\\par\n";
+  doc += pr + "\\par\n";
+
+  // Each line feed ends a paragraph; a line not ended by one (the line
+  // being typed, an empty line) is a paragraph too. The first byte is the
+  // line's direction.
+  for (const auto& line : c.lines) {
+    const std::string& prefix = line->isReceived() ? pr : ps;
+    const std::string& text = line->text;
+    const char* begin = text.data() + 1;
+    const char* const end = text.data() + text.size();
+    for (const char* feed; (feed = std::find(begin, end, '\n')) != end; begin = feed + 1) {
+      doc += prefix;
+      appendEscaped(doc, begin, feed);
+      doc += "\\par\n";
+    }
+    if (text.back() != '\n' || text.size() == 1) {
+      doc += prefix;
+      appendEscaped(doc, begin, end);
+      doc += "\\par\n";
+    }
+  }
+  doc += "}\n";
+  return doc;
 }
 
 }  // namespace
 
 void Conversation::exportRtf(std::ostream& out) {
   logEvent(LogCode::SavingRtf);
-  const Profile& profile = currentProfile();
-  const int fr = profile.receivedTextFace, fs = profile.sentTextFace;
-  const std::string pr = paragraphPrefix(0, profile.receivedTextSize, fr);
-  const std::string ps = paragraphPrefix(1, profile.sentTextSize, fs);
-
-  std::string doc;
-  doc.reserve(1024);
-  doc += "{\\rtf1\\ansi\\deff0\n";
-  doc += std::string("{\\fonttbl{\\f0") + rtfFamily(fr) + " " + rtfFontName(fr) + ";}{\\f1" +
-         rtfFamily(fs) + " " + rtfFontName(fs) + ";}}\n";
-  doc += "{\\info{\\comment Created by Quelto}{\\vern1000}}\n";
-  // The headings in the interface language, as printing gives them.
-  const char* call = translate(incoming == 1 ? Text::ReceivedCall : Text::PlacedCall);
-  doc += pr + escaped(utf8ToCp1252(call)) + ": " + escaped(caller) + "\\par\n";
-  doc += pr + "Date: " + escaped(date) + "\\par\n";
-  doc += pr + "Notes: " + notesText(notes) + "\\par\n";
-  std::string printedBy = translate(Text::PrintedBy);
-  if (printedBy.empty()) printedBy = "Printed by";
-  doc += pr + escaped(utf8ToCp1252(printedBy)) + ": " + escaped(utf8ToCp1252(profile.firstName)) +
-         " " + escaped(utf8ToCp1252(profile.lastName)) + "\\par\n";
-  doc += pr + "\\par\n";
-  out << doc;
-
-  std::string para;
-  for (const auto& line : lines) {
-    const std::string& prefix = line->isReceived() ? pr : ps;
-    const std::string& text = line->text;
-    para = prefix;
-    for (size_t i = 1; i < text.size(); ++i) {
-      const char c = text[i];
-      if (c == '\n') {
-        para += "\\par\n";
-        out << para;
-        para = prefix;
-      } else {
-        appendEscaped(para, c);
-      }
-    }
-    if (text.back() != '\n' || text.size() == 1) {
-      para += "\\par\n";
-      out << para;
-    }
-  }
-  out << "}\n";
+  const std::string doc = rtfDocument(*this);
+  out.write(doc.data(), static_cast<std::streamsize>(doc.size()));
 }
 
 bool Conversation::exportRtfFile(const std::string& path) {
   if (path.empty()) return false;
-  std::ostringstream doc;
-  exportRtf(doc);
-  return writeFileSafely(path, doc.str()) == SafeWriteResult::Ok;
+  logEvent(LogCode::SavingRtf);
+  return writeFileSafely(path, rtfDocument(*this)) == SafeWriteResult::Ok;
 }
 
 }  // namespace quelto
