@@ -3,11 +3,12 @@
 // colour sets, the margin units conversion, the font menus' arithmetic and
 // the page stepping of the "@<"/"@>" buttons.
 //
-// The window keeps the truth in its widgets while it is open. It fills them
-// from preferencesFromProfile() ("apply profile to interface"), reads them
-// back into a PersonalPreferencesValues and hands that to
-// storePreferences() on OK ("read interface into profile"). Cancel fills
-// them again from the unchanged profile, together with the contact list
+// The window keeps the truth in its widgets while it is open. Its
+// controller (personal_preferences_controller.h) fills them from
+// preferencesFromProfile() ("apply profile to interface"), reads them back
+// into a PersonalPreferencesValues and hands that to storePreferences() on
+// OK ("read interface into profile"). Cancel fills them again from the
+// unchanged profile, together with the contact list
 // (PhonebookEditor::load) and the message buttons (messageButtonLabels),
 // so every edit is given back.
 //

@@ -18,7 +18,8 @@ void PersonalPreferencesController::load(const Profile& profile) {
   if (values.units < 0 || values.units > static_cast<int>(MarginUnit::Points)) values.units = 0;
   window_.showValues(values);
   shownUnits_ = values.units;
-  for (int i = 0; i < kProgrammedMessageCount; ++i) messageEdited(i, values.messages[i]);
+  messageLabels_ = messageButtonLabels(values);
+  for (int i = 0; i < kProgrammedMessageCount; ++i) window_.showMessageLabel(i, messageLabels_[i]);
 
   contacts_.load(profile.phonebook);
   window_.showContactList(contacts_.listLines());
