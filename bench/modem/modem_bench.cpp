@@ -10,8 +10,16 @@
 //     spandsp: character error rate for each sender at -6, -9 and -12 dB SNR
 //     and through the GSM full-rate codec, 45.45 and 50 baud;
 //  5. false characters from 60 s of noise at three levels, speech, call
-//     progress tones and digital silence.
-// Usage: modem_bench [SCRATCH_DIR]  (files are kept when a folder is given)
+//     progress tones and digital silence;
+//  6. Quelto as the sender, as the program plays typed text: character
+//     error rate of minimodem and spandsp on a long text and on single keys
+//     each typed after a pause, clean and at 20, 12, 6 and 3 dB SNR; and
+//     the latency from a key typed after a pause to the end of its
+//     character on the line, with the held carrier and without.
+// Usage: modem_bench [--tables LIST] [SCRATCH_DIR]  (LIST: table numbers,
+// e.g. 2,6; all by default; files are kept when a folder is given)
+#include "audio/memory_sound_device.h"
+#include "modem/modem_control.h"
 #include "tests/cli/process.h"
 #include "tests/interop/peers.h"
 #include "tests/modem/test_signal.h"
@@ -22,18 +30,23 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
 
+using namespace quelto;
 using namespace quelto::testing;
 
 const Peers kPeers{QUELTO_MODEM_BIN, MINIMODEM_BIN, SPANDSP_PEER_BIN};
@@ -361,13 +374,242 @@ void falseCharacters(const std::string& dir) {
   std::printf("\n");
 }
 
+// The keys of the single-key rows: every letter whose first data bit is
+// mark (a start bit cut short turns it into another letter or loses it),
+// between figures, so that every transmission needs its page's shift.
+const std::string kSingleKeys = "A1BD4EF7JK0QS-UW$XY?Z8";
+
+// Each key's transmission exactly as the program plays it (`quelto-modem
+// encode` of the key alone), after 2 s of silence, one after the other.
+bool singleKeysSignal(const std::string& dir, const std::string& wav) {
+  std::vector<float> line;
+  int rate = 22050;
+  for (std::size_t i = 0; i < kSingleKeys.size(); ++i) {
+    const std::string key = dir + "/key-" + std::to_string(i) + ".wav";
+    if (!queltoEncode(kPeers, 45, kSingleKeys.substr(i, 1), key)) return false;
+    const std::vector<float> sent = readWav(key, &rate);
+    line.insert(line.end(), 2 * rate, 0.0f);
+    line.insert(line.end(), sent.begin(), sent.end());
+  }
+  line.insert(line.end(), 2 * rate, 0.0f);
+  writeWav(wav, line, rate);
+  return true;
+}
+
+// How many characters of `sent` are missing from `heard`, and how many of
+// `heard` were never sent: what a longest common subsequence leaves out of
+// each.
+std::pair<std::size_t, std::size_t> lostAndExtra(const std::string& sent,
+                                                 const std::string& heard) {
+  std::vector<std::size_t> row(heard.size() + 1, 0), next(heard.size() + 1, 0);
+  for (char c : sent) {
+    for (std::size_t j = 0; j < heard.size(); ++j)
+      next[j + 1] = c == heard[j] ? row[j] + 1 : std::max(row[j + 1], next[j]);
+    row.swap(next);
+  }
+  return {sent.size() - row.back(), heard.size() - row.back()};
+}
+
+const std::vector<Receiver>& senderColumns() {
+  static const std::vector<Receiver> r = {
+      {"minimodem", [](const std::string& wav) { return minimodemReceive(kPeers, 45, wav); }},
+      {"spandsp", [](const std::string& wav) { return spandspReceive(kPeers, 45, wav); }},
+      {"Quelto", [](const std::string& wav) { return queltoDecode(kPeers, 45, wav); }},
+  };
+  return r;
+}
+
+void senderErrorRates(const std::string& dir) {
+  const std::string text = sampleText(1000, 6);
+  const std::vector<double> snrs = {INFINITY, 20, 12, 6, 3};
+  std::printf(
+      "6. Quelto as the sender, 45.45 baud, as the program plays typed text (held carrier):\n"
+      "   character error rate (edit distance / characters sent), white noise in 0-4 kHz, SNR =\n"
+      "   tone power over noise power, seed 600 + row; \"text\": %zu characters typed at once,\n"
+      "   \"single keys\": %s, each typed after 2 s of quiet line (noise in the pauses\n"
+      "   too); each cell: error rate, keys lost + characters read that were not sent\n",
+      text.size(), kSingleKeys.c_str());
+  std::printf("   %-12s %6s", "typed", "SNR");
+  for (const Receiver& r : senderColumns()) std::printf(" %16s", r.name);
+  std::printf("\n");
+  const std::string textSignal = dir + "/tx-text.wav", keysSignal = dir + "/tx-keys.wav";
+  if (!queltoEncode(kPeers, 45, text, textSignal) || !singleKeysSignal(dir, keysSignal)) {
+    std::printf("   quelto-modem encode failed\n\n");
+    return;
+  }
+  const std::vector<std::tuple<const char*, std::string, std::string>> inputs = {
+      {"text", text, textSignal}, {"single keys", kSingleKeys, keysSignal}};
+  unsigned row = 0;
+  for (const auto& [name, sent, signal] : inputs) {
+    for (double snr : snrs) {
+      const std::string line = dir + "/tx-line-" + std::to_string(row) + ".wav";
+      lineTo8k(signal, line, snr, 600 + row++);
+      std::printf("   %-12s %6s", name,
+                  std::isfinite(snr) ? std::to_string(int(snr)).c_str() : "clean");
+      for (const Receiver& r : senderColumns()) {
+        const std::string heard = r.decode(line);
+        const auto [lost, extra] = lostAndExtra(sent, heard);
+        char cell[40];
+        std::snprintf(cell, sizeof cell, "%.1f%% %zu+%zu", 100.0 * characterErrorRate(sent, heard),
+                      lost, extra);
+        std::printf(" %16s", cell);
+      }
+      std::printf("\n");
+      std::fflush(stdout);
+    }
+  }
+  std::printf(
+      "   targets: 0.0 %% for spandsp on every row down to 6 dB, 0.0 %% for minimodem clean\n\n");
+}
+
+// The shortest start of `transmission` (8-bit unsigned at `rate`, from its
+// first sample) after which `receiver` reads `key` from the line (clean,
+// 8000 Hz) followed by silence, in samples; -1 when even the whole is not
+// read. A receiver reads a character once it has sampled its stop bit, so
+// this is where the character ends for that receiver.
+long readAfter(const std::string& dir, const Receiver& receiver, const std::string& key,
+               const std::vector<std::uint8_t>& transmission, int rate) {
+  const auto reads = [&](std::size_t length) {
+    std::vector<std::uint8_t> cut(transmission.begin(),
+                                  transmission.begin() + static_cast<std::ptrdiff_t>(length));
+    cut.insert(cut.end(), static_cast<std::size_t>(rate / 2), 128);
+    const std::string sent = dir + "/latency-sent.wav", line = dir + "/latency-line.wav";
+    writeWavU8(sent, cut, rate);
+    lineTo8k(sent, line, INFINITY, 0);
+    return receiver.decode(line) == key;
+  };
+  if (!reads(transmission.size())) return -1;
+  std::size_t low = 0, high = transmission.size();  // !reads(low), reads(high)
+  while (high - low > static_cast<std::size_t>(rate / 1000)) {
+    const std::size_t mid = (low + high) / 2;
+    (reads(mid) ? high : low) = mid;
+  }
+  return static_cast<long>(high);
+}
+
+struct KeyLatency {
+  double toFirstSample = 0.0;            // s, key to the first sample handed to the device
+  std::vector<double> toCharacterEnd{};  // s, key to the end for each of senderColumns()
+};
+
+// Types each single key into a modem thread over the in-memory sound card
+// at real time, after the modem has listened for a while, and measures when
+// its transmission starts and when each receiver can read its character.
+std::vector<KeyLatency> keyLatencies(const std::string& dir, bool carrierHold) {
+  using Clock = std::chrono::steady_clock;
+  std::mutex mutex;
+  MemorySoundDevice device;
+  device.setPace(1.0);
+  std::atomic<bool> armed{false};
+  std::atomic<Clock::rep> firstSample{0};
+  device.setPlayListener([&](int, const std::uint8_t*, std::size_t) {
+    if (armed.exchange(false)) firstSample = Clock::now().time_since_epoch().count();
+  });
+  StreamOptions options;
+  SignalCapture capture;
+  ModemControl control(mutex);
+  ModemThreadOptions threadOptions{&options, &capture, {}};
+  threadOptions.carrierHold = carrierHold;
+  control.start(device, threadOptions);
+  const auto idle = [&] {
+    ModemControl::Lock lock(control);
+    return lock.sendQueue().empty() && control.modemState() == ModemState::Listening &&
+           device.inputOpen();
+  };
+  const auto waitIdle = [&] {
+    while (!idle()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  std::mt19937 random(60);
+  std::uniform_int_distribution<int> pause(300, 500);
+  std::vector<KeyLatency> out;
+  for (char key : kSingleKeys) {
+    waitIdle();
+    // The pause: the modem listens, and the key comes at any moment of a
+    // listening block.
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+    const std::size_t before = device.playedSamples().size();
+    firstSample = 0;
+    armed = true;
+    const Clock::time_point typed = Clock::now();
+    control.queueTyped(std::string(1, key));
+    while (firstSample == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    waitIdle();
+    const std::vector<std::uint8_t> played = device.playedSamples();
+    const std::vector<MemorySoundDevice::Playback> playbacks = device.playbacks();
+    const int rate = playbacks.back().rate;
+    std::vector<std::uint8_t> transmission(played.begin() + static_cast<std::ptrdiff_t>(before),
+                                           played.end());
+    KeyLatency k;
+    k.toFirstSample = std::chrono::duration<double>(
+                          Clock::time_point(Clock::duration(firstSample.load())) - typed)
+                          .count();
+    for (const Receiver& r : senderColumns()) {
+      const long at = readAfter(dir, r, std::string(1, key), transmission, rate);
+      k.toCharacterEnd.push_back(at < 0 ? NAN : k.toFirstSample + static_cast<double>(at) / rate);
+    }
+    out.push_back(k);
+  }
+  return out;
+}
+
+void keyLatency(const std::string& dir) {
+  std::printf(
+      "   Latency from a key typed after a pause to the end of its character on the line: the\n"
+      "   modem thread over the in-memory sound card at real time (a sound card adds its output\n"
+      "   latency: audio_bench), the end taken as the shortest start of the transmission each\n"
+      "   receiver reads the key from; median and max over the %zu single keys, in ms\n",
+      kSingleKeys.size());
+  std::printf("   %-16s %17s", "CarrierHold", "to first sample");
+  for (const Receiver& r : senderColumns()) std::printf(" %17s", r.name);
+  std::printf("\n");
+  std::vector<double> medians;
+  for (bool hold : {true, false}) {
+    const std::vector<KeyLatency> keys = keyLatencies(dir, hold);
+    const auto cell = [](std::vector<double> s) {
+      const std::size_t lost = static_cast<std::size_t>(
+          std::count_if(s.begin(), s.end(), [](double v) { return std::isnan(v); }));
+      s.erase(std::remove_if(s.begin(), s.end(), [](double v) { return std::isnan(v); }), s.end());
+      char text[40];
+      if (s.empty()) {
+        std::snprintf(text, sizeof text, "none read");
+      } else {
+        std::sort(s.begin(), s.end());
+        std::snprintf(text, sizeof text, "%.0f / %.0f%s", 1000 * s[s.size() / 2], 1000 * s.back(),
+                      lost ? " (lost)" : "");
+      }
+      return std::pair<std::string, double>(text, s.empty() ? NAN : s[s.size() / 2]);
+    };
+    std::vector<double> first;
+    for (const KeyLatency& k : keys) first.push_back(k.toFirstSample);
+    std::printf("   %-16s %17s", hold ? "on (default)" : "off", cell(first).first.c_str());
+    for (std::size_t c = 0; c < senderColumns().size(); ++c) {
+      std::vector<double> column;
+      for (const KeyLatency& k : keys) column.push_back(k.toCharacterEnd[c]);
+      const auto [text, median] = cell(column);
+      std::printf(" %17s", text.c_str());
+      if (senderColumns()[c].name == std::string("spandsp")) medians.push_back(median);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+  }
+  std::printf("   the lead-in and the shift add %.0f ms (spandsp's medians, on less off)\n\n",
+              1000 * (medians[0] - medians[1]));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::string tables = "1,2,3,4,5,6";
+  int arg = 1;
+  if (arg + 1 < argc && std::string(argv[arg]) == "--tables") {
+    tables = argv[arg + 1];
+    arg += 2;
+  }
+  const auto wanted = [&](char table) { return tables.find(table) != std::string::npos; };
   std::unique_ptr<ScratchDir> scratch;
   std::string dir;
-  if (argc > 1) {
-    dir = argv[1];
+  if (arg < argc) {
+    dir = argv[arg];
     std::filesystem::create_directories(dir);
   } else {
     scratch = std::make_unique<ScratchDir>();
@@ -375,10 +617,14 @@ int main(int argc, char** argv) {
   }
   std::printf("Quelto modem benchmark (%s, %s, %s)\n\n", kPeers.quelto.c_str(),
               kPeers.minimodem.c_str(), kPeers.spandsp.c_str());
-  speed(dir);
-  errorRates(dir);
-  idleLine(dir);
-  receiverComparison(dir);
-  falseCharacters(dir);
+  if (wanted('1')) speed(dir);
+  if (wanted('2')) errorRates(dir);
+  if (wanted('3')) idleLine(dir);
+  if (wanted('4')) receiverComparison(dir);
+  if (wanted('5')) falseCharacters(dir);
+  if (wanted('6')) {
+    senderErrorRates(dir);
+    keyLatency(dir);
+  }
   return 0;
 }
