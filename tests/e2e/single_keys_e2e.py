@@ -52,7 +52,7 @@ QUIET_AFTER = int(0.4 * RATE)
 # means the sound server ran out of what quelto queued ahead, on a machine
 # too busy to keep it fed. Such a key is typed again, up to TRIES times.
 INTERRUPTION = RATE // 500
-TRIES = 4
+TRIES = 6
 
 
 class LineRecorder:
