@@ -30,8 +30,8 @@ std::string reportText(Text text, int count = 0) {
 
 }  // namespace
 
-DeviceLists::DeviceLists(const SoundDevice& device) : device_(&device) {
-  refresh();
+DeviceLists::DeviceLists(SoundDevice& device) : device_(&device) {
+  take();
 }
 
 DeviceLists::DeviceLists(std::vector<std::string> inputs, std::vector<std::string> outputs)
@@ -39,6 +39,11 @@ DeviceLists::DeviceLists(std::vector<std::string> inputs, std::vector<std::strin
 
 void DeviceLists::refresh() {
   if (!device_) return;
+  device_->rescan();
+  take();
+}
+
+void DeviceLists::take() {
   inputs_ = withDefault(device_->inputDeviceNames());
   outputs_ = withDefault(device_->outputDeviceNames());
 }

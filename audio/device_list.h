@@ -4,8 +4,9 @@
 //
 // A list's entry 0 is "Default" (the system's default device); entries 1..N
 // are the device names the sound device gives, whole and in its order. Lists
-// built over a device follow it: refresh() takes its current devices, so
-// the preferences show what is plugged in when they open.
+// built over a device follow it: refresh() has the device look again and
+// takes its current devices, so the preferences show what is plugged in
+// when they open.
 #pragma once
 
 #include "audio/sound_device.h"
@@ -21,18 +22,22 @@ class DeviceLists {
  public:
   // Takes the device's current lists; the device must outlive the lists.
   // User-interface thread.
-  explicit DeviceLists(const SoundDevice& device);
+  explicit DeviceLists(SoundDevice& device);
   // Fixed lists, for tests and for a program without a device.
   DeviceLists(std::vector<std::string> inputs, std::vector<std::string> outputs);
 
-  // Takes the device's current lists again (fixed lists stay as they are).
+  // Has the device look for devices plugged in or out (SoundDevice::rescan)
+  // and takes its lists again (fixed lists stay as they are).
   void refresh();
 
   const std::vector<std::string>& inputList() const { return inputs_; }
   const std::vector<std::string>& outputList() const { return outputs_; }
 
  private:
-  const SoundDevice* device_ = nullptr;
+  // Takes the device's lists as they stand.
+  void take();
+
+  SoundDevice* device_ = nullptr;
   std::vector<std::string> inputs_;
   std::vector<std::string> outputs_;
 };

@@ -72,6 +72,7 @@ class AlsaMixer : public Mixer {
       case MixerLine::Speakers:
         return find("Master");
       case MixerLine::WaveOutput:
+      case MixerLine::OwnPlayback:
         return find("PCM");
       case MixerLine::Microphone:
         if (snd_mixer_elem_t* mic = find("Mic")) return mic;
@@ -176,8 +177,8 @@ void adjustMixer(const MixerOpener& open) {
   if (!raiseVolume(*mixer, MixerLine::Microphone, microphone) ||
       !mixer->setMute(MixerLine::Microphone, true))
     return;
-  if (!mixer->setMute(MixerLine::WaveOutput, false)) return;
-  raiseVolume(*mixer, MixerLine::WaveOutput, wave);
+  if (!mixer->setMute(MixerLine::OwnPlayback, false)) return;
+  raiseVolume(*mixer, MixerLine::OwnPlayback, wave);
 }
 
 void turnDownWaveOutput(const MixerOpener& open) {

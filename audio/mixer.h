@@ -1,9 +1,9 @@
-// Mixer levels: at start-up the speaker, microphone and wave-output volumes
-// are raised to configured minimum percentages (never lowered), speakers and
-// wave output are unmuted, and the microphone's monitoring path is muted, so
-// that the line hears the program and the program does not hear itself
-// through the speakers. At the end of the program the wave output may be
-// turned down.
+// Mixer levels: at start-up the speaker, microphone and the program's own
+// playback volumes are raised to configured minimum percentages (never
+// lowered), speakers and playback are unmuted, and the microphone's
+// monitoring path is muted, so that the line hears the program and the
+// program does not hear itself through the speakers. At the end of the
+// program the wave output may be turned down.
 //
 // Settings: "AutoAdjustVolume" (default on), "MasterVolumePercent",
 // "MicrophoneVolumePercent", "WaveVolumePercent" (default 75; outside
@@ -24,7 +24,10 @@
 
 namespace quelto {
 
-enum class MixerLine { Speakers, Microphone, WaveOutput };
+// On a sound card the wave output and the program's own playback are the
+// same control (PCM); a sound server splits them into the chosen output
+// device and the program's playback stream.
+enum class MixerLine { Speakers, Microphone, WaveOutput, OwnPlayback };
 
 struct VolumeSetting {
   unsigned minimum = 0;
@@ -47,8 +50,8 @@ class Mixer {
 // speakers and the wave output on the output's card, the microphone on the
 // input's. "hw:N" (or a listed name that ends in "(hw:N,M)") is card N,
 // anything else the default card. Null when a card has no mixer. Master is
-// the speakers, PCM the wave output, Mic (or Capture) the microphone: its
-// capture volume, and its playback switch as monitoring.
+// the speakers, PCM the wave output and own playback, Mic (or Capture) the
+// microphone: its capture volume, and its playback switch as monitoring.
 std::unique_ptr<Mixer> openAlsaMixer(const std::string& input, const std::string& output);
 // The mixer device ("hw:N" or "default") of an ALSA device name.
 std::string alsaMixerDevice(const std::string& device);

@@ -99,6 +99,8 @@ PortAudioDevice::~PortAudioDevice() {
 
 void PortAudioDevice::probe() {
   lastProbe_ = std::chrono::steady_clock::now();
+  rescanRequested_ = false;
+  rescanned_.notify_all();
   if (initialised_) Pa_Terminate();
   initialised_ = false;
   hasDefaultInput_ = false;
@@ -139,6 +141,31 @@ bool PortAudioDevice::hasInputDevice() {
   return hasDefaultInput_;
 }
 
+void PortAudioDevice::rescan() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!input_ && !output_) {
+    probe();
+    return;
+  }
+  rescanRequested_ = true;
+  // Listening, the modem thread reads a block every few tens of
+  // milliseconds and looks before the next one. Playing, it looks when it
+  // next opens a stream; the caller does not wait for the end of the
+  // transmission.
+  if (input_)
+    rescanned_.wait_for(lock, std::chrono::seconds(5), [this] { return !rescanRequested_; });
+}
+
+void PortAudioDevice::rescanBetweenBlocks() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!rescanRequested_ || output_) return;
+  stopAndClose(input_);
+  probe();
+  // A device gone meanwhile leaves the input closed: the read fails, and
+  // the sound stream opens what the new lists offer.
+  openInputLocked(inputDevice_, inputRate_, inputBlockLength_);
+}
+
 int PortAudioDevice::indexOf(const std::string& device, bool input) const {
   if (device.empty()) return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
   for (const Entry& e : input ? inputs_ : outputs_)
@@ -154,6 +181,12 @@ std::unique_ptr<Mixer> PortAudioDevice::openMixer(const std::string& input,
 bool PortAudioDevice::openInput(const std::string& device, int rate, std::size_t blockLength) {
   closeInput();
   std::lock_guard<std::mutex> lock(mutex_);
+  if (rescanRequested_ && !output_) probe();
+  return openInputLocked(device, rate, blockLength);
+}
+
+bool PortAudioDevice::openInputLocked(const std::string& device, int rate,
+                                      std::size_t blockLength) {
   if (!initialised_) return false;
   const PaDeviceIndex index = indexOf(device, true);
   const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
@@ -174,10 +207,14 @@ bool PortAudioDevice::openInput(const std::string& device, int rate, std::size_t
     return false;
   }
   input_ = stream;
+  inputDevice_ = device;
+  inputRate_ = rate;
+  inputBlockLength_ = blockLength;
   return true;
 }
 
 bool PortAudioDevice::readInput(std::int16_t* dest, std::size_t length) {
+  if (rescanRequested_) rescanBetweenBlocks();
   if (!input_) return false;
   const PaError err = Pa_ReadStream(asStream(input_), dest, static_cast<unsigned long>(length));
   // An overflow means samples were lost before this block; the block itself
@@ -186,12 +223,14 @@ bool PortAudioDevice::readInput(std::int16_t* dest, std::size_t length) {
 }
 
 void PortAudioDevice::closeInput() {
+  std::lock_guard<std::mutex> lock(mutex_);
   stopAndClose(input_);
 }
 
 bool PortAudioDevice::openOutput(const std::string& device, int rate) {
   closeOutput();
   std::lock_guard<std::mutex> lock(mutex_);
+  if (rescanRequested_ && !input_) probe();
   if (!initialised_) return false;
   const PaDeviceIndex index = indexOf(device, false);
   const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
@@ -243,6 +282,7 @@ bool PortAudioDevice::drainOutput() {
 }
 
 void PortAudioDevice::closeOutput() {
+  std::lock_guard<std::mutex> lock(mutex_);
   stopAndClose(output_);
 }
 

@@ -7,6 +7,13 @@
 // output-capable devices, listed by the names PortAudio gives them. After
 // that only the modem thread opens, reads, plays and closes.
 //
+// PortAudio sees devices only when it initialises, and it can initialise
+// afresh only with no stream open. rescan() (the preferences opening) asks
+// for that: at once when nothing is open, otherwise the modem thread closes
+// its input between two blocks, initialises afresh and opens the same
+// input again, so that recording pauses for the moment ALSA takes to list
+// its devices.
+//
 // With no sound card, or an ALSA configuration that names no device at all,
 // the lists are empty and hasInputDevice() is false; while that lasts,
 // hasInputDevice() probes again (at most once a second), so a device that
@@ -15,8 +22,11 @@
 
 #include "audio/sound_device.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace quelto {
@@ -35,6 +45,7 @@ class PortAudioDevice : public SoundDevice {
   std::vector<std::string> inputDeviceNames() const override;
   std::vector<std::string> outputDeviceNames() const override;
   bool hasInputDevice() override;
+  void rescan() override;
 
   bool openInput(const std::string& device, int rate, std::size_t blockLength) override;
   bool readInput(std::int16_t* dest, std::size_t length) override;
@@ -52,19 +63,34 @@ class PortAudioDevice : public SoundDevice {
     std::string name;
   };
 
-  // (Re)initialises PortAudio and takes the lists; caller holds mutex_.
+  // (Re)initialises PortAudio and takes the lists; caller holds mutex_,
+  // and no stream is open.
   void probe();
   // PortAudio's index of a listed name, its default device for "".
   int indexOf(const std::string& device, bool input) const;
+  // Opens the input; caller holds mutex_.
+  bool openInputLocked(const std::string& device, int rate, std::size_t blockLength);
+  // The rescan asked for while the input was open, between two blocks:
+  // closes it, probes and opens the same input again. Modem thread.
+  void rescanBetweenBlocks();
 
   mutable std::mutex mutex_;
+  // Set by rescan() while a stream is open, cleared by the probe that
+  // follows; written under mutex_.
+  std::atomic<bool> rescanRequested_{false};
+  std::condition_variable rescanned_;
+  // The open input, to open it again after a rescan; under mutex_.
+  std::string inputDevice_;
+  int inputRate_ = 0;
+  std::size_t inputBlockLength_ = 0;
   bool initialised_ = false;
   bool hasDefaultInput_ = false;
   std::vector<Entry> inputs_;
   std::vector<Entry> outputs_;
   std::chrono::steady_clock::time_point lastProbe_;
-  void* input_ = nullptr;   // PaStream*
-  void* output_ = nullptr;  // PaStream*
+  // PaStream*; set by the modem thread under mutex_.
+  void* input_ = nullptr;
+  void* output_ = nullptr;
   int outputRate_ = 0;
 };
 

@@ -112,7 +112,10 @@ std::vector<std::string> labels(const std::vector<PulseDevice::Entry>& entries) 
 // Speakers and wave output are the chosen sink; the microphone is the chosen
 // source. A server has no path from the microphone to the speakers, so the
 // request to mute that path is turned into what matters on a server: the
-// input records (it is unmuted, never muted).
+// input records (it is unmuted, never muted). The program's own playback is
+// its output stream, which exists only while the modem plays: the mixer
+// keeps a floor and a mute for it in the device, and every output stream
+// takes them when it opens.
 class PulseDevice::ServerMixer : public Mixer {
  public:
   ServerMixer(PulseDevice& device, std::string sink, std::string source)
@@ -120,6 +123,11 @@ class PulseDevice::ServerMixer : public Mixer {
 
   bool setMute(MixerLine line, bool muted) override {
     Lock lock(device_.loop_);
+    if (line == MixerLine::OwnPlayback) {
+      device_.playbackMuted_ = muted;
+      device_.adjustPlayback();
+      return true;
+    }
     Reply reply{device_.loop_};
     pa_operation* op = line == MixerLine::Microphone
                            ? pa_context_set_source_mute_by_name(device_.context_, source_.c_str(),
@@ -130,12 +138,22 @@ class PulseDevice::ServerMixer : public Mixer {
   }
 
   std::optional<VolumeSetting> volume(MixerLine line) override {
+    if (line == MixerLine::OwnPlayback) {
+      Lock lock(device_.loop_);
+      return VolumeSetting{PA_VOLUME_MUTED, PA_VOLUME_NORM, device_.playbackFloor_};
+    }
     const std::optional<pa_cvolume> v = current(line);
     if (!v) return std::nullopt;
     return VolumeSetting{PA_VOLUME_MUTED, PA_VOLUME_NORM, pa_cvolume_max(&*v)};
   }
 
   bool setVolume(MixerLine line, unsigned value) override {
+    if (line == MixerLine::OwnPlayback) {
+      Lock lock(device_.loop_);
+      device_.playbackFloor_ = static_cast<pa_volume_t>(value);
+      device_.adjustPlayback();
+      return true;
+    }
     std::optional<pa_cvolume> v = current(line);
     if (!v) return false;
     pa_cvolume_set(&*v, v->channels, static_cast<pa_volume_t>(value));
@@ -167,6 +185,34 @@ class PulseDevice::ServerMixer : public Mixer {
   std::string sink_;
   std::string source_;
 };
+
+void PulseDevice::adjustPlayback() {
+  if (!output_ || pa_stream_get_state(output_) != PA_STREAM_READY) return;
+  if (playbackFloor_ == PA_VOLUME_MUTED && !playbackMuted_) return;
+  // Nobody waits for the answer: the modem thread goes on playing, and the
+  // stream is raised a server round trip after it opened, long before the
+  // queued audio starts to play.
+  pa_operation* op = pa_context_get_sink_input_info(
+      context_, pa_stream_get_index(output_),
+      [](pa_context* context, const pa_sink_input_info* info, int eol, void* self) {
+        auto* device = static_cast<PulseDevice*>(self);
+        if (eol || !info) return;
+        if (pa_cvolume_valid(&info->volume) &&
+            pa_cvolume_max(&info->volume) < device->playbackFloor_) {
+          pa_cvolume raised = info->volume;
+          pa_cvolume_set(&raised, raised.channels, device->playbackFloor_);
+          if (pa_operation* set =
+                  pa_context_set_sink_input_volume(context, info->index, &raised, nullptr, nullptr))
+            pa_operation_unref(set);
+        }
+        if (device->playbackMuted_ && (info->mute != 0) != *device->playbackMuted_)
+          if (pa_operation* set = pa_context_set_sink_input_mute(
+                  context, info->index, *device->playbackMuted_ ? 1 : 0, nullptr, nullptr))
+            pa_operation_unref(set);
+      },
+      this);
+  if (op) pa_operation_unref(op);
+}
 
 // --- Connection and lists ---------------------------------------------------------------
 
@@ -423,18 +469,23 @@ bool PulseDevice::openOutput(const std::string& device, int rate) {
   pa_stream_set_state_callback(output_, wakeOnStream, loop_);
   pa_stream_set_write_callback(output_, wakeOnStreamRequest, loop_);
   // What the server keeps queued is what a stalled modem thread may lose
-  // before the line goes silent.
+  // before the line goes silent. Without latency adjustment the whole
+  // target length stays queued for this stream (less one request of 20 ms
+  // between refills); with it, the server would count the sink's own
+  // latency in and keep only about 95 ms of the 150, which a loaded machine
+  // ran dry in the middle of a character.
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength = static_cast<std::uint32_t>(static_cast<long>(rate) * kQueueAheadMs / 1000);
   attr.prebuf = attr.minreq = attr.fragsize = static_cast<std::uint32_t>(-1);
-  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_DONT_MOVE);
   if (pa_stream_connect_playback(output_, name.empty() ? nullptr : name.c_str(), &attr, flags,
                                  nullptr, nullptr) < 0 ||
       !waitReady(output_)) {
     disconnect(output_);
     return false;
   }
+  adjustPlayback();
   return true;
 }
 

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,9 @@ class PulseDevice : public SoundDevice {
   void closeOutput() override;
 
   // Sink ("speakers" and wave output) and source ("microphone") volumes of
-  // the named devices, or of the server's defaults for empty names.
+  // the named devices, or of the server's defaults for empty names; the
+  // program's own playback is every output stream this device opens, raised
+  // to the mixer's level as it opens and while it is open.
   std::unique_ptr<Mixer> openMixer(const std::string& input, const std::string& output) override;
 
   // A device as the server knows it, and the name the lists show.
@@ -87,6 +90,10 @@ class PulseDevice : public SoundDevice {
   // The server's name of a listed device; "" for the default or unknown.
   std::string serverName(const std::string& label, bool sink) const;
   bool waitReady(pa_stream* stream);
+  // Raises the open output stream to the playback floor and gives it the
+  // playback mute, as the mixer set them; never lowers it. Under the
+  // main-loop lock; the change reaches the server a round trip later.
+  void adjustPlayback();
   void disconnect(pa_stream*& stream);
 
   pa_threaded_mainloop* loop_ = nullptr;
@@ -106,6 +113,10 @@ class PulseDevice : public SoundDevice {
 
   pa_stream* input_ = nullptr;
   pa_stream* output_ = nullptr;
+  // The program's own playback as the mixer wants it (none until the mixer
+  // sets it); under the main-loop lock.
+  std::uint32_t playbackFloor_ = 0;  // pa_volume_t
+  std::optional<bool> playbackMuted_;
   std::vector<std::int16_t> inputBlock_;
   // Bytes the waiting readInput still needs; under the main-loop lock.
   std::size_t inputWanted_ = 0;

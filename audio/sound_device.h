@@ -12,10 +12,12 @@
 // Devices are named as the device lists show them to the user (and as
 // "WaveInputDevice"/"WaveOutputDevice" store them); the empty name is the
 // system's default device. The lists are live: a device plugged in or out
-// while the program runs appears in or leaves them.
+// while the program runs appears in or leaves them, by itself or at the
+// latest after rescan().
 //
 // Threads: only the modem thread opens, reads, plays, closes and asks
-// hasInputDevice(). The device lists may be read from any thread.
+// hasInputDevice(). The device lists may be read from any thread; rescan()
+// is called by the user-interface thread.
 #pragma once
 
 #include "audio/mixer.h"
@@ -36,6 +38,12 @@ class SoundDevice {
   // default device is not among them.
   virtual std::vector<std::string> inputDeviceNames() const = 0;
   virtual std::vector<std::string> outputDeviceNames() const = 0;
+
+  // Looks again for devices plugged in or out, for a device whose lists do
+  // not follow the system by themselves. Returns once the lists are
+  // current, or sooner while the modem thread plays (they are current
+  // once it has finished). Recording may pause for a moment meanwhile.
+  virtual void rescan() {}
 
   // True when the system has some device to record from (the default
   // input device exists). While it has none, this may look again.

@@ -21,6 +21,8 @@ const char* name(MixerLine line) {
       return "microphone";
     case MixerLine::WaveOutput:
       return "wave";
+    case MixerLine::OwnPlayback:
+      return "playback";
   }
   return "?";
 }
@@ -63,7 +65,8 @@ class MixerTest : public ::testing::Test {
     closeSettingsStore();
     volumes = {{MixerLine::Speakers, {0, 65535, 0}},
                {MixerLine::Microphone, {0, 100, 10}},
-               {MixerLine::WaveOutput, {0, 31, 31}}};
+               {MixerLine::WaveOutput, {0, 31, 31}},
+               {MixerLine::OwnPlayback, {0, 31, 31}}};
   }
   void TearDown() override {
     closeSettingsStore();
@@ -92,12 +95,12 @@ TEST(MixerArithmetic, TargetsAndPercentages) {
 }
 
 TEST_F(MixerTest, RaisesLevelsUnmutesAndMutesTheMicrophoneMonitoring) {
-  volumes[MixerLine::WaveOutput] = {0, 100, 90};  // already above 75 %: kept
+  volumes[MixerLine::OwnPlayback] = {0, 100, 90};  // already above 75 %: kept
   adjustMixer(opener());
   EXPECT_EQ(log, (std::vector<std::string>{"mute speakers off", "volume speakers 49151",
                                            "volume microphone 75", "mute microphone on",
-                                           "mute wave off"}));
-  EXPECT_EQ(volumes[MixerLine::WaveOutput].value, 90u);
+                                           "mute playback off"}));
+  EXPECT_EQ(volumes[MixerLine::OwnPlayback].value, 90u);
   EXPECT_TRUE(getSettingBool("AutoAdjustVolume", false));
   EXPECT_EQ(getSettingInt("MasterVolumePercent", 0), 75);
   EXPECT_EQ(getSettingInt("MicrophoneVolumePercent", 0), 75);

@@ -22,16 +22,30 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Two PCMs that need no card and no other configuration: output into
+// A PCM that needs no card and no other configuration: output into
 // nothing, input from a file of silence.
-std::string lineConfig(const std::string& silence) {
-  return "pcm.!default {\n"
+std::string pcm(const std::string& name, const std::string& silence) {
+  return "pcm." + name +
+         " {\n"
          "  type asym\n"
          "  playback.pcm { type file slave.pcm { type null } file \"/dev/null\" format \"raw\" }\n"
          "  capture.pcm { type file slave.pcm { type null } file \"/dev/null\" infile \"" +
          silence +
          "\" format \"raw\" }\n"
          "}\n";
+}
+
+std::string lineConfig(const std::string& silence) {
+  return pcm("!default", silence);
+}
+
+// A new file in the configuration's place: ALSA sees a change by the file's
+// identity and its time in whole seconds, and a change may come within the
+// same second.
+void replaceConfig(const std::string& config, const std::string& text) {
+  const std::string next = config + ".next";
+  std::ofstream(next, std::ios::trunc) << text;
+  ASSERT_EQ(std::rename(next.c_str(), config.c_str()), 0);
 }
 
 TEST(NoSoundTest, StartsWithoutSoundReportsItAndRecoversWhenADeviceAppears) {
@@ -70,15 +84,43 @@ TEST(NoSoundTest, StartsWithoutSoundReportsItAndRecoversWhenADeviceAppears) {
   // A device appears: the modem takes it up and listens.
   const std::string silence = std::string(config) + ".silence";
   std::ofstream(silence, std::ios::binary) << std::string(16000 * 20, '\0');
-  // A new file in its place: ALSA sees a change by the file's identity and
-  // its time in whole seconds, and this may come within the same second.
-  const std::string next = std::string(config) + ".next";
-  std::ofstream(next, std::ios::trunc) << lineConfig(silence);
-  ASSERT_EQ(std::rename(next.c_str(), config), 0);
+  replaceConfig(config, lineConfig(silence));
   EXPECT_TRUE(waitUntil([&] { return control.modemState() == ModemState::Listening; }, 120s));
   lists.refresh();
   EXPECT_EQ(lists.inputList().front(), "Default");
   EXPECT_GT(lists.inputList().size(), 1u) << "the new device is listed";
+  std::remove(silence.c_str());
+}
+
+TEST(NoSoundTest, ADevicePluggedInWhileListeningIsListedWhenThePreferencesOpen) {
+  const char* config = std::getenv("QUELTO_ALSA_CONFIG");
+  ASSERT_NE(config, nullptr);
+  const std::string silence = std::string(config) + ".silence";
+  std::ofstream(silence, std::ios::binary) << std::string(16000 * 20, '\0');
+  replaceConfig(config, lineConfig(silence));
+
+  const std::unique_ptr<SoundDevice> device = openSystemSoundDevice();
+  ASSERT_NE(device, nullptr);
+  DeviceLists lists(*device);
+  StreamOptions options;
+  SignalCapture capture;
+  std::mutex mutex;
+  ModemControl control(mutex);
+  control.start(*device, {&options, &capture, {}});
+  ASSERT_TRUE(waitUntil([&] { return control.modemState() == ModemState::Listening; }, 120s));
+
+  // An adapter plugged in while the modem listens, and chosen: the sound
+  // library saw the devices when it started, and sees this one only when
+  // asked to look again, as the preferences do when they open.
+  replaceConfig(config, lineConfig(silence) + pcm("phone_adapter", silence));
+  options.inputDevice.set("phone_adapter");
+  EXPECT_TRUE(waitUntil([&] { return options.inputDeviceMissing.load(); }));
+  lists.refresh();
+  EXPECT_GT(listIndex(lists.inputList(), "phone_adapter"), 0);
+  EXPECT_GT(listIndex(lists.outputList(), "phone_adapter"), 0);
+  EXPECT_TRUE(waitUntil([&] {
+    return !options.inputDeviceMissing && control.modemState() == ModemState::Listening;
+  })) << "the modem listens to the adapter";
   std::remove(silence.c_str());
 }
 

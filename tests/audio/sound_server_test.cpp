@@ -291,6 +291,53 @@ TEST_F(SoundServerTest, TheMixerRaisesOnlyTheChosenDevices) {
   }
 }
 
+TEST_F(SoundServerTest, TheProgramsOwnPlaybackIsRaisedAndUnmutedWhenItOpensNeverLowered) {
+  // The server gives a program's new stream the volume and mute its last
+  // one had, as a desktop does after the user turned the program down.
+  const int restore = server_->loadModule("module-stream-restore restore_device=false");
+  ASSERT_GE(restore, 0);
+  const std::vector<std::uint8_t> tone = farEnd("E");
+  // Opens the output on the adapter and plays through it: what the device
+  // asks of the server on opening has been done once the tone is drained.
+  const auto openAndPlay = [&] {
+    EXPECT_TRUE(device_->openOutput(kAdapter, 22050));
+    EXPECT_TRUE(device_->play(tone.data(), tone.size()));
+    EXPECT_TRUE(device_->drainOutput());
+    return server_->playbackStream("Quelto line output");
+  };
+  const auto userSets = [&](const TestSoundServer::Stream& stream, int percent, bool muted) {
+    const std::string index = std::to_string(stream.index);
+    server_->pactl("set-sink-input-volume " + index + " " + std::to_string(percent) + "%");
+    server_->pactl("set-sink-input-mute " + index + (muted ? " 1" : " 0"));
+    device_->closeOutput();
+  };
+
+  TestSoundServer::Stream stream = openAndPlay();
+  ASSERT_GE(stream.index, 0);
+  userSets(stream, 20, true);
+  stream = openAndPlay();
+  EXPECT_EQ(stream.volumePercent, 20) << "the server remembers the user's level";
+  EXPECT_TRUE(stream.muted);
+  device_->closeOutput();
+
+  setSettingString("WaveOutputDevice", kAdapter);
+  setSettingInt("WaveVolumePercent", 50);
+  adjustMixer(chosenDevicesMixer(*device_));
+  EXPECT_EQ(server_->playbackStream("Quelto line output").index, -1)
+      << "no stream yet when the mixer runs";
+  stream = openAndPlay();
+  EXPECT_EQ(stream.volumePercent, 50);
+  EXPECT_FALSE(stream.muted);
+
+  // Louder than the setting: kept.
+  userSets(stream, 90, false);
+  stream = openAndPlay();
+  EXPECT_EQ(stream.volumePercent, 90);
+  EXPECT_EQ(server_->volumePercent("sink", "adapter"), 100) << "the sink is not the stream";
+  device_->closeOutput();
+  EXPECT_TRUE(server_->unloadModule(restore));
+}
+
 TEST_F(SoundServerTest, AnAdapterUnpluggedMidCallIsReplacedByTheDefaultUntilItReturns) {
   StreamOptions options;
   options.inputDevice.set(kAdapter);

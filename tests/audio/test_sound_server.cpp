@@ -154,7 +154,8 @@ std::string TestSoundServer::log() const {
 }
 
 std::string TestSoundServer::pactl(const std::string& arguments, bool* ok) const {
-  return run("pactl " + arguments + " 2>/dev/null", ok);
+  // Untranslated, so that the listings read the same everywhere.
+  return run("LC_ALL=C pactl " + arguments + " 2>/dev/null", ok);
 }
 
 int TestSoundServer::loadModule(const std::string& arguments) const {
@@ -228,6 +229,26 @@ int TestSoundServer::volumePercent(const std::string& kind, const std::string& n
 
 bool TestSoundServer::muted(const std::string& kind, const std::string& name) const {
   return pactl("get-" + kind + "-mute " + name).find("yes") != std::string::npos;
+}
+
+TestSoundServer::Stream TestSoundServer::playbackStream(const std::string& mediaName) const {
+  const std::string listing = pactl("list sink-inputs");
+  static const std::regex header(R"(Sink Input #(\d+))");
+  static const std::regex volume(R"(\n\s*Volume:[^\n]*?(\d+)%)");
+  static const std::regex mute(R"(\n\s*Mute: (\w+))");
+  const std::string name = "media.name = \"" + mediaName + "\"";
+  Stream stream;
+  for (std::sregex_iterator it(listing.begin(), listing.end(), header), end; it != end; ++it) {
+    const std::size_t from = static_cast<std::size_t>(it->position(0));
+    const std::size_t to = listing.find("Sink Input #", from + 1);
+    const std::string block = listing.substr(from, to == std::string::npos ? to : to - from);
+    if (block.find(name) == std::string::npos) continue;
+    std::smatch m;
+    stream.index = std::atoi((*it)[1].str().c_str());
+    if (std::regex_search(block, m, volume)) stream.volumePercent = std::atoi(m[1].str().c_str());
+    stream.muted = std::regex_search(block, m, mute) && m[1].str() == "yes";
+  }
+  return stream;
 }
 
 // --- Recorder ---------------------------------------------------------------------------

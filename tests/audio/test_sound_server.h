@@ -79,6 +79,16 @@ class TestSoundServer {
   int volumePercent(const std::string& kind, const std::string& name) const;
   bool muted(const std::string& kind, const std::string& name) const;
 
+  // A client's playback stream, found by its media name ("Quelto line
+  // output"): its index, volume in percent of normal and mute; index -1
+  // while there is none.
+  struct Stream {
+    int index = -1;
+    int volumePercent = -1;
+    bool muted = false;
+  };
+  Stream playbackStream(const std::string& mediaName) const;
+
  private:
   std::filesystem::path dir_;
   pid_t pid_ = -1;
