@@ -378,6 +378,10 @@ void falseCharacters(const std::string& dir) {
 // mark (a start bit cut short turns it into another letter or loses it),
 // between figures, so that every transmission needs its page's shift.
 const std::string kSingleKeys = "A1BD4EF7JK0QS-UW$XY?Z8";
+// The latency keys: those letters alone, so that without the held carrier
+// no key needs a shift and the difference is what the lead-in and the
+// shift at the start of each transmission cost.
+const std::string kLatencyKeys = "ABDEFJKQSUWXYZ";
 
 // Each key's transmission exactly as the program plays it (`quelto-modem
 // encode` of the key alone), after 2 s of silence, one after the other.
@@ -492,7 +496,7 @@ struct KeyLatency {
   std::vector<double> toCharacterEnd{};  // s, key to the end for each of senderColumns()
 };
 
-// Types each single key into a modem thread over the in-memory sound card
+// Types each latency key into a modem thread over the in-memory sound card
 // at real time, after the modem has listened for a while, and measures when
 // its transmission starts and when each receiver can read its character.
 std::vector<KeyLatency> keyLatencies(const std::string& dir, bool carrierHold) {
@@ -522,7 +526,7 @@ std::vector<KeyLatency> keyLatencies(const std::string& dir, bool carrierHold) {
   std::mt19937 random(60);
   std::uniform_int_distribution<int> pause(300, 500);
   std::vector<KeyLatency> out;
-  for (char key : kSingleKeys) {
+  for (char key : kLatencyKeys) {
     waitIdle();
     // The pause: the modem listens, and the key comes at any moment of a
     // listening block.
@@ -557,8 +561,8 @@ void keyLatency(const std::string& dir) {
       "   Latency from a key typed after a pause to the end of its character on the line: the\n"
       "   modem thread over the in-memory sound card at real time (a sound card adds its output\n"
       "   latency: audio_bench), the end taken as the shortest start of the transmission each\n"
-      "   receiver reads the key from; median and max over the %zu single keys, in ms\n",
-      kSingleKeys.size());
+      "   receiver reads the key from; median and max over the keys %s, in ms\n",
+      kLatencyKeys.c_str());
   std::printf("   %-16s %17s", "CarrierHold", "to first sample");
   for (const Receiver& r : senderColumns()) std::printf(" %17s", r.name);
   std::printf("\n");
@@ -574,8 +578,8 @@ void keyLatency(const std::string& dir) {
         std::snprintf(text, sizeof text, "none read");
       } else {
         std::sort(s.begin(), s.end());
-        std::snprintf(text, sizeof text, "%.0f / %.0f%s", 1000 * s[s.size() / 2], 1000 * s.back(),
-                      lost ? " (lost)" : "");
+        std::snprintf(text, sizeof text, lost ? "%.0f / %.0f, %zu lost" : "%.0f / %.0f",
+                      1000 * s[s.size() / 2], 1000 * s.back(), lost);
       }
       return std::pair<std::string, double>(text, s.empty() ? NAN : s[s.size() / 2]);
     };
