@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_Printer.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 
@@ -59,7 +60,26 @@ std::vector<const char**> toolkitTexts() {
           &Fl_File_Chooser::save_label,
           &Fl_File_Chooser::show_label,
           &Fl_File_Chooser::hidden_label,
-          &Fl_Native_File_Chooser::file_exists_message};
+          &Fl_Native_File_Chooser::file_exists_message,
+          &Fl_Printer::dialog_title,
+          &Fl_Printer::dialog_printer,
+          &Fl_Printer::dialog_range,
+          &Fl_Printer::dialog_copies,
+          &Fl_Printer::dialog_all,
+          &Fl_Printer::dialog_pages,
+          &Fl_Printer::dialog_from,
+          &Fl_Printer::dialog_to,
+          &Fl_Printer::dialog_properties,
+          &Fl_Printer::dialog_copyNo,
+          &Fl_Printer::dialog_print_button,
+          &Fl_Printer::dialog_cancel_button,
+          &Fl_Printer::dialog_print_to_file,
+          &Fl_Printer::property_title,
+          &Fl_Printer::property_pagesize,
+          &Fl_Printer::property_mode,
+          &Fl_Printer::property_use,
+          &Fl_Printer::property_save,
+          &Fl_Printer::property_cancel};
 }
 
 void translateToolkitTexts() {

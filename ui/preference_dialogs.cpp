@@ -47,13 +47,18 @@ std::string menuText(const std::string& name) {
 }
 
 // A device choice's entries; those the system does not list now are shown
-// as not found.
+// as not found. The system's default device is shown in the interface
+// language; the choice is read back by position, so its stored name stays.
 void fillDeviceChoice(Fl_Choice* choice, const std::vector<std::string>& names,
                       const std::vector<std::string>& listed) {
   choice->clear();
-  for (const std::string& name : names)
-    choice->add(
-        menuText(deviceChoiceLabel(name, listed, translate(Text::SoundDeviceNotFound))).c_str());
+  for (const std::string& name : names) {
+    const std::string label =
+        name == kDefaultDeviceName
+            ? std::string(translate("Default device"))
+            : deviceChoiceLabel(name, listed, translate(Text::SoundDeviceNotFound));
+    choice->add(menuText(label).c_str());
+  }
 }
 
 void setActive(Fl_Widget* widget, bool active) {

@@ -21,7 +21,7 @@ def ascii_pattern(title):
 TITLES = {
     "English": {"personal": "Personal Preferences", "global": "Global Preferences",
                 "edit": "Editing Profile...", "delete": "Deleting a Profile"},
-    "Français": {"personal": "Préférences personnelles", "global": "Préférences Globales",
+    "Français": {"personal": "Préférences personnelles", "global": "Préférences globales",
                  "edit": "Modification du profil courant...", "delete": "Destruction d'un profil"},
 }
 TITLES = {language: {k: ascii_pattern(v) for k, v in titles.items()} for language, titles in TITLES.items()}

@@ -59,6 +59,9 @@ def wait_for(predicate, timeout, what):
 class Session:
     """A display, a scratch home and settings folder, and the audio line."""
 
+    # Width and height of the display; a tool may ask for a larger one.
+    screen_size = (1024, 768)
+
     def __init__(self, name, settings=None, line_in_samples=b""):
         """line_in_samples: raw signed 16-bit little-endian 8000 Hz, the
         input stream's own format (the line reads its file raw)."""
@@ -70,7 +73,8 @@ class Session:
         # No key auto-repeat: on a loaded machine a key's release can come
         # late enough for the server to repeat it ("HEELLO", "call..ps").
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % self.screen_size,
+             "-nolisten", "tcp",
              "-ardelay", "60000"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
@@ -198,7 +202,8 @@ class Session:
             previous, raw = raw, self.screen()
         self.shots += 1
         path = os.path.join(OUTPUT, "%s-%d-%s.png" % (self.name, self.shots, label))
-        subprocess.run(["convert", "-size", "1024x768", "-depth", "8", "rgb:-", path], input=raw,
+        subprocess.run(["convert", "-size", "%dx%d" % self.screen_size, "-depth", "8", "rgb:-", path],
+                       input=raw,
                        check=True)
         return path
 

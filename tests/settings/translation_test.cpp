@@ -100,7 +100,7 @@ TEST_F(TranslationTest, TranslatesKeysInBothLanguages) {
       {"Splash Screen", "Splash Screen", "Écran de départ"},
       {"&Phonebook", "&Phonebook", "&Bottin"},
       {"Profile chooser", "Profile chooser", "Choix de profil:"},
-      {"Old Password:", "Old Password:", "Ancien mot de passe"},
+      {"Old Password:", "Old Password:", "Ancien mot de passe:"},
       {"This file belongs to '%s'. To open it, supply this person's password: ",
        "This file belongs to '%s'. To open it, supply this person's password: ",
        "Ce fichier appartient à '%s'. Pour l'ouvrir, entrez son mot de passe: "},

@@ -1,9 +1,10 @@
-// The toolkit's own dialogs speak the interface language: every button and
-// file-chooser label the program shows has a French row keyed by the
-// toolkit's own English.
+// The toolkit's own dialogs speak the interface language: every button,
+// file-chooser and print-dialog label the program shows has a French row
+// keyed by the toolkit's own English.
 #include <gtest/gtest.h>
 
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Printer.H>
 #include <FL/fl_ask.H>
 
 #include <string>
@@ -22,12 +23,14 @@ TEST(ToolkitTexts, FollowTheFrenchInterface) {
   translateToolkitTexts();
   const auto texts = toolkitTexts();
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (english[i] == "OK") continue;  // the same word in French
+    // The same words in French.
+    if (english[i] == "OK" || english[i] == "Pages" || english[i] == "Copies") continue;
     EXPECT_NE(english[i], *texts[i]) << "no French for " << english[i];
   }
   EXPECT_STREQ(fl_cancel, "Annuler");
   EXPECT_STREQ(fl_close, "Fermer");
-  EXPECT_STREQ(Fl_File_Chooser::filename_label, "Nom du fichier :");
+  EXPECT_STREQ(Fl_File_Chooser::filename_label, "Fichier :");
+  EXPECT_STREQ(Fl_Printer::dialog_printer, "Imprimante :");
 }
 
 }  // namespace
