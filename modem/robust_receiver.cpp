@@ -1,25 +1,27 @@
 // How the robust receiver reads a Baudot FSK line.
 //
-// 1. Tone correlators matched to a whole bit. For every input sample, the
-//    last bit's worth of samples (176 at 45.45 baud, 160 at 50) is
-//    correlated with both tones, 1400 Hz (mark) and 1800 Hz (space), by
-//    mixing each sample down with the tone and keeping running sums; the
-//    squared magnitudes are the tones' energies in that window, which does
-//    not depend on the phase of the sender's tones or on phase jumps between
+// 1. Tone correlators matched to a whole bit. The input is mixed down with
+//    both tones, 1400 Hz (mark) and 1800 Hz (space), and summed over slices
+//    of a sixteenth of a bit (11 samples at 45.45 baud, 10 at 50). The
+//    mixing phase runs on from slice to slice, so the sums of the last 16
+//    slices are the correlations over the last bit; their squared
+//    magnitudes are the tones' energies in that window, which does not
+//    depend on the phase of the sender's tones or on phase jumps between
 //    bits. A whole-bit window is the matched filter for a bit: it lets
 //    through about 1/88 of white noise in 0-4 kHz, where the classic
-//    receiver's eighth-bit windows let through 1/11.
+//    receiver's eighth-bit windows let through 1/11. Bits are placed to a
+//    sixteenth of a bit, which costs at most a few hundredths of a dB.
 // 2. Soft decisions. A bit is mark when its window holds more mark energy
 //    than space energy; the difference is kept as the decision's weight.
-// 3. Start-bit search, then sampling at bit centres. At every sample the
+// 3. Start-bit search, then sampling at bit centres. At every slice the
 //    receiver asks whether a frame started one frame length ago: start bit
 //    space, first stop bit mark, and the frame's tone purity (the share of
 //    the input energy over the frame that lies in each bit's stronger tone)
-//    at or above the gate. Among the candidate starts within one bit of the
-//    first one that passes, it keeps the one where the windows fit the bits
-//    best (the sum of the decision weights, plus the weight of mark before
-//    the start bit, which rules out reading one bit late), decodes that
-//    frame's five data bits from its windows, and hunts again from the
+//    at or above the gate. Among the candidate starts within 3/4 of a bit
+//    of the first one that passes, it keeps the one where the windows fit
+//    the bits best (the sum of the decision weights, plus the weight of mark
+//    before the start bit, which rules out reading one bit late), decodes
+//    that frame's five data bits from its windows, and hunts again from the
 //    middle of its second stop bit, so senders with 1.5 or 2 stop bits both
 //    read. A frame that starts on the beat of the one before (where its 1.5
 //    or 2 stop bits end) is held to a looser start-bit test than one found
@@ -28,19 +30,22 @@
 // 4. A signal-presence gate. The purity gate is what keeps noise, speech,
 //    dial, ringing and busy tones and silence from framing characters: white
 //    noise puts about 1/88 of its energy in each tone's window, a clean TDD
-//    signal all of it. Each bit must also carry at least 3 % of the frame's
-//    mean energy, each bit after the start bit 3 % of its mean tone energy,
-//    and the first stop bit a fair share of the frame's weight, so that a
-//    frame cannot hang from the edge of a transmission over a quiet or a
-//    noisy line. The profile sensitivity sets the gate
-//    (purityForThreshold); the input level never matters, digital silence
-//    frames nothing.
+//    signal all of it. At least three bits of the frame must reach the gate
+//    on their own, so that one loud bit where a transmission begins cannot
+//    carry bits of noise before it. Each bit must also carry at least 3 % of
+//    the frame's mean energy, each bit after the start bit 3 % of its mean
+//    tone energy, and the first stop bit a fair share of the frame's weight,
+//    so that a frame cannot hang from the edge of a transmission over a
+//    quiet or a noisy line. The detection threshold (and so the profile
+//    sensitivity) sets the gate (purityForThreshold); the input level never
+//    matters, digital silence frames nothing.
 // 5. Characters go through the FskModem's rules (shift state, carriage
 //    return, line feed, the pending slot), exactly as the classic
 //    receiver's.
 //
-// Cost per sample: four multiplications to mix, five running sums, two
-// squared magnitudes and, while hunting, a look at eight stored windows.
+// Cost per sample: four multiplications to mix and two to sum energies, in
+// single precision; per slice, the sums of 16 slices, two squared
+// magnitudes and, while hunting, a look at eight stored windows.
 #include "modem/robust_receiver.h"
 
 #include <algorithm>
@@ -61,21 +66,27 @@ static_assert(kMarkHz * kTonePeriod % kReceiveRate == 0 &&
                   kSpaceHz * kTonePeriod % kReceiveRate == 0,
               "both tones complete whole cycles in one mixing period");
 
+// Long enough to mix a whole slice from any phase without wrapping.
+constexpr int kMaxSliceLength = 11;
+constexpr int kTableLength = kTonePeriod + kMaxSliceLength;
+static_assert(receiveBitLength(BaudRate::Baud45) / 16 <= kMaxSliceLength &&
+                  receiveBitLength(BaudRate::Baud50) / 16 <= kMaxSliceLength,
+              "a slice of either speed fits the tables");
 struct MixingTables {
-  double markCos[kTonePeriod], markSin[kTonePeriod];
-  double spaceCos[kTonePeriod], spaceSin[kTonePeriod];
+  float markCos[kTableLength], markSin[kTableLength];
+  float spaceCos[kTableLength], spaceSin[kTableLength];
 };
 
 const MixingTables& mixingTables() {
   static const MixingTables tables = [] {
     MixingTables t{};
-    for (int i = 0; i < kTonePeriod; ++i) {
-      const double mark = 2.0 * kPi * kMarkHz * i / kReceiveRate;
-      const double space = 2.0 * kPi * kSpaceHz * i / kReceiveRate;
-      t.markCos[i] = std::cos(mark);
-      t.markSin[i] = std::sin(mark);
-      t.spaceCos[i] = std::cos(space);
-      t.spaceSin[i] = std::sin(space);
+    for (int i = 0; i < kTableLength; ++i) {
+      const double mark = 2.0 * kPi * kMarkHz * (i % kTonePeriod) / kReceiveRate;
+      const double space = 2.0 * kPi * kSpaceHz * (i % kTonePeriod) / kReceiveRate;
+      t.markCos[i] = static_cast<float>(std::cos(mark));
+      t.markSin[i] = static_cast<float>(std::sin(mark));
+      t.spaceCos[i] = static_cast<float>(std::cos(space));
+      t.spaceSin[i] = static_cast<float>(std::sin(space));
     }
     return t;
   }();
@@ -83,6 +94,8 @@ const MixingTables& mixingTables() {
 }
 
 constexpr int kFrameBits = 7;  // start, five data bits, the first stop bit
+// Bits of a frame that may fall short of the purity gate on their own.
+constexpr int kWeakBitsAllowed = 4;
 // Every bit of a frame holds at least this share of the frame's mean
 // energy: no frame hangs from the edge of a transmission over a quiet line.
 // Low, because a mobile codec can leave a start bit 12 dB below its
@@ -118,7 +131,7 @@ constexpr double kWeightEnergyFloor = 0.05;
 // its start bit) is not lost in noise.
 constexpr double kMinStartWeightShareOnBeat = 0.05;
 constexpr double kMaxSpaceBeforeShareOnBeat = 1.0;
-constexpr double kSearchBits = 0.75;
+constexpr int kSearchSlices = 12;
 // The frame's slope energy (of x[n] - x[n-1]) over its energy is at least
 // this. A 1400 Hz tone gives 1.1, 1800 Hz 1.7, white noise 2; speech and
 // call-progress tones, with their energy below 1 kHz, give well under 0.9
@@ -137,9 +150,16 @@ std::optional<ReceiverKind> receiverKindFromName(const std::string& name) {
   return std::nullopt;
 }
 
-double RobustReceiver::purityForThreshold(double threshold) {
-  const double sensitivity = std::clamp((70.0 - threshold) / 0.4, 0.0, 100.0);
-  return 0.16 * std::pow(0.97, sensitivity);
+double RobustReceiver::purityForThreshold(double threshold, BaudRate baud) {
+  constexpr double kTopOfSensitivity = 70.0;  // the threshold at sensitivity 0
+  constexpr double kPurityAtTop = 0.16;
+  const double clean = subWindowLength(baud) * subWindowLength(baud);
+  if (threshold >= clean) return INFINITY;
+  if (threshold > kTopOfSensitivity)
+    return kPurityAtTop +
+           (1.0 - kPurityAtTop) * (threshold - kTopOfSensitivity) / (clean - kTopOfSensitivity);
+  const double sensitivity = (kTopOfSensitivity - threshold) / 0.4;
+  return kPurityAtTop * std::pow(0.97, sensitivity);
 }
 
 RobustReceiver::RobustReceiver(FskModem& modem) : modem_(modem) {
@@ -149,15 +169,19 @@ RobustReceiver::RobustReceiver(FskModem& modem) : modem_(modem) {
 
 void RobustReceiver::start(BaudRate baud) {
   baud_ = baud;
-  bitLength_ = receiveBitLength(baud);
+  sliceLength_ = receiveBitLength(baud) / kSlicesPerBit;
   reset();
 }
 
 void RobustReceiver::reset() {
-  bit_.assign(static_cast<std::size_t>(bitLength_), Mixed{});
-  sum_ = Mixed{};
+  current_ = Slice{};
+  filled_ = 0;
+  phase_ = 0;
+  previous_ = 0.0f;
+  slices_.fill(Slice{});
+  window_ = Sums{};
   windows_.fill(Window{});
-  sampleCount_ = 0;
+  sliceCount_ = 0;
   searching_ = false;
   nextCandidate_ = 0;
   lastStart_ = std::numeric_limits<std::int64_t>::min() / 2;
@@ -166,10 +190,10 @@ void RobustReceiver::reset() {
 RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
   Frame f;
   // Bit k of the frame (k = -1 is the bit before the start bit) is the
-  // window that ends at candidate + (k + 1) * bitLength - 1.
+  // window that ends with slice candidate + (k + 1) * kSlicesPerBit - 1.
   const Window* bits[kFrameBits + 1];
   for (int k = -1; k < kFrameBits; ++k)
-    bits[k + 1] = &windowEndingAt(candidate + (k + 1) * bitLength_ - 1);
+    bits[k + 1] = &windowEndingAt(candidate + (k + 1) * kSlicesPerBit - 1);
   const Window& before = *bits[0];
   const Window& startBit = *bits[1];
   const Window& stopBit = *bits[kFrameBits];
@@ -190,8 +214,8 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
     if (std::max(bits[k]->mark, bits[k]->space) < kMinBitToneShare * tone / kFrameBits) return f;
   if (slope < kMinSlopeRatio * energy) return f;
   const std::int64_t sinceLast = candidate - lastStart_;
-  const bool onBeat =
-      sinceLast >= 7 * bitLength_ + bitLength_ / 4 && sinceLast <= 8 * bitLength_ + bitLength_ / 2;
+  const bool onBeat = sinceLast >= 7 * kSlicesPerBit + kSlicesPerBit / 4 &&
+                      sinceLast <= 8 * kSlicesPerBit + kSlicesPerBit / 2;
   const double spaceBefore = onBeat ? kMaxSpaceBeforeShareOnBeat : kMaxSpaceBeforeShare;
   if (before.space - before.mark > spaceBefore * contrast / kFrameBits) return f;
 
@@ -214,6 +238,16 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
                                        : kMinStartWeightShare;
   if (-weight(startBit) < startShare * score / (kFrameBits + 1)) return f;
   if (weight(stopBit) < kMinStopWeightShare * score / (kFrameBits + 1)) return f;
+  // At least three bits must pass the gate on their own, not only the frame as a
+  // whole: one bit of the start of a transmission after bits of noise is no
+  // frame.
+  float bitPurity[kFrameBits];
+  for (int k = 1; k <= kFrameBits; ++k) {
+    const Window& b = *bits[k];
+    bitPurity[k - 1] = b.energy > 0.0f ? std::max(b.mark, b.space) / b.energy : 0.0f;
+  }
+  std::nth_element(bitPurity, bitPurity + kWeakBitsAllowed, bitPurity + kFrameBits);
+  if (bitPurity[kWeakBitsAllowed] < purity_) return f;
   f.valid = true;
   f.score = score;
   return f;
@@ -221,46 +255,45 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
 
 void RobustReceiver::commit() {
   searching_ = false;
-  nextCandidate_ = bestCandidate_ + 6 * bitLength_ + bitLength_ / 2;
+  nextCandidate_ = bestCandidate_ + 6 * kSlicesPerBit + kSlicesPerBit / 2;
   lastStart_ = bestCandidate_;
   if (const std::optional<unsigned char> ch = modem_.receiveCode(best_.code))
     modem_.keepReceived(*ch, first_);
 }
 
-void RobustReceiver::push(int sample) {
-  const MixingTables& t = mixingTables();
-  const std::int64_t n = sampleCount_++;
-  const int phase = static_cast<int>(n % kTonePeriod);
-  const double x = sample;
-  const double step = x - previous_;
-  previous_ = x;
-  const Mixed in{x * t.markCos[phase],
-                 x * t.markSin[phase],
-                 x * t.spaceCos[phase],
-                 x * t.spaceSin[phase],
-                 x * x,
-                 step * step};
-  Mixed& out = bit_[static_cast<std::size_t>(n % bitLength_)];
-  sum_.markI += in.markI - out.markI;
-  sum_.markQ += in.markQ - out.markQ;
-  sum_.spaceI += in.spaceI - out.spaceI;
-  sum_.spaceQ += in.spaceQ - out.spaceQ;
-  sum_.energy += in.energy - out.energy;
-  sum_.slope += in.slope - out.slope;
-  out = in;
+void RobustReceiver::endSlice() {
+  const std::int64_t n = sliceCount_++;
+  slices_[n & kHistoryMask] = current_;
+  current_ = Slice{};
+  filled_ = 0;
 
+  // The mixing phase runs on from slice to slice, so the slices' sums add
+  // up to the correlation over the whole bit. The window's sums run on from
+  // slice to slice and are summed afresh once a bit, so that rounding never
+  // builds up (digital silence after a loud signal stays exactly 0).
+  const Slice& leaving = slices_[(n - kSlicesPerBit) & kHistoryMask];
+  const Slice& entering = slices_[n & kHistoryMask];
+  if (n % kSlicesPerBit == 0) {
+    window_ = Sums{};
+    for (int i = 0; i < kSlicesPerBit; ++i) window_ += slices_[(n - i) & kHistoryMask];
+  } else {
+    window_ += entering;
+    window_ -= leaving;
+  }
+  const double markI = window_.markI, markQ = window_.markQ, spaceI = window_.spaceI,
+               spaceQ = window_.spaceQ;
   // Scaled so that a clean tone's energy in its own window equals the
   // window's energy.
-  const double scale = 2.0 / bitLength_;
+  const double scale = 2.0 / (kSlicesPerBit * sliceLength_);
   Window& w = windows_[n & kHistoryMask];
-  w.mark = static_cast<float>((sum_.markI * sum_.markI + sum_.markQ * sum_.markQ) * scale);
-  w.space = static_cast<float>((sum_.spaceI * sum_.spaceI + sum_.spaceQ * sum_.spaceQ) * scale);
-  w.energy = static_cast<float>(std::max(sum_.energy, 0.0));
-  w.slope = static_cast<float>(std::max(sum_.slope, 0.0));
+  w.mark = static_cast<float>((markI * markI + markQ * markQ) * scale);
+  w.space = static_cast<float>((spaceI * spaceI + spaceQ * spaceQ) * scale);
+  w.energy = static_cast<float>(std::max(window_.energy, 0.0));
+  w.slope = static_cast<float>(std::max(window_.slope, 0.0));
 
-  // The frame whose first stop bit ends with this sample.
-  const std::int64_t candidate = n - kFrameBits * bitLength_ + 1;
-  if (searching_ && candidate > bestCandidate_ + kSearchBits * bitLength_) commit();
+  // The frame whose first stop bit ends with this slice.
+  const std::int64_t candidate = n - kFrameBits * kSlicesPerBit + 1;
+  if (searching_ && candidate > bestCandidate_ + kSearchSlices) commit();
   if (candidate < nextCandidate_) return;
   const Frame f = evaluate(candidate);
   if (f.valid && (!searching_ || f.score > best_.score)) {
@@ -272,10 +305,36 @@ void RobustReceiver::push(int sample) {
 
 std::optional<unsigned char> RobustReceiver::demodulateBlock(const int16_t* block, int n) {
   if (modem_.baud() != baud_) start(modem_.baud());
-  purity_ = purityForThreshold(modem_.threshold());
+  purity_ = purityForThreshold(modem_.threshold(), baud_);
   first_.reset();
   if (block == nullptr || n <= 0) return std::nullopt;
-  for (int i = 0; i < n; ++i) push(block[i]);
+  const MixingTables& t = mixingTables();
+  for (int i = 0; i < n;) {
+    const int count = std::min(sliceLength_ - filled_, n - i);
+    const float* markCos = t.markCos + phase_;
+    const float* markSin = t.markSin + phase_;
+    const float* spaceCos = t.spaceCos + phase_;
+    const float* spaceSin = t.spaceSin + phase_;
+    Slice s = current_;
+    float previous = previous_;
+    for (int k = 0; k < count; ++k) {
+      const float x = block[i + k];
+      const float step = x - previous;
+      previous = x;
+      s.markI += x * markCos[k];
+      s.markQ += x * markSin[k];
+      s.spaceI += x * spaceCos[k];
+      s.spaceQ += x * spaceSin[k];
+      s.energy += x * x;
+      s.slope += step * step;
+    }
+    current_ = s;
+    previous_ = previous;
+    phase_ = (phase_ + count) % kTonePeriod;
+    filled_ += count;
+    i += count;
+    if (filled_ == sliceLength_) endSlice();
+  }
   int peak = 0;
   for (int i = std::max(0, n - subWindowLength(baud_)); i < n; ++i)
     peak = std::max(peak, std::abs(static_cast<int>(block[i])));

@@ -28,11 +28,11 @@ namespace quelto {
 // (sub-window decisions and the framing ring, kept bit-exact), "robust" the
 // one below.
 enum class ReceiverKind { Classic, Robust };
-// Classic stays the default until robust is at least as good everywhere:
-// robust still reads a false character from the noise before a
-// transmission at 12 dB (the two-modem line test at 45.45 baud), and falls
-// short of the -9 dB and codec targets.
-constexpr ReceiverKind kDefaultReceiver = ReceiverKind::Classic;
+// Robust is the default: on every row of modem_bench's receiver table it
+// reads at least as well as classic (clean signals exactly, no character
+// from a line without a TDD), and it reads the peers exactly, clean and at
+// 12 dB.
+constexpr ReceiverKind kDefaultReceiver = ReceiverKind::Robust;
 
 // The setting's and the command line's names, "classic" and "robust".
 const char* receiverName(ReceiverKind kind);
@@ -59,18 +59,43 @@ class RobustReceiver {
   // Forgets the signal heard so far (a frame in progress is dropped).
   void reset();
 
-  // The tone purity a frame needs to be read, from the profile sensitivity
-  // S (0..100) that the detection threshold T = 70 - 0.4 S stands for:
-  // purity = 0.16 x 0.97^S, about 0.064 at the default S = 30. Purity is
-  // the share of the input energy over a whole frame that lies in the
-  // keyed tone of each bit: 1 for a clean signal, about 0.2 at -6 dB SNR
-  // (tone power over noise power in 0-4 kHz), 0.12 at -9 dB, 0.07 at
-  // -12 dB, and about 0.017 on average for white noise. A higher
-  // sensitivity reads weaker signals and lets more noise through.
-  static double purityForThreshold(double threshold);
+  // The tone purity a frame needs to be read at `baud`, from the classic
+  // receiver's detection threshold T (FskModem::threshold). Purity is the
+  // share of the input energy over a frame that lies in the keyed tone of
+  // each bit: 1 for a clean signal, about 0.2 at -6 dB SNR (tone power over
+  // noise power in 0-4 kHz), 0.12 at -9 dB, 0.07 at -12 dB, about 0.017 on
+  // average for white noise. At least three bits of a frame must also
+  // reach it on their own. T keeps its meaning (lower: weaker signals read, more risk
+  // from noise):
+  //  - up to 70, through the profile sensitivity S = (70 - T) / 0.4 that
+  //    it stands for: purity = 0.16 x 0.97^S, about 0.064 at the default
+  //    S = 30 (T = 58), 0.16 at S = 0; thresholds under 30 (S over 100)
+  //    keep falling the same way;
+  //  - from 70 up to a clean tone's normalised power P (484 at 45.45 baud,
+  //    400 at 50), rising in a straight line from 0.16 to 1;
+  //  - at P and above, infinite: no frame is read, as the classic receiver
+  //    reads no tone from a threshold that no tone reaches.
+  static double purityForThreshold(double threshold, BaudRate baud);
 
  private:
-  struct Window {  // the bit-long window that ends at one sample
+  // Sums over one slice (a sixteenth of a bit) of the input mixed down
+  // with each tone, of its energy and of the energy of its steps.
+  struct Slice {
+    float markI = 0.0f, markQ = 0.0f, spaceI = 0.0f, spaceQ = 0.0f, energy = 0.0f, slope = 0.0f;
+  };
+  // The same sums over the last bit.
+  struct Sums {
+    double markI = 0.0, markQ = 0.0, spaceI = 0.0, spaceQ = 0.0, energy = 0.0, slope = 0.0;
+    void operator+=(const Slice& s) {
+      markI += s.markI, markQ += s.markQ, spaceI += s.spaceI, spaceQ += s.spaceQ;
+      energy += s.energy, slope += s.slope;
+    }
+    void operator-=(const Slice& s) {
+      markI -= s.markI, markQ -= s.markQ, spaceI -= s.spaceI, spaceQ -= s.spaceQ;
+      energy -= s.energy, slope -= s.slope;
+    }
+  };
+  struct Window {  // the bit-long window that ends with one slice
     float mark = 0.0f, space = 0.0f, energy = 0.0f, slope = 0.0f;
   };
   struct Frame {
@@ -80,38 +105,40 @@ class RobustReceiver {
   };
 
   void start(BaudRate baud);
-  void push(int sample);
+  void endSlice();
   void commit();
   Frame evaluate(std::int64_t candidate) const;
-  const Window& windowEndingAt(std::int64_t n) const { return windows_[n & kHistoryMask]; }
+  const Window& windowEndingAt(std::int64_t slice) const { return windows_[slice & kHistoryMask]; }
 
-  // Windows kept: more than a frame and the bit before it at the slower speed.
-  static constexpr int kHistory = 2048;
+  static constexpr int kSlicesPerBit = 16;
+  // Slices kept: more than a frame and the bit before it.
+  static constexpr int kHistory = 256;
   static constexpr int kHistoryMask = kHistory - 1;
-  static_assert(kHistory > 8 * receiveBitLength(BaudRate::Baud45) && (kHistory & kHistoryMask) == 0,
-                "the window history holds a whole frame and is a power of two");
+  static_assert(kHistory > 9 * kSlicesPerBit && (kHistory & kHistoryMask) == 0,
+                "the history holds a whole frame and is a power of two");
 
   FskModem& modem_;
   BaudRate baud_ = BaudRate::Baud45;
-  int bitLength_ = 0;  // samples per bit at 8000 samples/s
+  int sliceLength_ = 0;  // samples per slice at 8000 samples/s
   double purity_ = 0.0;
 
-  // Sliding one-bit correlators with both tones: the mixed samples of the
-  // last bit and their running sums.
-  struct Mixed {
-    double markI, markQ, spaceI, spaceQ, energy, slope;
-  };
-  std::vector<Mixed> bit_;
-  Mixed sum_{};
+  // The slice being summed, how many samples it holds, the mixing phase of
+  // its next sample (0..39) and the sample before it.
+  Slice current_;
+  int filled_ = 0;
+  int phase_ = 0;
+  float previous_ = 0.0f;
+  std::array<Slice, kHistory> slices_{};
+  Sums window_;
   std::array<Window, kHistory> windows_{};
-  std::int64_t sampleCount_ = 0;
-  double previous_ = 0.0;
+  std::int64_t sliceCount_ = 0;
 
-  // Start-bit search: the best frame found since the first that passed.
+  // Start-bit search, in slices: the best frame found since the first that
+  // passed.
   bool searching_ = false;
   std::int64_t bestCandidate_ = 0;
   Frame best_;
-  std::int64_t nextCandidate_ = 0;  // no frame starts before this sample
+  std::int64_t nextCandidate_ = 0;  // no frame starts before this slice
   std::int64_t lastStart_ = 0;      // where the last frame delivered started
 
   std::optional<unsigned char> first_;  // the current block's first character

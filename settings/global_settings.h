@@ -71,7 +71,7 @@ inline constexpr TextSetting kProfileIds{"Profiles", "0"};
 // The demodulator the modem thread listens with, "classic" or "robust"
 // (receiverName in modem/robust_receiver.h); an unknown name reads as the
 // default receiver.
-inline constexpr TextSetting kReceiver{"Receiver", "classic"};
+inline constexpr TextSetting kReceiver{"Receiver", "robust"};
 // Typed text goes out as held-carrier transmissions (a mark lead-in and a
 // mark hold around back-to-back characters); off: batches from silence.
 inline constexpr FlagSetting kCarrierHold{"CarrierHold", true};

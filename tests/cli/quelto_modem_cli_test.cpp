@@ -210,9 +210,14 @@ TEST(QueltoModemCli, LoopbackReturnsTheTextAtBothRates) {
 TEST(QueltoModemCli, DecodeHonoursTheThresholdAndReadsFlacAndStereo) {
   ScratchDir dir;
   ASSERT_EQ(tool({"encode", "-o", dir.file("t.wav"), "TEST 1"}).status, 0);
-  EXPECT_EQ(tool({"decode", "--threshold", "600", dir.file("t.wav")}).out, "\n")
-      << "no tone reaches a power of 600";
-  EXPECT_EQ(tool({"decode", "--threshold=58", dir.file("t.wav")}).out, "TEST 1\n");
+  for (const char* receiver : {"classic", "robust"}) {
+    EXPECT_EQ(tool({"decode", "--receiver", receiver, "--threshold", "600", dir.file("t.wav")}).out,
+              "\n")
+        << receiver << ": no tone reaches a power of 600";
+    EXPECT_EQ(tool({"decode", "--receiver", receiver, "--threshold=58", dir.file("t.wav")}).out,
+              "TEST 1\n")
+        << receiver;
+  }
 
   // A FLAC at 44100 Hz whose first channel carries the signal and whose
   // second carries a steady tone.

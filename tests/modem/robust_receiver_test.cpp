@@ -180,6 +180,28 @@ TEST(RobustReceiver, SharesTheClassicReceiversCharacterRules) {
   EXPECT_EQ(shifted.shift(), LTRS);
 }
 
+// A line that carries noise all along: the noise before and after a
+// transmission frames nothing, and where the transmission begins no frame
+// reaches back into the noise for its start bit. 12 dB below the tone, as
+// the two-modem line test runs it.
+TEST(RobustReceiver, NoiseAroundATransmissionAddsNothing) {
+  const std::string text = "YES I READ YOU, 99 OK? GA SK";
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50})
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+      const float peak = 0.25f;
+      std::mt19937 rng(seed);
+      std::vector<float> line(2000 + rng() % 8000, 0.0f);
+      const std::vector<float> sent = queltoLine(baud, text, peak);
+      line.insert(line.end(), sent.begin(), sent.end());
+      line.resize(line.size() + kReceiveRate, 0.0f);
+      const double sigma = peak / std::sqrt(2.0) / std::pow(10.0, 12.0 / 20.0);
+      const std::vector<float> noise = whiteNoise(line.size(), sigma, 900 + seed);
+      for (std::size_t i = 0; i < line.size(); ++i) line[i] += noise[i];
+      EXPECT_EQ(receive(ReceiverKind::Robust, baud, line), text)
+          << "baud " << storedBaudRate(baud) << ", seed " << seed;
+    }
+}
+
 // 60 s of a pair of tones switched on and off, as exchanges play them.
 std::vector<float> callTone(double low, double high, double on, double off) {
   std::vector<float> out(60 * kReceiveRate, 0.0f);
@@ -212,18 +234,51 @@ TEST(RobustReceiver, FramesNothingFromALineWithoutATdd) {
           << c.name << ", baud " << storedBaudRate(baud);
 }
 
-TEST(RobustReceiver, SensitivityMapsToAPurityGateThatFallsAsItRises) {
-  double previous = INFINITY;
-  for (double s : {0.0, 30.0, 50.0, 100.0}) {
-    const double gate = RobustReceiver::purityForThreshold(FskModem::thresholdForSensitivity(s));
-    EXPECT_LT(gate, previous) << "sensitivity " << s;
-    previous = gate;
+TEST(RobustReceiver, ThresholdSetsAPurityGateThatFallsWithIt) {
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50}) {
+    const double clean = subWindowLength(baud) * subWindowLength(baud);
+    double previous = INFINITY;
+    for (double t : {clean + 100.0, clean, clean - 1.0, 300.0, 71.0, 70.0, 58.0, 30.0, 10.0, 0.0}) {
+      const double gate = RobustReceiver::purityForThreshold(t, baud);
+      if (t < clean) {
+        EXPECT_LT(gate, previous) << "threshold " << t;
+      } else {
+        EXPECT_EQ(gate, INFINITY) << "threshold " << t;
+      }
+      previous = gate;
+    }
+    EXPECT_NEAR(RobustReceiver::purityForThreshold(FskModem::thresholdForSensitivity(30.0), baud),
+                0.064, 0.001);
   }
-  EXPECT_NEAR(RobustReceiver::purityForThreshold(FskModem::thresholdForSensitivity(30.0)), 0.064,
-              0.001);
-  // Thresholds beyond the sensitivity range are held to its ends.
-  EXPECT_EQ(RobustReceiver::purityForThreshold(1000.0), RobustReceiver::purityForThreshold(70.0));
-  EXPECT_EQ(RobustReceiver::purityForThreshold(-1000.0), RobustReceiver::purityForThreshold(30.0));
+}
+
+TEST(RobustReceiver, ThresholdKeepsItsMeaning) {
+  auto heard = [](BaudRate baud, const std::vector<float>& line, double threshold) {
+    FskModem rx;
+    rx.setBaud(baud);
+    rx.setThreshold(threshold);
+    TextReceiver receiver(rx, ReceiverKind::Robust);
+    const std::vector<int16_t> samples = toS16(line);
+    receiver.feed(samples.data(), samples.size());
+    return receiver.finish();
+  };
+  const std::string text = "TEST 1 OK GA";
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50}) {
+    const std::string b = "baud " + std::to_string(storedBaudRate(baud));
+    // A clean tone's normalised power: no tone reaches a threshold there.
+    const double clean = subWindowLength(baud) * subWindowLength(baud);
+    const std::vector<float> line = queltoLine(baud, text);
+    EXPECT_EQ(heard(baud, line, clean - 40.0), text) << b;
+    EXPECT_EQ(heard(baud, line, clean), "") << b;
+    EXPECT_EQ(heard(baud, line, 600.0), "") << b;
+    // Higher sensitivity (lower threshold) reads a line that lower
+    // sensitivity leaves alone.
+    const std::vector<float> weak = queltoLine(baud, text, 0.25f, -9.0, 5);
+    EXPECT_EQ(heard(baud, weak, FskModem::thresholdForSensitivity(0.0)), "") << b;
+    EXPECT_LE(characterErrorRate(text, heard(baud, weak, FskModem::thresholdForSensitivity(70.0))),
+              0.1)
+        << b;
+  }
 }
 
 TEST(ReceiverChoice, NamesAreExactAndAnythingElseIsNone) {
