@@ -13,7 +13,10 @@
 //     at the same priority and nothing runs at real-time priority: the
 //     longest silent gap inside it and the number over 2 ms (target 0), and
 //     whether the text decodes whole from what the output carried
-//     (--gap-runs transmissions, with a summary when more than one).
+//     (--gap-runs transmissions, with a summary when more than one);
+//   - real devices: the same with the server stopped three times for 80 ms
+//     instead, the stall a loaded machine gives now and then, at known
+//     moments.
 // The whole program's CPU while listening is bench/ui/quelto_idle_bench.sh.
 // Usage: audio_bench [--chars N] [--listen-seconds S] [--gap-runs N]
 //                    [--device memory|pulse|portaudio|all]
@@ -271,7 +274,17 @@ struct GapFigures {
   bool whole = false;
 };
 
-GapFigures gapsUnderLoad(const char* what, SoundDevice& device) {
+// How long and how often the server is stopped in the stall row: longer
+// than the queue the output kept before (about 95 ms), shorter than what it
+// keeps now (130 to 150 ms).
+constexpr int kStallMs = 80;
+constexpr int kStalls = 3;
+
+// A transmission under four spinning processes, or, given `stalled`, with
+// that server stopped kStalls times for kStallMs each (as a loaded machine
+// stops it, but at known moments and for a known time).
+GapFigures gapsUnderLoad(const char* what, SoundDevice& device,
+                         const TestSoundServer* stalled = nullptr) {
   constexpr int kRate = 22050;
   const std::string text = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890";
   TimedRecorder line("speakers.monitor", kRate);
@@ -282,7 +295,14 @@ GapFigures gapsUnderLoad(const char* what, SoundDevice& device) {
   control.start(device, {&options, &capture, {}});
   waitUntil([&] { return idleAndListening(control, nullptr) && line.size() > kRate; });
   const std::size_t from = line.size();
-  {
+  if (stalled) {
+    control.queueTyped(text);
+    for (int i = 0; i < kStalls; ++i) {
+      std::this_thread::sleep_for(std::chrono::seconds(2));
+      stalled->stop(std::chrono::milliseconds(kStallMs));
+    }
+    waitUntil([&] { return idleAndListening(control, nullptr); }, std::chrono::seconds(120));
+  } else {
     Spinners load;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     control.queueTyped(text);
@@ -315,11 +335,15 @@ GapFigures gapsUnderLoad(const char* what, SoundDevice& device) {
   figures.whole = decoded == text;
   double load = 0;
   getloadavg(&load, 1);
+  const std::string how = stalled ? "with the server stopped " + std::to_string(kStalls) +
+                                        " times for " + std::to_string(kStallMs) + " ms"
+                                  : std::string("under four spinning processes");
   std::printf(
-      "%s %zu characters under four spinning processes (load %.1f): transmission %.2f s, longest "
-      "gap %.2f ms, gaps over 2 ms: %d, text %s\n",
-      what, text.size(), load, static_cast<double>(last - first) / kRate, figures.longestMs,
-      figures.over2ms, figures.whole ? "whole" : ("damaged: \"" + decoded + "\"").c_str());
+      "%s %zu characters %s (load %.1f): transmission %.2f s, longest gap %.2f ms, gaps over 2 "
+      "ms: %d, text %s\n",
+      what, text.size(), how.c_str(), load, static_cast<double>(last - first) / kRate,
+      figures.longestMs, figures.over2ms,
+      figures.whole ? "whole" : ("damaged: \"" + decoded + "\"").c_str());
   std::fflush(stdout);
   return figures;
 }
@@ -376,6 +400,7 @@ void serverRows(const std::string& which, int chars, int seconds, int gapRuns) {
       waitUntil([&] { return !device->inputDeviceNames().empty(); });
       listeningCpu("pulse (own microphone):", *device, seconds, kOwnSourceLabel);
       gapRows("pulse:", *device, gapRuns);
+      gapsUnderLoad("pulse:", *device, &server);
     }
   }
   if (which == "all" || which == "portaudio") {
@@ -388,6 +413,7 @@ void serverRows(const std::string& which, int chars, int seconds, int gapRuns) {
     listeningCpu("portaudio (own microphone):", device, seconds);
     unsetenv("PULSE_SOURCE");
     gapRows("portaudio:", device, gapRuns);
+    gapsUnderLoad("portaudio:", device, &server);
   }
 }
 

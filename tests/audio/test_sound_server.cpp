@@ -146,6 +146,13 @@ TestSoundServer::~TestSoundServer() {
   if (!dir_.empty()) std::filesystem::remove_all(dir_);
 }
 
+void TestSoundServer::stop(std::chrono::milliseconds duration) const {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGSTOP);
+  std::this_thread::sleep_for(duration);
+  kill(pid_, SIGCONT);
+}
+
 std::string TestSoundServer::log() const {
   std::ifstream in(dir_ / "daemon.log");
   std::ostringstream out;

@@ -55,6 +55,10 @@ class TestSoundServer {
   // The daemon's own messages, for a failure report.
   std::string log() const;
 
+  // Stops the daemon for `duration` and lets it go on, as a machine too
+  // busy to run it does.
+  void stop(std::chrono::milliseconds duration) const;
+
   // Runs pactl with `arguments` (a shell command line) against the server;
   // its standard output. `ok` (when given) says whether pactl succeeded.
   std::string pactl(const std::string& arguments, bool* ok = nullptr) const;
