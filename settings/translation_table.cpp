@@ -210,7 +210,7 @@ constexpr TranslationRow kRows[] = {
     {"Output Mode:", "Mode :"},
     {"Use", "Utiliser"},
     {"Default", "Défaut"},
-    {"Default device", "Périphérique par défaut"},
+    {"Default device", "Par défaut"},
     {"You must supply a name!", "Vous devez fournir un nom!"},
     {"The supplied password is too long", "Le mot de passe est trop long"},
     {"Passwords don't match !", "Les mots de passe ne concordent pas !"},
