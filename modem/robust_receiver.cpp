@@ -26,7 +26,9 @@
 //    read. A frame that starts on the beat of the one before (where its 1.5
 //    or 2 stop bits end) is held to a looser start-bit test than one found
 //    after a gap, so that a shift code, all mark but its start bit, is not
-//    lost in noise and the words after it read in the right case.
+//    lost in noise and the words after it read in the right case. Frames
+//    on the beat of a transmission are read where the beat, smoothed over
+//    the frames before, and the frame's own best fit agree.
 // 4. A signal-presence gate. The purity gate is what keeps noise, speech,
 //    dial, ringing and busy tones and silence from framing characters: white
 //    noise puts about 1/88 of its energy in each tone's window, a clean TDD
@@ -132,6 +134,10 @@ constexpr double kWeightEnergyFloor = 0.05;
 constexpr double kMinStartWeightShareOnBeat = 0.05;
 constexpr double kMaxSpaceBeforeShareOnBeat = 1.0;
 constexpr int kSearchSlices = 12;
+// A frame within this many slices of where the beat puts it is on the
+// beat; each one moves the beat by this share of its own offset.
+constexpr double kMaxBeatSlip = 3.0;
+constexpr double kBeatGain = 0.15;
 // The frame's slope energy (of x[n] - x[n-1]) over its energy is at least
 // this. A 1400 Hz tone gives 1.1, 1800 Hz 1.7, white noise 2; speech and
 // call-progress tones, with their energy below 1 kHz, give well under 0.9
@@ -185,6 +191,7 @@ void RobustReceiver::reset() {
   searching_ = false;
   nextCandidate_ = 0;
   lastStart_ = std::numeric_limits<std::int64_t>::min() / 2;
+  beat_ = -1e12;
 }
 
 RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
@@ -253,11 +260,35 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
   return f;
 }
 
+int RobustReceiver::codeAt(std::int64_t candidate) const {
+  int code = 0;
+  for (int k = 1; k <= 5; ++k) {
+    const Window& w = windowEndingAt(candidate + (k + 1) * kSlicesPerBit - 1);
+    code = (code << 1) | (w.mark > w.space ? 1 : 0);
+  }
+  return code;
+}
+
 void RobustReceiver::commit() {
   searching_ = false;
   nextCandidate_ = bestCandidate_ + 6 * kSlicesPerBit + kSlicesPerBit / 2;
+  // On the beat of the frame before, 7.5 or 8 bits after it, the start is
+  // where the beat so far and this frame's own best fit agree: the beat
+  // carries the timing of every frame of the transmission, one frame's fit
+  // only its own, noisy at low SNR.
+  const double fromBeat = static_cast<double>(bestCandidate_) - beat_;
+  const double period = fromBeat < 7.75 * kSlicesPerBit ? 7.5 * kSlicesPerBit : 8.0 * kSlicesPerBit;
+  const double offBeat = fromBeat - period;
+  int code = best_.code;
+  if (std::fabs(offBeat) <= kMaxBeatSlip) {
+    beat_ += period + kBeatGain * offBeat;
+    const std::int64_t start = std::llround(beat_);
+    if (start != bestCandidate_) code = codeAt(start);
+  } else {
+    beat_ = static_cast<double>(bestCandidate_);
+  }
   lastStart_ = bestCandidate_;
-  if (const std::optional<unsigned char> ch = modem_.receiveCode(best_.code))
+  if (const std::optional<unsigned char> ch = modem_.receiveCode(code))
     modem_.keepReceived(*ch, first_);
 }
 

@@ -107,6 +107,7 @@ class RobustReceiver {
   void start(BaudRate baud);
   void endSlice();
   void commit();
+  int codeAt(std::int64_t candidate) const;
   Frame evaluate(std::int64_t candidate) const;
   const Window& windowEndingAt(std::int64_t slice) const { return windows_[slice & kHistoryMask]; }
 
@@ -140,6 +141,7 @@ class RobustReceiver {
   Frame best_;
   std::int64_t nextCandidate_ = 0;  // no frame starts before this slice
   std::int64_t lastStart_ = 0;      // where the last frame delivered started
+  double beat_ = 0.0;               // where the transmission's beat put it
 
   std::optional<unsigned char> first_;  // the current block's first character
   double peak_ = 0.0;
