@@ -62,4 +62,19 @@ std::string utf8ToCp1252(const std::string& text) {
   return out;
 }
 
+std::string cp1252ToUpper(std::string bytes) {
+  for (char& ch : bytes) {
+    const auto byte = static_cast<unsigned char>(ch);
+    int upper = byte;
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 0xe0 && byte <= 0xfe && byte != 0xf7))
+      upper = byte - 0x20;
+    else if (byte == 0x9a || byte == 0x9c || byte == 0x9e)  // š œ ž
+      upper = byte - 0x10;
+    else if (byte == 0xff)  // ÿ
+      upper = 0x9f;
+    ch = static_cast<char>(upper);
+  }
+  return bytes;
+}
+
 }  // namespace quelto

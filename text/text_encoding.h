@@ -23,4 +23,8 @@ std::string utf8ToCp1252(const std::string& text);
 char32_t cp1252ToCodePoint(unsigned char byte);
 int codePointToCp1252(char32_t cp);
 
+// Windows-1252 text with every small letter that has a capital in
+// Windows-1252 raised, accented ones included (\xe9 to \xc9, \x9c to \x8c).
+std::string cp1252ToUpper(std::string bytes);
+
 }  // namespace quelto

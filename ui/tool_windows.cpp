@@ -115,7 +115,10 @@ void QueltoUserInterfaceImpl::playVocalAnnounce() {
 
 void QueltoUserInterfaceImpl::diagnostic() {
   if (deviceLists_) deviceLists_->refresh();  // says whether the chosen devices are there now
-  const std::string report = diagnosticReport(deviceLists_ ? *deviceLists_ : DeviceLists({}, {}));
+  std::string report = diagnosticReport(deviceLists_ ? *deviceLists_ : DeviceLists({}, {}));
+  // Received text folds only ASCII letters; the report's accented ones are
+  // raised here so that a French report does not read "PéRIPHéRIQUE".
+  if (currentProfile().receivedTextCapitals) report = cp1252ToUpper(report);
   Conversation& c = conversationView->conversation;
   for (unsigned char ch : report) c.addReceived(ch);
   conversationView->relayout();

@@ -43,5 +43,14 @@ TEST(TextEncoding, DropsWhatHasNoForm) {
   EXPECT_EQ(utf8ToCp1252("\xA9"), "");                  // stray continuation
 }
 
+// The Diagnostic report in French is shown in the received-text capitals:
+// accented letters are raised with the others, and the letters with no
+// Windows-1252 capital (ß, µ) and the signs between the letters stay.
+TEST(TextEncoding, CapitalsOfAccentedLetters) {
+  EXPECT_EQ(cp1252ToUtf8(cp1252ToUpper(utf8ToCp1252("périphérique où œuvre ÿ š ž à þ"))),
+            "PÉRIPHÉRIQUE OÙ ŒUVRE Ÿ Š Ž À Þ");
+  EXPECT_EQ(cp1252ToUtf8(cp1252ToUpper(utf8ToCp1252("ß µ ÷ × 1 € É Z"))), "ß µ ÷ × 1 € É Z");
+}
+
 }  // namespace
 }  // namespace quelto

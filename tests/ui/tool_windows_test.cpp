@@ -25,6 +25,7 @@
 #include "settings/settings_store.h"
 #include "settings/translation.h"
 #include "synthetic_events.h"
+#include "text/text_encoding.h"
 
 namespace quelto {
 namespace {
@@ -219,6 +220,7 @@ TEST_F(ToolWindowsTest, DiagnosticWritesTheReportInTheInterfaceLanguageAsReceive
   DeviceLists lists({"USB DIGITAL Interface", "Built-in"}, {"Built-in"});
   setSettingString("WaveInputDevice", "USB DIGITAL Interface");
   setSettingString("WaveOutputDevice", "Default");
+  currentProfile().receivedTextCapitals = 1;
   const int running = currentLanguage();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
@@ -232,6 +234,8 @@ TEST_F(ToolWindowsTest, DiagnosticWritesTheReportInTheInterfaceLanguageAsReceive
     for (auto& l : lines) EXPECT_EQ(l->text[0], 1) << "not received: " << l->text;
     // Received text is case-folded by the profile, so compare without case
     // (the report is in Windows-1252, whose accented capitals sit 0x20 below).
+    // Shown in capitals, accented letters included.
+    EXPECT_EQ(shown(), cp1252ToUpper(shown()));
     std::string text = shown();
     for (char& ch : text) {
       const auto byte = static_cast<unsigned char>(ch);
