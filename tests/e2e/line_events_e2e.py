@@ -200,19 +200,21 @@ SCENARIOS = {
 }
 
 
-def main():
+def run_on_pulse_line(scenarios):
+    """Runs the named scenarios (all by default), each as
+    scenario(session, line) on a private PulseAudio daemon of its own."""
     def scenario(name):
         def run(session):
             # The daemon runs in the session's folders, so it ends first.
             line = PulseLine(session)
             try:
-                SCENARIOS[name](session, line)
+                scenarios[name](session, line)
             finally:
                 line.close()
         return run, e2e.Session(name)
 
-    return e2e.run_scenarios(sys.argv[4:] or list(SCENARIOS), scenario)
+    return e2e.run_scenarios(sys.argv[4:] or list(scenarios), scenario)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_on_pulse_line(SCENARIOS))

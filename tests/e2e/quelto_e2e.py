@@ -193,13 +193,18 @@ class Session:
         return subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env,
                               capture_output=True, check=True).stdout
 
-    def screenshot(self, label, settle=10):
-        """Saves the screen once two grabs in a row are the same (windows
-        drawn, nothing moving), or after `settle` seconds of change."""
+    def settled_screen(self, settle=10):
+        """The screen once two grabs in a row are the same (windows drawn,
+        nothing moving), or after `settle` seconds of change."""
         end = time.time() + settle
         previous, raw = None, self.screen()
         while raw != previous and time.time() < end:
             previous, raw = raw, self.screen()
+        return raw
+
+    def screenshot(self, label, settle=10):
+        """Saves the screen once it has settled."""
+        raw = self.settled_screen(settle)
         self.shots += 1
         path = os.path.join(OUTPUT, "%s-%d-%s.png" % (self.name, self.shots, label))
         subprocess.run(["convert", "-size", "%dx%d" % self.screen_size, "-depth", "8", "rgb:-", path],
@@ -393,7 +398,12 @@ def scenario_single_instance(s):
 
 
 def dialog(s, name):
-    return wait_for(lambda: (s.windows(name) or [None])[0], 10, "the %r window" % name)
+    """The window once shown and drawn: keys sent to a window the program
+    has mapped but not yet drawn can be lost (a Return in File Info then
+    does nothing)."""
+    window = wait_for(lambda: (s.windows(name) or [None])[0], 10, "the %r window" % name)
+    s.settled_screen()
+    return window
 
 
 def choose_file(s, title, name):

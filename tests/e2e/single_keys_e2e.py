@@ -34,7 +34,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 SPANDSP_PEER = os.path.abspath(sys.argv.pop(4))
 import quelto_e2e as e2e  # noqa: E402  (reads QUELTO, QUELTO_MODEM, OUTPUT from argv)
-from line_events_e2e import PulseLine  # noqa: E402
+from line_events_e2e import run_on_pulse_line  # noqa: E402
 from quelto_e2e import Failure, check, wait_for  # noqa: E402
 
 RATE = 8000
@@ -212,18 +212,5 @@ SCENARIOS = {
 }
 
 
-def main():
-    def scenario(name):
-        def run(session):
-            line = PulseLine(session)
-            try:
-                SCENARIOS[name](session, line)
-            finally:
-                line.close()
-        return run, e2e.Session(name)
-
-    return e2e.run_scenarios(sys.argv[4:] or list(SCENARIOS), scenario)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_on_pulse_line(SCENARIOS))
