@@ -41,7 +41,7 @@ until pactl info >/dev/null 2>&1; do i=$((i + 1)); [ $i -lt 100 ] || exit 1; sle
 sleep 2.2
 
 exec 3>"$WORK/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 XPID=$!
 while [ ! -s "$WORK/display" ]; do sleep 0.1; done
 export DISPLAY=":$(cat "$WORK/display")"

@@ -72,10 +72,12 @@ class Session:
         read_fd, write_fd = os.pipe()
         # No key auto-repeat: on a loaded machine a key's release can come
         # late enough for the server to repeat it ("HEELLO", "call..ps").
+        # No reset: when its last client leaves, a server resets and refuses
+        # connections meanwhile; quelto starting while the driver's first
+        # xdotool probe had just closed then ended with "Can't open display".
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % self.screen_size,
-             "-nolisten", "tcp",
-             "-ardelay", "60000"],
+             "-nolisten", "tcp", "-ardelay", "60000", "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         number = b""
