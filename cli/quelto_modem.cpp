@@ -26,6 +26,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -478,7 +479,8 @@ int decode(const Options& o) {
       fail(std::string("cannot convert the sample rate: ") + converter->error());
   }
 
-  constexpr sf_count_t kFrames = 8192;
+  // Frames per read: few system calls (ten minutes at 8000 Hz in 74).
+  constexpr sf_count_t kFrames = 65536;
   std::vector<int16_t> samples(static_cast<std::size_t>(kFrames * std::max(1.0, ratio)) + 256);
   // Float data is read as floats, so that every sample passes the check
   // for values that are not numbers.
@@ -487,10 +489,16 @@ int decode(const Options& o) {
   if (!converter && !floatData) {
     // Already at the receiver's rate: read 16-bit integers, as the program
     // reads the sound card (8-bit files come in as exact multiples of 256).
+    // A mono file's frames are the receiver's samples as read.
+    static_assert(std::is_same_v<short, int16_t>, "libsndfile's shorts are our samples");
     std::vector<short> frames(static_cast<std::size_t>(kFrames) * info.channels);
     for (;;) {
       const sf_count_t got = sf_readf_short(f, frames.data(), kFrames);
       if (got <= 0) break;
+      if (info.channels == 1) {
+        receiver.feed(frames.data(), static_cast<std::size_t>(got));
+        continue;
+      }
       for (sf_count_t i = 0; i < got; ++i) samples[i] = frames[i * info.channels];
       receiver.feed(samples.data(), static_cast<std::size_t>(got));
     }

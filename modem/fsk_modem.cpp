@@ -141,6 +141,11 @@ DialTones buildDialTones() {
   return t;
 }
 
+const DialTones& dialTones() {
+  static const DialTones tones = buildDialTones();
+  return tones;
+}
+
 SampleSpan DialTones::keyFor(char ch) const {
   const int d = dialKeyIndex(ch);
   if (d < 0 || samples.size() < static_cast<std::size_t>(kDialKeyCount) * kDialKeySamples)
@@ -148,7 +153,7 @@ SampleSpan DialTones::keyFor(char ch) const {
   return {samples.data() + static_cast<std::size_t>(d) * kDialKeySamples, kDialKeySamples};
 }
 
-FskModem::FskModem(FramingConfig framing) : framing_(framing), dialTones_(buildDialTones()) {
+FskModem::FskModem(FramingConfig framing) : framing_(framing) {
   framing_.restartCount = std::clamp(framing_.restartCount, 0, 64);
   referenceTables();
 }

@@ -13,10 +13,12 @@
 // An FskModem is a plain object with no thread, device or clock inside. One
 // thread owns it (the modem thread in the program, a loop over a file in the
 // command-line tool); it is not safe to share between threads. The character
-// waveforms and the demodulator's reference tables are built once per
-// process, on first use, and shared read-only by every FskModem. A program
-// that sends calls characterWaveforms() once at start-up, so that no send
-// pass pays for building them (about 2 ms of sines).
+// waveforms, the dial tones and the demodulator's reference tables are built
+// once per process, on first use, and shared read-only by every FskModem, so
+// a modem that only receives never pays for the sending tables. A program
+// that sends calls characterWaveforms() and dialTones() once at start-up, so
+// that no send or dial pass pays for building them (about 2 ms and 1 ms of
+// sines).
 #pragma once
 
 #include <array>
@@ -169,6 +171,8 @@ struct DialTones {
   SampleSpan keyFor(char ch) const;
 };
 DialTones buildDialTones();
+// The process-wide dial tones, built on the first call (thread-safe).
+const DialTones& dialTones();
 
 // One step of a dial pass: play a key's samples at 8000 samples/s, or pause.
 struct DialStep {
@@ -276,14 +280,14 @@ class FskModem {
   void renderTransmitted(const unsigned char* chars, int count, std::vector<uint8_t>& out);
 
   // --- Dial ---
-  // The key's slice of this modem's dial-tone table (tone then gap, 4800
-  // samples at 8000/s), valid as long as this object; empty for anything
-  // but "0"-"9", "*", "#".
-  SampleSpan dialToneFor(char ch) const { return dialTones_.keyFor(ch); }
+  // The key's slice of the process-wide dial tones (tone then gap, 4800
+  // samples at 8000/s), valid for the life of the process; empty for
+  // anything but "0"-"9", "*", "#".
+  SampleSpan dialToneFor(char ch) const { return dialTones().keyFor(ch); }
   // The dial pass for a dial string, in order: a Key step per digit, "*"
   // or "#", a Pause step of kDialPauseMs per ","; every other character
   // (spaces, dashes, brackets, letters, ":", ";") is skipped. Key samples
-  // point into this object.
+  // point into the process-wide dial tones.
   std::vector<DialStep> dialPlan(const std::string& number) const;
 
  private:
@@ -305,7 +309,6 @@ class FskModem {
   bool unshiftOnSpace_ = false;
   double transmitPhase_ = 0.0;
   bool pageShiftDue_ = false;
-  DialTones dialTones_;
 };
 
 }  // namespace quelto

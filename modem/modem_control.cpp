@@ -97,7 +97,9 @@ class ModemControl::Thread {
         [this] { return stopping(); });
     FskModem modem(options_.framing);
     Receiver receiver(modem, options_.receiver);
-    characterWaveforms();  // built here, not in the first send pass
+    // Built here, not in the first send or dial pass.
+    characterWaveforms();
+    dialTones();
     stream_ = &stream;
     modem_ = &modem;
     receiver_ = &receiver;

@@ -105,6 +105,9 @@ class RobustReceiver {
   };
 
   void start(BaudRate baud);
+  // Sums the four whole slices in block[0..4 * sliceLength_) and ends each
+  // in turn; the slice in progress must be empty.
+  void sumFourSlices(const int16_t* block);
   void endSlice();
   void commit();
   int codeAt(std::int64_t candidate) const;
