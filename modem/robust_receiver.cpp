@@ -29,6 +29,17 @@
 //    lost in noise and the words after it read in the right case. Frames
 //    on the beat of a transmission are read where the beat, smoothed over
 //    the frames before, and the frame's own best fit agree.
+//    Locked reading: once two frames in a row fall on the beat at the same
+//    period (7.5 or 8 bits), the receiver stops searching and reads each
+//    next frame where the beat puts it, as a sender's clock does: a frame
+//    within 3/16 of a bit of the beat needs a start bit and the presence
+//    gate, not a stop bit, so noise costs a wrong bit rather than a lost
+//    or misplaced character (one frame read a bit late used to garble the
+//    characters after it too). A fit off the beat (up to 3/4 of a bit
+//    late, or half a bit early) takes over when it carries clearly more
+//    evidence, tone contrast over noise, than the fit on the beat: a key
+//    typed after a pause in a held carrier starts anywhere. No start bit on
+//    the beat ends the lock and the search takes over.
 // 4. A signal-presence gate. The purity gate is what keeps noise, speech,
 //    dial, ringing and busy tones and silence from framing characters: white
 //    noise puts about 1/88 of its energy in each tone's window, a clean TDD
@@ -191,6 +202,25 @@ constexpr int kSearchSlices = 12;
 // beat; each one moves the beat by this share of its own offset.
 constexpr double kMaxBeatSlip = 3.0;
 constexpr double kBeatGain = 0.15;
+// Two frames in a row within this many slices of the beat, at the same
+// period, lock the receiver to the transmission's beat.
+constexpr double kLockSlip = 2.0;
+// Locked, the next frame is read within this many slices of where the beat
+// puts it; a start bit that shows its space tone only after its first
+// kEdgeSlices counts within one slice of it.
+constexpr int kNearBeatSlices = 3;
+constexpr int kEdgeSlices = 4;
+// Locked, fits up to this many slices after the beat, and around half a
+// bit before it (a sender with 1.5 stop bits where 2 were heard), are
+// weighed against the fit on the beat.
+constexpr int kOffBeatSlices = 12;
+// How much more evidence (see Frame::evidence) a fit off the beat needs to
+// take the frame from the beat: more when the best fit on the beat lies
+// inside its window than when it lies at the edge towards the other.
+constexpr double kRealignMargin = 20.0;
+constexpr double kEdgeMargin = 15.0;
+// Keeps the evidence finite on a noiseless line.
+constexpr double kTinyNoise = 1e-9;
 // The frame's slope energy (of x[n] - x[n-1]) over its energy is at least
 // this. A 1400 Hz tone gives 1.1, 1800 Hz 1.7, white noise 2; speech and
 // call-progress tones, with their energy below 1 kHz, give well under 0.9
@@ -245,10 +275,13 @@ void RobustReceiver::reset() {
   nextCandidate_ = 0;
   lastStart_ = std::numeric_limits<std::int64_t>::min() / 2;
   beat_ = -1e12;
+  period_ = 0.0;
+  locked_ = false;
 }
 
-RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
+RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate, Fit fit) const {
   Frame f;
+  const bool locked = fit != Fit::Search;
   // Bit k of the frame (k = -1 is the bit before the start bit) is the
   // window that ends with slice candidate + (k + 1) * kSlicesPerBit - 1.
   const Window* bits[kFrameBits + 1];
@@ -257,7 +290,16 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
   const Window& before = *bits[0];
   const Window& startBit = *bits[1];
   const Window& stopBit = *bits[kFrameBits];
-  if (startBit.space <= startBit.mark || stopBit.mark <= stopBit.space) return f;
+  // Locked to a transmission, a frame is read without its stop bit: the
+  // beat says where it is, and noise on the stop bit would only lose it. A
+  // mobile codec can leave a space tone weak behind a mark for a quarter of
+  // a bit, so on the beat a start bit may show its tone only after that.
+  if (locked) {
+    if (startBit.space <= startBit.mark && !(fit == Fit::OnBeat && spaceAfterEdge(candidate)))
+      return f;
+  } else if (startBit.space <= startBit.mark || stopBit.mark <= stopBit.space) {
+    return f;
+  }
 
   double energy = 0.0, tone = 0.0, contrast = 0.0, slope = 0.0, weakest = INFINITY;
   for (int k = 1; k <= kFrameBits; ++k) {
@@ -274,10 +316,10 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
     if (std::max(bits[k]->mark, bits[k]->space) < kMinBitToneShare * tone / kFrameBits) return f;
   if (slope < kMinSlopeRatio * energy) return f;
   const std::int64_t sinceLast = candidate - lastStart_;
-  const bool onBeat = sinceLast >= 7 * kSlicesPerBit + kSlicesPerBit / 4 &&
-                      sinceLast <= 8 * kSlicesPerBit + kSlicesPerBit / 2;
+  const bool onBeat = locked || (sinceLast >= 7 * kSlicesPerBit + kSlicesPerBit / 4 &&
+                                 sinceLast <= 8 * kSlicesPerBit + kSlicesPerBit / 2);
   const double spaceBefore = onBeat ? kMaxSpaceBeforeShareOnBeat : kMaxSpaceBeforeShare;
-  if (before.space - before.mark > spaceBefore * contrast / kFrameBits) return f;
+  if (!locked && before.space - before.mark > spaceBefore * contrast / kFrameBits) return f;
 
   // Each bit's weight is its tone contrast over its own energy, so that a
   // codec's swings in level do not let strong bits outvote a weak one.
@@ -296,8 +338,10 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
   const double startShare = onBeat     ? kMinStartWeightShareOnBeat
                             : afterGap ? kMinStartWeightShareAfterGap
                                        : kMinStartWeightShare;
-  if (-weight(startBit) < startShare * score / (kFrameBits + 1)) return f;
-  if (weight(stopBit) < kMinStopWeightShare * score / (kFrameBits + 1)) return f;
+  if (!locked) {
+    if (-weight(startBit) < startShare * score / (kFrameBits + 1)) return f;
+    if (weight(stopBit) < kMinStopWeightShare * score / (kFrameBits + 1)) return f;
+  }
   // At least three bits must pass the gate on their own, not only the frame as a
   // whole: one bit of the start of a transmission after bits of noise is no
   // frame.
@@ -310,7 +354,26 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate) const {
   if (pureBits < kFrameBits - kWeakBitsAllowed) return f;
   f.valid = true;
   f.score = score;
+  // The evidence: the frame's tone contrast over the noise in a tone's
+  // window, estimated from the energy neither tone explains.
+  double contrastSum = 0.0, residual = 0.0;
+  for (int k = 0; k <= kFrameBits; ++k) {
+    const Window& b = *bits[k];
+    contrastSum += std::fabs(b.mark - b.space);
+    residual += std::max(0.0, static_cast<double>(b.energy) - b.mark - b.space);
+  }
+  const double noise = residual / ((kFrameBits + 1) * (receiveBitLength(baud_) - 4.0));
+  f.evidence = contrastSum / (2.0 * noise + kTinyNoise);
   return f;
+}
+
+bool RobustReceiver::spaceAfterEdge(std::int64_t candidate) const {
+  double markI = 0, markQ = 0, spaceI = 0, spaceQ = 0;
+  for (std::int64_t k = candidate + kEdgeSlices; k < candidate + kSlicesPerBit; ++k) {
+    const Slice& sl = slices_[k & kHistoryMask];
+    markI += sl.markI, markQ += sl.markQ, spaceI += sl.spaceI, spaceQ += sl.spaceQ;
+  }
+  return spaceI * spaceI + spaceQ * spaceQ > markI * markI + markQ * markQ;
 }
 
 int RobustReceiver::codeAt(std::int64_t candidate) const {
@@ -324,7 +387,6 @@ int RobustReceiver::codeAt(std::int64_t candidate) const {
 
 void RobustReceiver::commit() {
   searching_ = false;
-  nextCandidate_ = bestCandidate_ + 6 * kSlicesPerBit + kSlicesPerBit / 2;
   // On the beat of the frame before, 7.5 or 8 bits after it, the start is
   // where the beat so far and this frame's own best fit agree: the beat
   // carries the timing of every frame of the transmission, one frame's fit
@@ -333,16 +395,66 @@ void RobustReceiver::commit() {
   const double period = fromBeat < 7.75 * kSlicesPerBit ? 7.5 * kSlicesPerBit : 8.0 * kSlicesPerBit;
   const double offBeat = fromBeat - period;
   int code = best_.code;
+  std::int64_t start = bestCandidate_;
   if (std::fabs(offBeat) <= kMaxBeatSlip) {
     beat_ += period + kBeatGain * offBeat;
-    const std::int64_t start = std::llround(beat_);
+    start = std::llround(beat_);
     if (start != bestCandidate_) code = codeAt(start);
+    if (std::fabs(offBeat) <= kLockSlip && period == period_) locked_ = true;
+    period_ = std::fabs(offBeat) <= kLockSlip ? period : 0.0;
   } else {
     beat_ = static_cast<double>(bestCandidate_);
+    period_ = 0.0;
   }
-  lastStart_ = bestCandidate_;
+  deliver(start, code);
+}
+
+void RobustReceiver::deliver(std::int64_t start, int code) {
+  lastStart_ = start;
+  nextCandidate_ = start + 6 * kSlicesPerBit + kSlicesPerBit / 2;
   if (const std::optional<unsigned char> ch = modem_.receiveCode(code))
     modem_.keepReceived(*ch, first_);
+}
+
+bool RobustReceiver::readOnBeat(std::int64_t predicted) {
+  Frame onBeat, offBeat;
+  std::int64_t onBeatStart = 0, offBeatStart = 0;
+  const std::int64_t earliest = predicted - kSlicesPerBit / 2 - kNearBeatSlices;
+  for (std::int64_t c = std::max(nextCandidate_, earliest); c <= predicted + kOffBeatSlices; ++c) {
+    const std::int64_t distance = std::llabs(c - predicted);
+    const bool near = distance <= kNearBeatSlices;
+    // Before the beat, only around half a bit before it.
+    if (c < predicted && !near && c > earliest + 2 * kNearBeatSlices) continue;
+    const Frame f = evaluate(c, distance <= 1 ? Fit::OnBeat : near ? Fit::NearBeat : Fit::Search);
+    Frame& best = near ? onBeat : offBeat;
+    if (f.valid && (!best.valid || f.score > best.score)) {
+      best = f;
+      (near ? onBeatStart : offBeatStart) = c;
+    }
+  }
+  if (!onBeat.valid) return false;
+  if (offBeat.valid) {
+    // A frame that fits clearly better off the beat started off it: after
+    // a pause in a held carrier, or at another number of stop bits. The
+    // search places it.
+    const bool edge = (offBeatStart > predicted && onBeatStart == predicted + kNearBeatSlices) ||
+                      (offBeatStart < predicted && onBeatStart == predicted - kNearBeatSlices);
+    if (offBeat.evidence > onBeat.evidence + (edge ? kEdgeMargin : kRealignMargin)) return false;
+  }
+  const double slip = static_cast<double>(onBeatStart) - (beat_ + period_);
+  beat_ += period_ + kBeatGain * slip;
+  const std::int64_t start = std::llround(beat_);
+  deliver(start, start == onBeatStart ? onBeat.code : codeAt(start));
+  return true;
+}
+
+void RobustReceiver::consider(std::int64_t candidate) {
+  const Frame f = evaluate(candidate, Fit::Search);
+  if (f.valid && (!searching_ || f.score > best_.score)) {
+    searching_ = true;
+    best_ = f;
+    bestCandidate_ = candidate;
+  }
 }
 
 void RobustReceiver::endSlice() {
@@ -378,13 +490,19 @@ void RobustReceiver::endSlice() {
   // The frame whose first stop bit ends with this slice.
   const std::int64_t candidate = n - kFrameBits * kSlicesPerBit + 1;
   if (searching_ && candidate > bestCandidate_ + kSearchSlices) commit();
-  if (candidate < nextCandidate_) return;
-  const Frame f = evaluate(candidate);
-  if (f.valid && (!searching_ || f.score > best_.score)) {
-    searching_ = true;
-    best_ = f;
-    bestCandidate_ = candidate;
+  if (locked_) {
+    const std::int64_t predicted = std::llround(beat_ + period_);
+    if (candidate < predicted + kOffBeatSlices) return;
+    if (readOnBeat(predicted)) return;
+    // No frame on the beat: the transmission paused, ended or slipped. The
+    // search takes over from where the frame could have started.
+    locked_ = false;
+    for (std::int64_t c = std::max(nextCandidate_, predicted - kSlicesPerBit / 2 - kNearBeatSlices);
+         c < candidate; ++c)
+      consider(c);
   }
+  if (candidate < nextCandidate_) return;
+  consider(candidate);
 }
 
 void RobustReceiver::sumFourSlices(const int16_t* block) {

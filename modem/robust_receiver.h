@@ -100,9 +100,13 @@ class RobustReceiver {
   };
   struct Frame {
     bool valid = false;
-    double score = 0.0;
+    double score = 0.0;     // how well the windows fit the bits, for the search
+    double evidence = 0.0;  // tone contrast over the noise: fits compared on and off the beat
     int code = 0;
   };
+  // How a candidate frame is judged: found by the search, or read locked to
+  // a transmission's beat, within a few slices of it or within one.
+  enum class Fit { Search, NearBeat, OnBeat };
 
   void start(BaudRate baud);
   // Sums the four whole slices in block[0..4 * sliceLength_) and ends each
@@ -111,7 +115,16 @@ class RobustReceiver {
   void endSlice();
   void commit();
   int codeAt(std::int64_t candidate) const;
-  Frame evaluate(std::int64_t candidate) const;
+  Frame evaluate(std::int64_t candidate, Fit fit) const;
+  // Whether the start bit at `candidate` holds more space than mark after
+  // its first kEdgeSlices slices.
+  bool spaceAfterEdge(std::int64_t candidate) const;
+  // The search's next candidate.
+  void consider(std::int64_t candidate);
+  // Locked: reads the frame the beat puts at `predicted`; false when there
+  // is none there (the search then takes over).
+  bool readOnBeat(std::int64_t predicted);
+  void deliver(std::int64_t start, int code);
   const Window& windowEndingAt(std::int64_t slice) const { return windows_[slice & kHistoryMask]; }
 
   static constexpr int kSlicesPerBit = 16;
@@ -145,6 +158,8 @@ class RobustReceiver {
   std::int64_t nextCandidate_ = 0;  // no frame starts before this slice
   std::int64_t lastStart_ = 0;      // where the last frame delivered started
   double beat_ = 0.0;               // where the transmission's beat put it
+  double period_ = 0.0;             // slices from frame to frame on the beat; 0 if unknown
+  bool locked_ = false;             // frames are read where the beat puts them
 
   std::optional<unsigned char> first_;  // the current block's first character
   double peak_ = 0.0;

@@ -223,6 +223,42 @@ TEST(RobustReceiver, ReadsTheSameWhateverTheBlockLengths) {
   }
 }
 
+// Keys typed one by one into a held carrier, as the program sends them:
+// each key goes out when it is typed, so a character may start right after
+// the one before or anywhere in the mark that follows it. Locked to the
+// beat of the characters before, the receiver must still find each one
+// where it starts, not where the beat expected it.
+TEST(RobustReceiver, ReadsKeysTypedAtAnyMomentOfAHeldCarrier) {
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50}) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+      const std::string text = conversationText(200, seed);
+      std::mt19937 rng(seed);
+      // Half the keys come a random 0 to 2 bits after the stop bits end.
+      std::uniform_real_distribution<double> pauseBits(0.0, 2.0);
+      const double bitSamples = samplesPerTransmitBit(baud);
+      FskModem tx;
+      tx.setBaud(baud);
+      tx.beginTransmission();
+      std::vector<uint8_t> signal;
+      tx.renderMark(kTextOutputRate / 5, signal);
+      for (unsigned char key : text) {
+        tx.renderTransmitted(&key, 1, signal);
+        if (rng() % 2) tx.renderMark(static_cast<int>(pauseBits(rng) * bitSamples), signal);
+      }
+      tx.renderMark(kTextOutputRate / 2, signal);
+      signal.resize(signal.size() + kOutputTrailerSamples, 128);
+      std::vector<float> clean = resample(toFloat(signal), kTextOutputRate, kReceiveRate);
+      for (float& v : clean) v *= 0.25f;
+      for (double snr : {static_cast<double>(INFINITY), 10.0}) {
+        std::vector<float> line = clean;
+        if (std::isfinite(snr)) addNoise(line, kReceiveRate, snr, seed);
+        EXPECT_EQ(receive(ReceiverKind::Robust, baud, line), text)
+            << "baud " << storedBaudRate(baud) << ", seed " << seed << ", SNR " << snr;
+      }
+    }
+  }
+}
+
 // A line that carries noise all along: the noise before and after a
 // transmission frames nothing, and where the transmission begins no frame
 // reaches back into the noise for its start bit. 12 dB below the tone, as
