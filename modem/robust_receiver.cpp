@@ -39,7 +39,10 @@
 //    late, or half a bit early) takes over when it carries clearly more
 //    evidence, tone contrast over noise, than the fit on the beat: a key
 //    typed after a pause in a held carrier starts anywhere. No start bit on
-//    the beat ends the lock and the search takes over.
+//    the beat ends the lock and the search takes over. Locked, a frame
+//    needs only half of the presence gate below: at -12 dB, where the full
+//    gate lost about 70 % of the characters, that keeps the lock and reads
+//    most of them.
 // 4. A signal-presence gate. The purity gate is what keeps noise, speech,
 //    dial, ringing and busy tones and silence from framing characters: white
 //    noise puts about 1/88 of its energy in each tone's window, a clean TDD
@@ -219,6 +222,10 @@ constexpr int kOffBeatSlices = 12;
 // inside its window than when it lies at the edge towards the other.
 constexpr double kRealignMargin = 20.0;
 constexpr double kEdgeMargin = 15.0;
+// Locked, a frame needs this share of the purity gate: the beat itself says
+// a TDD is sending, and a frame where noise or speech follows the last
+// character still finds no start bit in the noise or fails the share.
+constexpr double kLockedPurityShare = 0.5;
 // Keeps the evidence finite on a noiseless line.
 constexpr double kTinyNoise = 1e-9;
 // The frame's slope energy (of x[n] - x[n-1]) over its energy is at least
@@ -310,7 +317,8 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate, Fit fit) 
     slope += b.slope;
     weakest = std::min<double>(weakest, b.energy);
   }
-  if (energy <= 0.0 || tone < purity_ * energy) return f;
+  const double gate = locked ? kLockedPurityShare * purity_ : purity_;
+  if (energy <= 0.0 || tone < gate * energy) return f;
   if (weakest < kMinBitEnergyShare * energy / kFrameBits) return f;
   for (int k = 2; k <= kFrameBits; ++k)
     if (std::max(bits[k]->mark, bits[k]->space) < kMinBitToneShare * tone / kFrameBits) return f;
@@ -349,7 +357,7 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate, Fit fit) 
   for (int k = 1; k <= kFrameBits; ++k) {
     const Window& b = *bits[k];
     const float bitPurity = b.energy > 0.0f ? std::max(b.mark, b.space) / b.energy : 0.0f;
-    if (bitPurity >= purity_) ++pureBits;
+    if (bitPurity >= gate) ++pureBits;
   }
   if (pureBits < kFrameBits - kWeakBitsAllowed) return f;
   f.valid = true;

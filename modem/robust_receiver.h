@@ -75,6 +75,8 @@ class RobustReceiver {
   //    400 at 50), rising in a straight line from 0.16 to 1;
   //  - at P and above, infinite: no frame is read, as the classic receiver
   //    reads no tone from a threshold that no tone reaches.
+  // Once locked to the beat of a transmission, frames on the beat need half
+  // of this purity.
   static double purityForThreshold(double threshold, BaudRate baud);
 
  private:

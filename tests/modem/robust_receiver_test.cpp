@@ -281,6 +281,37 @@ TEST(RobustReceiver, NoiseAroundATransmissionAddsNothing) {
     }
 }
 
+// A transmission cut off right after its last stop bit, straight into
+// noise from a quarter of the tone's power to 16 times it: locked to the
+// transmission's beat, the receiver reads frames with a lower presence
+// gate, and the noise that follows must not pass it.
+TEST(RobustReceiver, ATransmissionCutOffIntoNoiseEndsWithItsLastCharacter) {
+  for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50})
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+      const std::string text = conversationText(40, seed);
+      FskModem tx;
+      tx.setBaud(baud);
+      std::vector<uint8_t> signal =
+          tone(1400.0, kTextOutputRate / 5, kTextOutputRate, 125.0);
+      for (unsigned char ch : text) {
+        const SampleSpan s = tx.renderChar(ch);
+        signal.insert(signal.end(), s.data, s.data + s.length);
+      }
+      std::vector<float> sent = resample(toFloat(signal), kTextOutputRate, kReceiveRate);
+      for (float& v : sent) v *= 0.25f;
+      const double tonePower = 0.25 * 0.25 / 2.0;
+      for (double share : {0.25, 1.0, 4.0, 16.0}) {
+        std::vector<float> line = sent;
+        const std::vector<float> noise =
+            whiteNoise(10 * kReceiveRate, std::sqrt(share * tonePower), 950 + seed);
+        line.insert(line.end(), noise.begin(), noise.end());
+        EXPECT_EQ(receive(ReceiverKind::Robust, baud, line), text)
+            << "baud " << storedBaudRate(baud) << ", seed " << seed << ", noise " << share
+            << " x the tone's power";
+      }
+    }
+}
+
 // 60 s of a pair of tones switched on and off, as exchanges play them.
 std::vector<float> callTone(double low, double high, double on, double off) {
   std::vector<float> out(60 * kReceiveRate, 0.0f);
