@@ -104,7 +104,6 @@ class RobustReceiver {
     bool valid = false;
     double score = 0.0;     // how well the windows fit the bits, for the search
     double evidence = 0.0;  // tone contrast over the noise: fits compared on and off the beat
-    int code = 0;
   };
   // How a candidate frame is judged: found by the search, or read locked to
   // a transmission's beat, within a few slices of it or within one.
@@ -116,6 +115,11 @@ class RobustReceiver {
   void sumFourSlices(const int16_t* block);
   void endSlice();
   void commit();
+  // The noise energy in one tone's bit window, from the energy that neither
+  // tone's window explains (`residual`) summed over `windows` bit windows.
+  double toneNoise(double residual, int windows) const;
+  // The five data bits of the frame that starts at `candidate`, read with
+  // the sender's phase (see 2. at the top of the .cpp file).
   int codeAt(std::int64_t candidate) const;
   Frame evaluate(std::int64_t candidate, Fit fit) const;
   // Whether the start bit at `candidate` holds more space than mark after
@@ -126,7 +130,8 @@ class RobustReceiver {
   // Locked: reads the frame the beat puts at `predicted`; false when there
   // is none there (the search then takes over).
   bool readOnBeat(std::int64_t predicted);
-  void deliver(std::int64_t start, int code);
+  // Reads the frame at `start` and hands its character on.
+  void deliver(std::int64_t start);
   const Window& windowEndingAt(std::int64_t slice) const { return windows_[slice & kHistoryMask]; }
 
   static constexpr int kSlicesPerBit = 16;
