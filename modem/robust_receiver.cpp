@@ -219,8 +219,6 @@ constexpr double kMinStopWeightShare = 0.15;
 // Energy added below each bit's own when weighing it, as a share of the
 // frame's mean, so that a bit of near silence weighs little.
 constexpr double kWeightEnergyFloor = 0.05;
-// Once a frame is found, later starts are looked at for this many bits
-// after the best so far before it is delivered.
 // A frame that starts where the previous one's stop bits end (1.5 or 2
 // stop bits after it, give or take a quarter bit) keeps the beat of a
 // transmission in progress: its start bit needs only this share of the
@@ -229,6 +227,8 @@ constexpr double kWeightEnergyFloor = 0.05;
 // its start bit) is not lost in noise.
 constexpr double kMinStartWeightShareOnBeat = 0.05;
 constexpr double kMaxSpaceBeforeShareOnBeat = 1.0;
+// Once a frame is found, later starts are looked at for this many slices
+// after the best so far before it is delivered.
 constexpr int kSearchSlices = 12;
 // A frame within this many slices of where the beat puts it is on the
 // beat; each one moves the beat by this share of its own offset.
@@ -272,6 +272,11 @@ constexpr double kCertainContrast = 30.0;
 // The signal energy in a bit window is taken as at least this share of the
 // noise's, so that a frame of little more than noise still weighs its bits.
 constexpr double kMinSignalToNoise = 0.01;
+// The frame's slope energy (of x[n] - x[n-1]) over its energy is at least
+// this. A 1400 Hz tone gives 1.1, 1800 Hz 1.7, white noise 2; speech and
+// call-progress tones, with their energy below 1 kHz, give well under 0.9
+// even when a voice harmonic sits on a tone.
+constexpr double kMinSlopeRatio = 0.9;
 
 // log I0(y), the logarithm of the modified Bessel function of order 0, for
 // y >= 0: the log-likelihood ratio of a tone of known amplitude and unknown
@@ -303,11 +308,7 @@ double logSumExp(double a, double b) {
   const double high = std::max(a, b);
   return high + std::log1p(std::exp(std::min(a, b) - high));
 }
-// The frame's slope energy (of x[n] - x[n-1]) over its energy is at least
-// this. A 1400 Hz tone gives 1.1, 1800 Hz 1.7, white noise 2; speech and
-// call-progress tones, with their energy below 1 kHz, give well under 0.9
-// even when a voice harmonic sits on a tone.
-constexpr double kMinSlopeRatio = 0.9;
+
 
 }  // namespace
 
@@ -347,7 +348,6 @@ void RobustReceiver::start(BaudRate baud) {
 void RobustReceiver::reset() {
   current_ = Slice{};
   filled_ = 0;
-  phase_ = 0;
   previous_ = 0.0f;
   slices_.fill(Slice{});
   window_ = Sums{};
@@ -437,21 +437,22 @@ RobustReceiver::Frame RobustReceiver::evaluate(std::int64_t candidate, Fit fit) 
   // window, estimated from the energy neither tone explains.
   double contrastSum = 0.0, residual = 0.0;
   for (int k = 0; k <= kFrameBits; ++k) {
-    const Window& b = *bits[k];
-    contrastSum += std::fabs(b.mark - b.space);
-    residual += std::max(0.0, static_cast<double>(b.energy) - b.mark - b.space);
+    contrastSum += std::fabs(bits[k]->mark - bits[k]->space);
+    residual += bits[k]->unexplained();
   }
   f.evidence = contrastSum / (toneNoise(residual, kFrameBits + 1) + kTinyNoise);
   return f;
 }
 
+RobustReceiver::Sums RobustReceiver::sumSlices(std::int64_t first, int count) const {
+  Sums sums;
+  for (std::int64_t k = first; k < first + count; ++k) sums += slices_[k & kHistoryMask];
+  return sums;
+}
+
 bool RobustReceiver::spaceAfterEdge(std::int64_t candidate) const {
-  double markI = 0, markQ = 0, spaceI = 0, spaceQ = 0;
-  for (std::int64_t k = candidate + kEdgeSlices; k < candidate + kSlicesPerBit; ++k) {
-    const Slice& sl = slices_[k & kHistoryMask];
-    markI += sl.markI, markQ += sl.markQ, spaceI += sl.spaceI, spaceQ += sl.spaceQ;
-  }
-  return spaceI * spaceI + spaceQ * spaceQ > markI * markI + markQ * markQ;
+  const Sums s = sumSlices(candidate + kEdgeSlices, kSlicesPerBit - kEdgeSlices);
+  return s.spaceI * s.spaceI + s.spaceQ * s.spaceQ > s.markI * s.markI + s.markQ * s.markQ;
 }
 
 double RobustReceiver::toneNoise(double residual, int windows) const {
@@ -468,8 +469,7 @@ int RobustReceiver::codeAt(std::int64_t candidate) const {
   for (int j = 0; j < kFrameBits; ++j) {
     bits[j] = &windowEndingAt(candidate + (j + 1) * kSlicesPerBit - 1);
     stronger += std::max(bits[j]->mark, bits[j]->space);
-    residual +=
-        std::max(0.0, static_cast<double>(bits[j]->energy) - bits[j]->mark - bits[j]->space);
+    residual += bits[j]->unexplained();
   }
   const double noise = toneNoise(residual, kFrameBits) + kTinyNoise;
   const double signal = std::max(stronger / kFrameBits - noise, kMinSignalToNoise * noise);
@@ -490,9 +490,7 @@ int RobustReceiver::codeAt(std::int64_t candidate) const {
   // Each bit's correlations with both tones.
   double markI[kFrameBits], markQ[kFrameBits], spaceI[kFrameBits], spaceQ[kFrameBits];
   for (int j = 0; j < kFrameBits; ++j) {
-    Sums bit;
-    for (int i = 0; i < kSlicesPerBit; ++i)
-      bit += slices_[(candidate + j * kSlicesPerBit + i) & kHistoryMask];
+    const Sums bit = sumSlices(candidate + j * kSlicesPerBit, kSlicesPerBit);
     markI[j] = bit.markI, markQ[j] = bit.markQ, spaceI[j] = bit.spaceI, spaceQ[j] = bit.spaceQ;
   }
   // A correlation's magnitude times `gain` is the argument of log I0: twice
@@ -642,8 +640,7 @@ void RobustReceiver::endSlice() {
   const Slice& leaving = slices_[(n - kSlicesPerBit) & kHistoryMask];
   const Slice& entering = slices_[n & kHistoryMask];
   if (n % kSlicesPerBit == 0) {
-    window_ = Sums{};
-    for (int i = 0; i < kSlicesPerBit; ++i) window_ += slices_[(n - i) & kHistoryMask];
+    window_ = sumSlices(n - kSlicesPerBit + 1, kSlicesPerBit);
   } else {
     window_ += entering;
     window_ -= leaving;
@@ -700,10 +697,8 @@ void RobustReceiver::sumFourSlices(const int16_t* block) {
     slope += step * step;
   }
   previous_ = x[kLanes * length];
-  phase_ = (phase_ + kLanes * length) % kTonePeriod;
   for (int s = 0; s < kLanes; ++s) {
     current_ = Slice{markI[s], markQ[s], spaceI[s], spaceQ[s], energy[s], slope[s]};
-    filled_ = length;
     endSlice();
   }
 }
@@ -721,10 +716,13 @@ std::optional<unsigned char> RobustReceiver::demodulateBlock(const int16_t* bloc
       continue;
     }
     const int count = std::min(sliceLength_ - filled_, n - i);
-    const float* markCos = t.markCos + phase_;
-    const float* markSin = t.markSin + phase_;
-    const float* spaceCos = t.spaceCos + phase_;
-    const float* spaceSin = t.spaceSin + phase_;
+    // The mixing phase of the next sample: it runs on from the last reset.
+    const int phase =
+        static_cast<int>((sliceCount_ % kTonePeriod) * sliceLength_ + filled_) % kTonePeriod;
+    const float* markCos = t.markCos + phase;
+    const float* markSin = t.markSin + phase;
+    const float* spaceCos = t.spaceCos + phase;
+    const float* spaceSin = t.spaceSin + phase;
     Slice s = current_;
     float previous = previous_;
     for (int k = 0; k < count; ++k) {
@@ -740,7 +738,6 @@ std::optional<unsigned char> RobustReceiver::demodulateBlock(const int16_t* bloc
     }
     current_ = s;
     previous_ = previous;
-    phase_ = (phase_ + count) % kTonePeriod;
     filled_ += count;
     i += count;
     if (filled_ == sliceLength_) endSlice();

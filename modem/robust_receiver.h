@@ -14,6 +14,7 @@
 // thread owns each object.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -99,6 +100,10 @@ class RobustReceiver {
   };
   struct Window {  // the bit-long window that ends with one slice
     float mark = 0.0f, space = 0.0f, energy = 0.0f, slope = 0.0f;
+    // The energy that neither tone's correlation explains: noise, mostly.
+    double unexplained() const {
+      return std::max(0.0, static_cast<double>(energy) - mark - space);
+    }
   };
   struct Frame {
     bool valid = false;
@@ -122,6 +127,8 @@ class RobustReceiver {
   // the sender's phase (see 2. at the top of the .cpp file).
   int codeAt(std::int64_t candidate) const;
   Frame evaluate(std::int64_t candidate, Fit fit) const;
+  // The sums of `count` slices from slice `first` on.
+  Sums sumSlices(std::int64_t first, int count) const;
   // Whether the start bit at `candidate` holds more space than mark after
   // its first kEdgeSlices slices.
   bool spaceAfterEdge(std::int64_t candidate) const;
@@ -146,11 +153,10 @@ class RobustReceiver {
   int sliceLength_ = 0;  // samples per slice at 8000 samples/s
   double purity_ = 0.0;
 
-  // The slice being summed, how many samples it holds, the mixing phase of
-  // its next sample (0..39) and the sample before it.
+  // The slice being summed, how many samples it holds and the sample
+  // before it.
   Slice current_;
   int filled_ = 0;
-  int phase_ = 0;
   float previous_ = 0.0f;
   std::array<Slice, kHistory> slices_{};
   Sums window_;

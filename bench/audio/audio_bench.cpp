@@ -24,6 +24,7 @@
 #include "audio/portaudio_device.h"
 #include "audio/pulse_device.h"
 #include "audio/rate_conversion.h"
+#include "bench/key_timing.h"
 #include "modem/line_signal.h"
 #include "modem/modem_control.h"
 #include "tests/audio/line_simulator.h"
@@ -57,13 +58,6 @@ double cpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-bool idleAndListening(ModemControl& control, SoundDevice* memory) {
-  ModemControl::Lock lock(control);
-  if (!lock.sendQueue().empty() || control.modemState() != ModemState::Listening) return false;
-  auto* m = dynamic_cast<MemorySoundDevice*>(memory);
-  return !m || m->inputOpen();
 }
 
 void printLatencies(const char* what, std::vector<double> ms) {
@@ -102,11 +96,7 @@ void memoryRows(int chars, int seconds) {
   std::mutex mutex;
   MemorySoundDevice device;
   device.setPace(1.0);
-  std::atomic<bool> armed{false};
-  std::atomic<Clock::rep> firstSample{0};
-  device.setPlayListener([&](int, const std::uint8_t*, std::size_t) {
-    if (armed.exchange(false)) firstSample = Clock::now().time_since_epoch().count();
-  });
+  bench::FirstSampleProbe probe(device);
   {
     StreamOptions options;
     SignalCapture capture;
@@ -120,16 +110,9 @@ void memoryRows(int chars, int seconds) {
     for (int i = 0; i < chars; ++i) {
       // Type at a random moment of the listening block.
       std::this_thread::sleep_for(std::chrono::milliseconds(gap(random)));
-      firstSample = 0;
-      armed = true;
-      const Clock::time_point typed = Clock::now();
-      control.queueTyped("E");
-      while (firstSample == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
-      ms.push_back(std::chrono::duration<double, std::milli>(
-                       Clock::time_point(Clock::duration(firstSample.load())) - typed)
-                       .count());
+      ms.push_back(1000.0 * probe.type(control, "E"));
       // Let the batch play out and the modem return to listening.
-      while (!idleAndListening(control, &device))
+      while (!bench::idleAndListening(control, &device))
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     printLatencies("memory:", ms);
@@ -220,7 +203,7 @@ void sendLatencyOnServer(const char* what, SoundDevice& device, int chars) {
   SignalCapture capture;
   ModemControl control(mutex);
   control.start(device, {&options, &capture, {}});
-  waitUntil([&] { return idleAndListening(control, nullptr) && line.size() > 8000; });
+  waitUntil([&] { return bench::idleAndListening(control) && line.size() > 8000; });
 
   std::mt19937 random(42);
   std::uniform_int_distribution<int> gap(0, 200);
@@ -238,7 +221,7 @@ void sendLatencyOnServer(const char* what, SoundDevice& device, int chars) {
     ms.push_back(
         std::chrono::duration<double, std::milli>(line.timeOf(static_cast<std::size_t>(at)) - typed)
             .count());
-    waitUntil([&] { return idleAndListening(control, nullptr); });
+    waitUntil([&] { return bench::idleAndListening(control); });
     // The trailer's silence has reached the recording too.
     const std::size_t end = line.size() + 4000;
     waitUntil([&] { return line.size() >= end; });
@@ -293,7 +276,7 @@ GapFigures gapsUnderLoad(const char* what, SoundDevice& device,
   SignalCapture capture;
   ModemControl control(mutex);
   control.start(device, {&options, &capture, {}});
-  waitUntil([&] { return idleAndListening(control, nullptr) && line.size() > kRate; });
+  waitUntil([&] { return bench::idleAndListening(control) && line.size() > kRate; });
   const std::size_t from = line.size();
   if (stalled) {
     control.queueTyped(text);
@@ -301,12 +284,12 @@ GapFigures gapsUnderLoad(const char* what, SoundDevice& device,
       std::this_thread::sleep_for(std::chrono::seconds(2));
       stalled->stop(std::chrono::milliseconds(kStallMs));
     }
-    waitUntil([&] { return idleAndListening(control, nullptr); }, std::chrono::seconds(120));
+    waitUntil([&] { return bench::idleAndListening(control); }, std::chrono::seconds(120));
   } else {
     Spinners load;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     control.queueTyped(text);
-    waitUntil([&] { return idleAndListening(control, nullptr); }, std::chrono::seconds(120));
+    waitUntil([&] { return bench::idleAndListening(control); }, std::chrono::seconds(120));
   }
   const std::size_t end = line.size() + kRate;
   waitUntil([&] { return line.size() >= end; });

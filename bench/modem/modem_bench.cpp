@@ -20,6 +20,7 @@
 // Usage: modem_bench [--tables LIST] [SCRATCH_DIR]  (LIST: table numbers,
 // e.g. 2,6; all by default; files are kept when a folder is given)
 #include "audio/memory_sound_device.h"
+#include "bench/key_timing.h"
 #include "modem/modem_control.h"
 #include "tests/cli/process.h"
 #include "tests/interop/peers.h"
@@ -31,7 +32,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -520,28 +520,19 @@ struct KeyLatency {
 // at real time, after the modem has listened for a while, and measures when
 // its transmission starts and when each receiver can read its character.
 std::vector<KeyLatency> keyLatencies(const std::string& dir, bool carrierHold) {
-  using Clock = std::chrono::steady_clock;
   std::mutex mutex;
   MemorySoundDevice device;
   device.setPace(1.0);
-  std::atomic<bool> armed{false};
-  std::atomic<Clock::rep> firstSample{0};
-  device.setPlayListener([&](int, const std::uint8_t*, std::size_t) {
-    if (armed.exchange(false)) firstSample = Clock::now().time_since_epoch().count();
-  });
+  bench::FirstSampleProbe probe(device);
   StreamOptions options;
   SignalCapture capture;
   ModemControl control(mutex);
   ModemThreadOptions threadOptions{&options, &capture, {}};
   threadOptions.carrierHold = carrierHold;
   control.start(device, threadOptions);
-  const auto idle = [&] {
-    ModemControl::Lock lock(control);
-    return lock.sendQueue().empty() && control.modemState() == ModemState::Listening &&
-           device.inputOpen();
-  };
   const auto waitIdle = [&] {
-    while (!idle()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!bench::idleAndListening(control, &device))
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   };
   std::mt19937 random(60);
   std::uniform_int_distribution<int> pause(300, 500);
@@ -552,21 +543,14 @@ std::vector<KeyLatency> keyLatencies(const std::string& dir, bool carrierHold) {
     // listening block.
     std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
     const std::size_t before = device.playedSamples().size();
-    firstSample = 0;
-    armed = true;
-    const Clock::time_point typed = Clock::now();
-    control.queueTyped(std::string(1, key));
-    while (firstSample == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    KeyLatency k;
+    k.toFirstSample = probe.type(control, std::string(1, key));
     waitIdle();
     const std::vector<std::uint8_t> played = device.playedSamples();
     const std::vector<MemorySoundDevice::Playback> playbacks = device.playbacks();
     const int rate = playbacks.back().rate;
     std::vector<std::uint8_t> transmission(played.begin() + static_cast<std::ptrdiff_t>(before),
                                            played.end());
-    KeyLatency k;
-    k.toFirstSample = std::chrono::duration<double>(
-                          Clock::time_point(Clock::duration(firstSample.load())) - typed)
-                          .count();
     for (const Receiver& r : senderColumns()) {
       const long at = readAfter(dir, r, std::string(1, key), transmission, rate);
       k.toCharacterEnd.push_back(at < 0 ? NAN : k.toFirstSample + static_cast<double>(at) / rate);

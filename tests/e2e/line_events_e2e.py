@@ -15,6 +15,7 @@ broken program reaches: a loaded machine makes the tests slower, never wrong.
 
 Usage: line_events_e2e.py QUELTO QUELTO_MODEM OUTPUT_DIR [SCENARIO...]
 """
+import array
 import math
 import os
 import re
@@ -113,12 +114,15 @@ def cadence(f1, f2, on, off, cycles, dbfs):
 
 
 def write_wav16(path, samples):
+    """16-bit mono WAV at RATE; samples are rounded and clipped to 16 bits."""
+    a = array.array("h", (int(max(-32768, min(32767, round(s)))) for s in samples))
+    if sys.byteorder != "little":
+        a.byteswap()
     with wave.open(path, "wb") as w:
         w.setnchannels(1)
         w.setsampwidth(2)
         w.setframerate(RATE)
-        w.writeframes(b"".join(int(max(-32768, min(32767, round(s)))).to_bytes(2, "little", signed=True)
-                               for s in samples))
+        w.writeframes(a.tobytes())
 
 
 def line_headings(log):

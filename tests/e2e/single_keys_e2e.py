@@ -28,13 +28,12 @@ import os
 import subprocess
 import sys
 import time
-import wave
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 SPANDSP_PEER = os.path.abspath(sys.argv.pop(4))
 import quelto_e2e as e2e  # noqa: E402  (reads QUELTO, QUELTO_MODEM, OUTPUT from argv)
-from line_events_e2e import run_on_pulse_line  # noqa: E402
+from line_events_e2e import run_on_pulse_line, write_wav16  # noqa: E402
 from quelto_e2e import Failure, check, wait_for  # noqa: E402
 
 RATE = 8000
@@ -105,17 +104,6 @@ def interruption(samples, start, end):
         run = run + 1 if abs(samples[i]) < LOUD // 10 else 0
         longest = max(longest, run)
     return longest / RATE
-
-
-def write_wav16(path, samples):
-    with wave.open(path, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(RATE)
-        a = array.array("h", samples)
-        if sys.byteorder != "little":
-            a.byteswap()
-        w.writeframes(a.tobytes())
 
 
 def read_by_quelto(path):

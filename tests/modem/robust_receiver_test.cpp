@@ -35,8 +35,11 @@ std::vector<int16_t> toS16(const std::vector<float>& samples) {
 
 // Quelto's text at 22050 samples/s as one transmission the way a TDD sends
 // it: 150 ms of mark, the characters (with their shift codes) back to back,
-// 300 ms of mark, then silence.
-std::vector<uint8_t> transmission(BaudRate baud, const std::string& text) {
+// then 300 ms of mark and silence, or nothing when it is cut off after its
+// last stop bit.
+enum class Ending { HeldThenSilent, CutOff };
+std::vector<uint8_t> transmission(BaudRate baud, const std::string& text,
+                                  Ending ending = Ending::HeldThenSilent) {
   FskModem tx;
   tx.setBaud(baud);
   auto mark = [](double seconds) {
@@ -47,21 +50,27 @@ std::vector<uint8_t> transmission(BaudRate baud, const std::string& text) {
     const SampleSpan s = tx.renderChar(ch);
     signal.insert(signal.end(), s.data, s.data + s.length);
   }
+  if (ending == Ending::CutOff) return signal;
   const std::vector<uint8_t> hold = mark(0.3);
   signal.insert(signal.end(), hold.begin(), hold.end());
   signal.resize(signal.size() + kOutputTrailerSamples, 128);
   return signal;
 }
 
-// A transmission as an 8000 samples/s receiver hears it, scaled to a peak
-// of `peak` (full scale 1), with white noise at snrDb.
-std::vector<float> queltoLine(BaudRate baud, const std::string& text, float peak = 0.25f,
-                              double snrDb = INFINITY, unsigned seed = 1) {
-  std::vector<float> line =
-      resample(toFloat(transmission(baud, text)), kTextOutputRate, kReceiveRate);
+// A 22050 samples/s signal as an 8000 samples/s receiver hears it, scaled
+// to a peak of `peak` (full scale 1).
+std::vector<float> asHeard(const std::vector<uint8_t>& signal, float peak) {
+  std::vector<float> line = resample(toFloat(signal), kTextOutputRate, kReceiveRate);
   float loudest = 0.0f;
   for (float v : line) loudest = std::max(loudest, std::fabs(v));
   for (float& v : line) v *= peak / loudest;
+  return line;
+}
+
+// A transmission as the receiver hears it, with white noise at snrDb.
+std::vector<float> queltoLine(BaudRate baud, const std::string& text, float peak = 0.25f,
+                              double snrDb = INFINITY, unsigned seed = 1) {
+  std::vector<float> line = asHeard(transmission(baud, text), peak);
   if (std::isfinite(snrDb)) addNoise(line, kReceiveRate, snrDb, seed);
   return line;
 }
@@ -310,8 +319,7 @@ TEST(RobustReceiver, ReadsKeysTypedAtAnyMomentOfAHeldCarrier) {
       }
       tx.renderMark(kTextOutputRate / 2, signal);
       signal.resize(signal.size() + kOutputTrailerSamples, 128);
-      std::vector<float> clean = resample(toFloat(signal), kTextOutputRate, kReceiveRate);
-      for (float& v : clean) v *= 0.25f;
+      const std::vector<float> clean = asHeard(signal, 0.25f);
       for (double snr : {static_cast<double>(INFINITY), 10.0}) {
         std::vector<float> line = clean;
         if (std::isfinite(snr)) addNoise(line, kReceiveRate, snr, seed);
@@ -352,16 +360,7 @@ TEST(RobustReceiver, ATransmissionCutOffIntoNoiseEndsWithItsLastCharacter) {
   for (BaudRate baud : {BaudRate::Baud45, BaudRate::Baud50})
     for (unsigned seed = 1; seed <= 8; ++seed) {
       const std::string text = conversationText(40, seed);
-      FskModem tx;
-      tx.setBaud(baud);
-      std::vector<uint8_t> signal =
-          tone(1400.0, kTextOutputRate / 5, kTextOutputRate, 125.0);
-      for (unsigned char ch : text) {
-        const SampleSpan s = tx.renderChar(ch);
-        signal.insert(signal.end(), s.data, s.data + s.length);
-      }
-      std::vector<float> sent = resample(toFloat(signal), kTextOutputRate, kReceiveRate);
-      for (float& v : sent) v *= 0.25f;
+      const std::vector<float> sent = asHeard(transmission(baud, text, Ending::CutOff), 0.25f);
       const double tonePower = 0.25 * 0.25 / 2.0;
       for (double share : {0.25, 1.0, 4.0, 16.0}) {
         std::vector<float> line = sent;
